@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/MessageBox.h"
+#include "platform/Object.h"
+
+// Sample positions (x = longitude, y = latitude, degrees) and their depths (cm),
+// in the same order, both single precision.
+using TPointList = std::vector<std::array<float, 2>>;
+using TValueList = std::vector<float>;
+
+// Inverse-distance (Shepard) estimate of the depth at a position from every
+// sample within the cut-off radius `maxR`; a sample closer than the snap radius
+// `minR` is returned as it stands. Distances are Euclidean in degrees.
+//
+// This is the plain definition: every query visits every sample in array order.
+// Faster interpolators must give exactly its results.
+class TShepardInterp : public TObject {
+public:
+  // The arrays are shared, not copied: they must stay unchanged while the
+  // interpolator is in use. A length mismatch is shown on `messages` (if any);
+  // the interpolator then uses the shorter length.
+  TShepardInterp(std::shared_ptr<const TPointList> coord, std::shared_ptr<const TValueList> value, double p,
+                 double maxRadius, double minRadius, TMessageBox* messages = nullptr);
+
+  const char* ClassName() const override { return "TShepardInterp"; }
+
+  // The estimate at (xcoord, ycoord); 0 when no sample carries weight.
+  // Reads only, so any number of threads may call it at once.
+  double interp(double xcoord, double ycoord) const;
+
+  const TPointList& Points() const { return *pts; }
+  const TValueList& Values() const { return *vals; }
+  int SampleCount() const { return n; }
+  double Power() const { return -pneg; }
+  double CutOffRadius() const { return maxR; }
+  double SnapRadius() const { return minR; }
+
+  static double Distance(double x1, double y1, double x2, double y2);
+
+  // d raised to -power, rounded to double: the weight of a sample at distance d.
+  // Whole exponents by repeated squaring; throws EZeroDivide when d^power
+  // underflows to 0, which only a distance far below the snap radius can do.
+  static double Weight(double d, double power);
+
+private:
+  std::shared_ptr<const TPointList> pts;
+  std::shared_ptr<const TValueList> vals;
+  int n = 0;
+  int ndim = 2;
+  double pneg = 0;
+  double maxR = 0;
+  double minR = 0;
+};

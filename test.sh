@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/ensure-packages.sh
+ensure_packages "${SHOALWRIGHT_BUILD_PACKAGES[@]}"
+ensure_locale de_DE.UTF-8
+
+build=build/test
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+  -DSHOALWRIGHT_SANITIZE=ON -DSHOALWRIGHT_TESTS=ON
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

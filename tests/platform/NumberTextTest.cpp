@@ -1,0 +1,86 @@
+#include "platform/NumberText.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/CommaLocale.h"
+
+namespace {
+
+struct GeneralCase {
+  double value;
+  int digits;
+  const char* text;
+};
+
+const GeneralCase kGeneralCases[] = {
+    {0, 15, "0"},
+    {-0.0, 15, "0"},
+    {0.04, 15, "0.04"},
+    {0.00005, 15, "5E-5"},
+    {0.0001, 15, "0.0001"},
+    {5.25, 15, "5.25"},
+    {10.0, 15, "10"},
+    {-0.25, 15, "-0.25"},
+    {123.45, 15, "123.45"},
+    {2500, 15, "2500"},
+    {1.0, 15, "1"},
+    {0.1, 15, "0.1"},
+    {1e15, 15, "1E15"},
+    {999999999999999.0, 15, "999999999999999"},
+    {-1.5e20, 15, "-1.5E20"},
+    {47.123456789012345, 15, "47.1234567890123"},
+    {1234.5, 3, "1.23E3"},
+    {999.96, 3, "1E3"},
+    {2500, 3, "2.5E3"},
+    {12.34, 3, "12.3"},
+};
+
+TEST(NumberText, GeneralFormat) {
+  for (const auto& c : kGeneralCases)
+    EXPECT_EQ(numtext::FormatGeneral(c.value, c.digits), c.text) << c.value << " with " << c.digits;
+  EXPECT_EQ(numtext::FormatGeneral(std::numeric_limits<double>::quiet_NaN()), "NAN");
+  EXPECT_EQ(numtext::FormatGeneral(-std::numeric_limits<double>::infinity()), "-INF");
+}
+
+struct FixedCase {
+  double value;
+  int decimals;
+  const char* text;
+};
+
+const FixedCase kFixedCases[] = {
+    {12.25, 1, "12.3"},   {-3, 1, "-3.0"},        {-0.25, 1, "-0.3"},  {0.05, 1, "0.1"},
+    {0.04, 1, "0.0"},     {-0.04, 1, "0.0"},      {999.96, 1, "1000.0"}, {47.5, 6, "47.500000"},
+    {2.675, 2, "2.68"},   {0.5, 0, "1"},          {1.5, 0, "2"},       {2.5, 0, "3"},
+    {-12.5, 6, "-12.500000"}, {30.0, 5, "30.00000"}, {0, 6, "0.000000"}, {1234567.891, 1, "1234567.9"},
+};
+
+TEST(NumberText, FixedFormatRoundsHalvesAwayFromZero) {
+  for (const auto& c : kFixedCases)
+    EXPECT_EQ(numtext::FormatFixed(c.value, c.decimals), c.text) << c.value << " with " << c.decimals;
+}
+
+TEST(NumberText, Parsing) {
+  EXPECT_EQ(numtext::ParseDouble("12.5"), 12.5);
+  EXPECT_EQ(numtext::ParseDouble("-3"), -3.0);
+  EXPECT_EQ(numtext::ParseDouble("5E-5"), 5e-5);
+  EXPECT_EQ(numtext::ParseDouble("1.23e3"), 1230.0);
+  for (const char* bad : {"", "12,5", " 1", "1 ", "+1", "abc", "inf", "nan", "1e", "0x10", "1.2.3"})
+    EXPECT_FALSE(numtext::ParseDouble(bad).has_value()) << '"' << bad << '"';
+  EXPECT_EQ(numtext::ParseInt("-42"), -42);
+  EXPECT_FALSE(numtext::ParseInt("4.2").has_value());
+  EXPECT_FALSE(numtext::ParseInt("").has_value());
+}
+
+TEST(NumberText, IgnoresACommaLocale) {
+  REQUIRE_COMMA_LOCALE(german);
+  EXPECT_EQ(numtext::FormatGeneral(12.5), "12.5");
+  EXPECT_EQ(numtext::FormatFixed(12.25, 1), "12.3");
+  EXPECT_EQ(numtext::ParseDouble("12.5"), 12.5);
+  EXPECT_FALSE(numtext::ParseDouble("12,5").has_value());
+}
+
+}  // namespace
