@@ -12,13 +12,29 @@
 using TPointList = std::vector<std::array<float, 2>>;
 using TValueList = std::vector<float>;
 
+// What the interpolation workers ask of an interpolator: the depth at a position,
+// and the depths of a column of pixels. Implementations must be safe to call from
+// many threads at once.
+class TDepthInterpolator : public TObject {
+public:
+  virtual double interp(double xcoord, double ycoord) const = 0;
+
+  // out[i] := interp(x, ys[i]) for every i with wanted[i] (wanted may be null:
+  // every row); other entries of out are left alone. Overridden where a whole
+  // column is cheaper than its pixels one by one.
+  virtual void InterpColumn(double x, const double* ys, const bool* wanted, int count, double* out) const {
+    for (int i = 0; i < count; ++i)
+      if (!wanted || wanted[i]) out[i] = interp(x, ys[i]);
+  }
+};
+
 // Inverse-distance (Shepard) estimate of the depth at a position from every
 // sample within the cut-off radius `maxR`; a sample closer than the snap radius
 // `minR` is returned as it stands. Distances are Euclidean in degrees.
 //
 // This is the plain definition: every query visits every sample in array order.
 // Faster interpolators must give exactly its results.
-class TShepardInterp : public TObject {
+class TShepardInterp : public TDepthInterpolator {
 public:
   // The arrays are shared, not copied: they must stay unchanged while the
   // interpolator is in use. A length mismatch is shown on `messages` (if any);
@@ -30,7 +46,7 @@ public:
 
   // The estimate at (xcoord, ycoord); 0 when no sample carries weight.
   // Reads only, so any number of threads may call it at once.
-  double interp(double xcoord, double ycoord) const;
+  double interp(double xcoord, double ycoord) const override;
 
   const TPointList& Points() const { return *pts; }
   const TValueList& Values() const { return *vals; }
