@@ -39,3 +39,7 @@ ensure_locale() {
   fi
   $sudo locale-gen >/dev/null
 }
+
+# What starting the program needs beyond the build: a virtual display for machines
+# without one.
+SHOALWRIGHT_RUN_PACKAGES=(xvfb xauth)
