@@ -42,7 +42,11 @@ double TShepardInterp::Weight(double d, double power) {
     if (std::isinf(raised)) throw EOverflow();
     if (power < 0) return raised;  // a negative power parameter turns the weight round
   } else {
-    if (d <= 0) throw EInvalidOp("Invalid floating point operation (logarithm of " + std::string(d == 0 ? "0" : "a negative distance") + ")");
+    if (d < 0 || std::isnan(d)) throw EInvalidOp();
+    if (d == 0) {
+      if (power < 0) return 0;  // 0 to a positive power
+      throw EZeroDivide();
+    }
     const double w = std::exp(-power * std::log(d));
     if (std::isinf(w)) throw EOverflow();
     return w;
@@ -65,6 +69,14 @@ double TShepardInterp::interp(double xcoord, double ycoord) const {
     weightSum += w;
     weightedSum += w * values[i];
   }
+  return WeightedMean(weightSum, weightedSum);
+}
+
+double TShepardInterp::WeightedMean(double weightSum, double weightedSum) {
+  // A NaN sample or query, or sums beyond the double range (only distances far
+  // below any snap radius weigh that much), is an error, not a result.
+  if (std::isnan(weightSum) || std::isnan(weightedSum)) throw EInvalidOp();
+  if (std::isinf(weightSum) || std::isinf(weightedSum)) throw EOverflow();
   if (weightSum == 0) return 0;
   return weightedSum / weightSum;
 }

@@ -62,6 +62,10 @@ public:
   // underflows to 0, which only a distance far below the snap radius can do.
   static double Weight(double d, double power);
 
+  // The estimate from the two sums: 0 when no weight was added, else S / W.
+  // Throws EInvalidOp for a NaN sum and EOverflow for an infinite one.
+  static double WeightedMean(double weightSum, double weightedSum);
+
 private:
   std::shared_ptr<const TPointList> pts;
   std::shared_ptr<const TValueList> vals;

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <memory>
 
+// A point in time as a day count since 30 December 1899, the time of day as the
+// fraction; 0 means no time.
+using TDateTime = double;
+
 // A colour as $00BBGGRR: red in the lowest byte, then green, then blue. Bit 24
 // and above carry no colour (a line style uses $1000000 for "none set").
 using TColor = std::uint32_t;

@@ -1,0 +1,314 @@
+#include "model/GPX.h"
+
+#include <stdexcept>
+
+// ---- records -------------------------------------------------------------
+
+void TGPXLink::CopyFrom(const TGPXLink& Link) {
+  href = Link.href;
+  text = Link.text;
+  ltype = Link.ltype;
+  filled = Link.filled;
+}
+
+void TGPXemail::CopyFrom(const TGPXemail& email) {
+  id = email.id;
+  domain = email.domain;
+  filled = email.filled;
+}
+
+void TGPXperson::CopyFrom(const TGPXperson& Person) {
+  name = Person.name;
+  email.CopyFrom(Person.email);
+  link.CopyFrom(Person.link);
+  filled = Person.filled;
+}
+
+void TGPXcopyright::CopyFrom(const TGPXcopyright& Copyright) {
+  author = Copyright.author;
+  year = Copyright.year;
+  license = Copyright.license;
+  filled = Copyright.filled;
+}
+
+void TGPXbounds::CopyFrom(const TGPXbounds& Bounds) {
+  minlat = Bounds.minlat;
+  minlon = Bounds.minlon;
+  maxlat = Bounds.maxlat;
+  maxlon = Bounds.maxlon;
+  filled = Bounds.filled;
+}
+
+void TGPXExtension::CopyFrom(const TGPXExtension& extension) { Text = extension.Text; }
+
+void TGPXmetadata::CopyFrom(const TGPXmetadata& Metadata) {
+  name = Metadata.name;
+  desc = Metadata.desc;
+  author.CopyFrom(Metadata.author);
+  copyright.CopyFrom(Metadata.copyright);
+  link.CopyFrom(Metadata.link);
+  mtime = Metadata.mtime;
+  keywords = Metadata.keywords;
+  bounds.CopyFrom(Metadata.bounds);
+  extensions = Metadata.extensions;
+  filled = Metadata.filled;
+}
+
+void TGPXOptions::CopyFrom(const TGPXOptions& GPXOptions) {
+  GPX_Style = GPXOptions.GPX_Style;
+  Compress = GPXOptions.Compress;
+  FileHistory = GPXOptions.FileHistory;
+  ClipBoardStyle = GPXOptions.ClipBoardStyle;
+  ProxyType = GPXOptions.ProxyType;
+  ProxyHttpIP = GPXOptions.ProxyHttpIP;
+  ProxyHttpPort = GPXOptions.ProxyHttpPort;
+  ProxySocksIP = GPXOptions.ProxySocksIP;
+  ProxySocksPort = GPXOptions.ProxySocksPort;
+  ElevationDatabase = GPXOptions.ElevationDatabase;
+  GeoNamesUsername = GPXOptions.GeoNamesUsername;
+  IgnoreXMLVersion = GPXOptions.IgnoreXMLVersion;
+  KeepXMLCRLF = GPXOptions.KeepXMLCRLF;
+}
+
+// ---- points and point lists ----------------------------------------------
+
+void TGPXwpt::CopyFrom(const TGPXwpt& WayPoint) {
+  TPoint4D2::CopyFrom(WayPoint);
+  magvar = WayPoint.magvar;
+  geoidheight = WayPoint.geoidheight;
+  name = WayPoint.name;
+  cmt = WayPoint.cmt;
+  desc = WayPoint.desc;
+  src = WayPoint.src;
+  link.CopyFrom(WayPoint.link);
+  sym = WayPoint.sym;
+  wtype = WayPoint.wtype;
+  fix = WayPoint.fix;
+  sat = WayPoint.sat;
+  hdop = WayPoint.hdop;
+  vdop = WayPoint.vdop;
+  pdop = WayPoint.pdop;
+  ageofdgpsdata = WayPoint.ageofdgpsdata;
+  dgpsid = WayPoint.dgpsid;
+  extensions = WayPoint.extensions;
+}
+
+namespace {
+
+std::unique_ptr<TGPXwpt> CopyOf(const TGPXwpt& point) {
+  auto copy = std::make_unique<TGPXwpt>();
+  copy->CopyFrom(point);
+  return copy;
+}
+
+}  // namespace
+
+void TGPXwptList::CheckAccepts(const TPoint4D2& item) const {
+  if (!dynamic_cast<const TGPXwpt*>(&item))
+    throw std::invalid_argument(std::string(ClassName()) + " holds only TGPXwpt points");
+}
+
+void TGPXwptList::CopyFrom(const TGPXwptList& wptlist) {
+  // Counted first, so that a list copied into itself doubles once.
+  const int count = wptlist.Count();
+  for (int i = 0; i < count; ++i) Add(CopyOf(*wptlist.GetWaypoint(i)));
+  filled = wptlist.filled;
+}
+
+void TGPXwptList::ReplacePointsWithCopiesOf(const TGPXwptList& source) {
+  if (&source == this) return;  // freeing first would lose the very points to copy
+  ClearPointList();
+  for (const TGPXwpt& point : source.Waypoints()) Add(CopyOf(point));
+}
+
+void TGPXrte::CopyFrom(const TGPXrte& Route) {
+  name = Route.name;
+  cmt = Route.cmt;
+  desc = Route.desc;
+  src = Route.src;
+  link.CopyFrom(Route.link);
+  number = Route.number;
+  rtype = Route.rtype;
+  extensions = Route.extensions;
+  LineStyle.CopyFrom(Route.LineStyle);
+  ReplacePointsWithCopiesOf(Route);
+}
+
+void TGPXtrkseg::CopyFrom(const TGPXtrkseg& TrackSeg) {
+  extensions = TrackSeg.extensions;
+  maxdepth = TrackSeg.maxdepth;
+  ReplacePointsWithCopiesOf(TrackSeg);
+}
+
+// ---- tracks and the document's lists -------------------------------------
+
+void TGPXtrk::SetEnabled(bool value) {
+  penabled = value;
+  for (TGPXtrkseg& segment : *this) segment.SetEnabled(value);
+}
+
+void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
+  name = trk.name;
+  cmt = trk.cmt;
+  desc = trk.desc;
+  src = trk.src;
+  link.CopyFrom(trk.link);
+  number = trk.number;
+  ttype = trk.ttype;
+  extensions = trk.extensions;
+  LineStyle.CopyFrom(trk.LineStyle);
+  const int count = trk.Count();
+  for (int i = 0; i < count; ++i) {
+    auto segment = std::make_unique<TGPXtrkseg>();
+    segment->CopyFrom(*trk.GetTrkSeg(i));
+    Add(std::move(segment));
+  }
+}
+
+void TGPXrteList::SetEnabled(bool value) {
+  penabled = value;
+  for (TGPXrte& route : *this) route.SetEnabled(value);
+}
+
+void TGPXrteList::CopyFrom(const TGPXrteList& rtelist) {
+  filled = rtelist.filled;
+  const int count = rtelist.Count();
+  for (int i = 0; i < count; ++i) {
+    auto route = std::make_unique<TGPXrte>();
+    route->CopyFrom(*rtelist.GetRoute(i));
+    Add(std::move(route));
+  }
+}
+
+void TGPXtrkList::SetEnabled(bool value) {
+  penabled = value;
+  for (TGPXtrk& track : *this) track.SetEnabled(value);
+}
+
+void TGPXtrkList::CopyFrom(const TGPXtrkList& trkList) {
+  filled = trkList.filled;
+  const int count = trkList.Count();
+  for (int i = 0; i < count; ++i) {
+    auto track = std::make_unique<TGPXtrk>();
+    track->CopyFrom(*trkList.GetTrack(i));
+    Add(std::move(track));
+  }
+}
+
+// ---- selection -----------------------------------------------------------
+
+TObject* TGPXSelection::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EListError(Index);
+  return items_[static_cast<std::size_t>(Index)];
+}
+
+int TGPXSelection::Add(TObject* item) {
+  Insert(Count(), item);
+  return Count() - 1;
+}
+
+void TGPXSelection::Insert(int Index, TObject* item) {
+  if (Index < 0 || Index > Count()) throw EListError(Index);
+  if (!item) throw std::invalid_argument("a selected object must not be empty");
+  items_.insert(items_.begin() + Index, item);
+}
+
+void TGPXSelection::Delete(int Index) {
+  if (Index < 0 || Index >= Count()) throw EListError(Index);
+  items_.erase(items_.begin() + Index);
+}
+
+int TGPXSelection::Remove(const TObject* item) {
+  const int index = IndexOf(item);
+  if (index >= 0) Delete(index);
+  return index;
+}
+
+int TGPXSelection::IndexOf(const TObject* item) const {
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (items_[i] == item) return static_cast<int>(i);
+  return -1;
+}
+
+bool TGPXSelection::APointListIsSelected() const {
+  for (const TObject* item : items_) {
+    const std::string_view name = item->ClassName();
+    if (name == "TGPXrte" || name == "TGPXtrkseg") return true;
+  }
+  return false;
+}
+
+void TGPXSelection::copyFrom(const TGPXSelection& /*selection*/) { Clear(); }
+
+// ---- document ------------------------------------------------------------
+
+TGPX::~TGPX() {
+  // Nothing may point into the lists while they free their items.
+  Selection.Clear();
+}
+
+void TGPX::SetEnabled(bool value) {
+  penabled = value;
+  wpt.SetEnabled(value);
+  rte.SetEnabled(value);
+  trk.SetEnabled(value);
+}
+
+void TGPX::CopyFrom(const TGPX& GPXd) {
+  version = GPXd.version;
+  creator = GPXd.creator;
+  metadata.CopyFrom(GPXd.metadata);
+  wpt.CopyFrom(GPXd.wpt);
+  rte.CopyFrom(GPXd.rte);
+  trk.CopyFrom(GPXd.trk);
+  extension.CopyFrom(GPXd.extension);
+  Selection.copyFrom(GPXd.Selection);
+}
+
+TGPXUnlinked TGPX::Clear() {
+  Selection.Clear();
+  TGPXUnlinked unlinked;
+  unlinked.wpt = wpt.Clear();
+  wpt.filled = false;
+  unlinked.rte = rte.Clear();
+  rte.filled = false;
+  unlinked.trk = trk.Clear();
+  trk.filled = false;
+  return unlinked;
+}
+
+void TGPX::ComputeMetaBounds() {
+  TBBox all;
+  // An incomplete waypoint box (fewer than two enabled waypoints) holds stale or
+  // zero edges; joining it would drag the bounds towards them.
+  wpt.CalcBBox(true);
+  if (wpt.BBox.Complete) all.Add(wpt.BBox);
+  for (TGPXrte& route : rte) {
+    route.CalcBBox(true);
+    if (route.BBox.Complete) all.Add(route.BBox);
+  }
+  for (TGPXtrk& track : trk) {
+    for (TGPXtrkseg& segment : track) {
+      segment.CalcBBox(true);
+      if (segment.BBox.Complete) all.Add(segment.BBox);
+    }
+  }
+  if (all.E != all.O && all.N != all.S) {
+    metadata.bounds.minlat = MinDouble(all.N, all.S);
+    metadata.bounds.maxlat = MaxDouble(all.N, all.S);
+    metadata.bounds.minlon = MinDouble(all.E, all.O);
+    metadata.bounds.maxlon = MaxDouble(all.E, all.O);
+    metadata.filled = true;
+    metadata.bounds.filled = true;
+  }
+}
+
+TGPXwptList* TGPX::GetWaypointParent(const TGPXwpt* waypoint) const {
+  if (wpt.Contains(waypoint)) return const_cast<TGPXwptList*>(&wpt);
+  for (TGPXrte& route : rte)
+    if (route.Contains(waypoint)) return &route;
+  for (TGPXtrk& track : trk)
+    for (TGPXtrkseg& segment : track)
+      if (segment.Contains(waypoint)) return &segment;
+  return nullptr;
+}

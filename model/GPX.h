@@ -1,0 +1,373 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/GPS.h"
+#include "model/GPX_Style.h"
+#include "model/OwningList.h"
+#include "platform/Object.h"
+
+// The in-memory model of one GPX 1.1 document, plus what this system adds: the
+// depth of every point, the maximum depth of each track segment and a line style
+// per route and track.
+//
+// Ownership: every list owns its items; sub-records are plain members. Copies
+// (CopyFrom) are deep and never share an object: the list copies (waypoint list,
+// route and track lists, a track's segments, so a whole document) append, a
+// route's or a segment's copy replaces its points; no copy carries an enabled
+// flag, a box or Level. Optional GPX records carry `filled` instead of being
+// absent; optional numbers start at the value that means absent.
+
+class TGPX;
+
+class TGPXLink : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXLink"; }
+  void CopyFrom(const TGPXLink& Link);
+
+  std::string href;
+  std::string text;
+  std::string ltype;
+  bool filled = false;
+};
+
+class TGPXemail : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXemail"; }
+  void CopyFrom(const TGPXemail& email);
+
+  std::string id;
+  std::string domain;
+  bool filled = false;
+};
+
+class TGPXperson : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXperson"; }
+  void CopyFrom(const TGPXperson& Person);
+
+  std::string name;
+  TGPXemail email;
+  TGPXLink link;
+  bool filled = false;
+};
+
+class TGPXcopyright : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXcopyright"; }
+  void CopyFrom(const TGPXcopyright& Copyright);
+
+  std::string author;
+  std::int32_t year = -1;  // -1 = absent
+  std::string license;
+  bool filled = false;
+};
+
+class TGPXbounds : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXbounds"; }
+  void CopyFrom(const TGPXbounds& Bounds);
+
+  double minlat = 0;
+  double minlon = 0;
+  double maxlat = 0;
+  double maxlon = 0;
+  bool filled = false;
+};
+
+// Raw XML text of the document's top-level extensions.
+class TGPXExtension : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXExtension"; }
+  void CopyFrom(const TGPXExtension& extension);
+
+  std::string Text;
+};
+
+class TGPXmetadata : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXmetadata"; }
+  void CopyFrom(const TGPXmetadata& Metadata);
+
+  std::string name;
+  std::string desc;
+  TGPXperson author;
+  TGPXcopyright copyright;
+  TGPXLink link;
+  TDateTime mtime = 0;
+  std::string keywords;
+  TGPXbounds bounds;
+  std::string extensions;
+  bool filled = false;
+};
+
+// The options of a GPX file object; the writers read GPX_Style and Compress.
+class TGPXOptions : public TObject {
+public:
+  const char* ClassName() const override { return "TGPXOptions"; }
+  // Every field except User_Agent.
+  void CopyFrom(const TGPXOptions& GPXOptions);
+
+  bool GPX_Style = false;
+  bool Compress = false;
+  std::int32_t FileHistory = 8;
+  std::int32_t ClipBoardStyle = 0;
+  std::uint8_t ProxyType = 0;
+  std::string ProxyHttpIP;
+  std::string ProxyHttpPort;
+  std::string ProxySocksIP;
+  std::string ProxySocksPort;
+  std::uint8_t ElevationDatabase = 2;
+  std::string GeoNamesUsername;
+  std::string User_Agent;
+  bool IgnoreXMLVersion = false;
+  bool KeepXMLCRLF = false;
+};
+
+// One waypoint, route point or track point.
+class TGPXwpt : public TPoint4D2 {
+public:
+  TGPXwpt() = default;
+  const char* ClassName() const override { return "TGPXwpt"; }
+
+  using TPoint4D2::CopyFrom;
+  // Everything but Level and enabled.
+  void CopyFrom(const TGPXwpt& WayPoint);
+
+  double magvar = 0;
+  double geoidheight = 0;
+  std::string name;
+  std::string cmt;
+  std::string desc;
+  std::string src;
+  TGPXLink link;
+  std::string sym;
+  std::string wtype;
+  std::string fix;
+  std::uint8_t sat = 255;        // 255 = absent
+  double hdop = -1.0;            // -1 = absent
+  double vdop = -1.0;            // -1 = absent
+  double pdop = -1.0;            // -1 = absent
+  double ageofdgpsdata = -1.0;   // -1 = absent
+  std::int32_t dgpsid = -1;      // -1 = absent
+  std::string extensions;        // raw text of the point's extensions
+};
+
+// A point list that holds only TGPXwpt (anything else is refused on entry, so
+// the typed views below are always right). Enabled after construction.
+// `for (TGPXwpt& p : list.Waypoints())` walks the points.
+class TGPXwptList : public TPointList2 {
+public:
+  TGPXwptList() { SetEnabled(true); }
+  const char* ClassName() const override { return "TGPXwptList"; }
+
+  TGPXwpt* GetWaypoint(int Index) const { return static_cast<TGPXwpt*>(GetPoint(Index)); }
+  void SetWayPoint(int Index, std::unique_ptr<TGPXwpt> WayPoint) { SetPoint(Index, std::move(WayPoint)); }
+
+  TItemRange<TGPXwpt, TPoint4D2> Waypoints() const { return {Storage().begin(), Storage().end()}; }
+
+  // Appends a copy of every point of wptlist (points held stay), then takes its
+  // `filled`. Copying a list into itself doubles it.
+  void CopyFrom(const TGPXwptList& wptlist);
+
+protected:
+  void CheckAccepts(const TPoint4D2& item) const override;
+
+  // Replaces the points by copies of source's points.
+  void ReplacePointsWithCopiesOf(const TGPXwptList& source);
+};
+
+class TGPXrte : public TGPXwptList {
+public:
+  TGPXrte() = default;
+  const char* ClassName() const override { return "TGPXrte"; }
+
+  TGPXwpt* GetRtePoint(int Index) const { return GetWaypoint(Index); }
+  void SetRtePoint(int Index, std::unique_ptr<TGPXwpt> RtePoint) { SetWayPoint(Index, std::move(RtePoint)); }
+
+  // The route's texts, number and style; its points are replaced by copies of
+  // Route's.
+  void CopyFrom(const TGPXrte& Route);
+
+  std::string name;
+  std::string cmt;
+  std::string desc;
+  std::string src;
+  TGPXLink link;
+  std::int32_t number = -1;  // -1 = absent
+  std::string rtype;
+  std::string extensions;
+  TGPX_StyleLine LineStyle;
+};
+
+class TGPXtrkseg : public TGPXwptList {
+public:
+  TGPXtrkseg() = default;
+  const char* ClassName() const override { return "TGPXtrkseg"; }
+
+  TGPXwpt* GetTrkPoint(int Index) const { return GetWaypoint(Index); }
+  void SetTrkPoint(int Index, std::unique_ptr<TGPXwpt> Point) { SetWayPoint(Index, std::move(Point)); }
+
+  // extensions and maxdepth; the points are replaced by copies of TrackSeg's.
+  void CopyFrom(const TGPXtrkseg& TrackSeg);
+
+  // Depth stamp in cm set by the loaders: 0 marks a shore line, otherwise the
+  // segment's maximum (or typed) depth plus any typed offset. Not in GPX files.
+  std::int32_t maxdepth = 0;
+  std::string extensions;
+};
+
+// A track: an ordered list of its segments. `for (TGPXtrkseg& s : track)`.
+class TGPXtrk : public TOwningList<TGPXtrkseg> {
+public:
+  TGPXtrk() = default;
+  const char* ClassName() const override { return "TGPXtrk"; }
+
+  TGPXtrkseg* GetTrkSeg(int Index) const { return Items(Index); }
+  void SetTrkSeg(int Index, std::unique_ptr<TGPXtrkseg> tseg) { SetItem(Index, std::move(tseg)); }
+
+  bool Enabled() const { return penabled; }
+  void SetEnabled(bool value);  // passes down to every segment
+
+  // The track's texts, number and style; appends a copy of every segment of trk
+  // (segments held stay).
+  void CopyFrom(const TGPXtrk& trk);
+
+  std::string name;
+  std::string cmt;
+  std::string desc;
+  std::string src;
+  TGPXLink link;
+  std::int32_t number = -1;  // -1 = absent
+  std::string ttype;
+  std::string extensions;
+  TGPX_StyleLine LineStyle;
+
+private:
+  bool penabled = true;
+};
+
+class TGPXrteList : public TOwningList<TGPXrte> {
+public:
+  TGPXrteList() = default;
+  const char* ClassName() const override { return "TGPXrteList"; }
+
+  TGPXrte* GetRoute(int Index) const { return Items(Index); }
+  void SetRoute(int Index, std::unique_ptr<TGPXrte> Route) { SetItem(Index, std::move(Route)); }
+
+  bool Enabled() const { return penabled; }
+  void SetEnabled(bool value);  // passes down to every route
+
+  // Takes rtelist's `filled`, then appends a copy of every route.
+  void CopyFrom(const TGPXrteList& rtelist);
+
+  bool filled = false;
+
+private:
+  bool penabled = true;
+};
+
+class TGPXtrkList : public TOwningList<TGPXtrk> {
+public:
+  TGPXtrkList() = default;
+  const char* ClassName() const override { return "TGPXtrkList"; }
+
+  TGPXtrk* GetTrack(int Index) const { return Items(Index); }
+  void SetTrack(int Index, std::unique_ptr<TGPXtrk> Track) { SetItem(Index, std::move(Track)); }
+
+  bool Enabled() const { return penabled; }
+  void SetEnabled(bool value);  // passes down to every track
+
+  // Takes trkList's `filled`, then appends a copy of every track.
+  void CopyFrom(const TGPXtrkList& trkList);
+
+  bool filled = false;
+
+private:
+  bool penabled = true;
+};
+
+// The picked objects (waypoints, routes, track segments, tracks) of a document.
+// It only points at objects that the document's lists own and never frees them:
+// whoever frees or unlinks a picked object removes it from here first (Remove).
+class TGPXSelection : public TObject {
+public:
+  TGPXSelection() = default;
+  const char* ClassName() const override { return "TGPXSelection"; }
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  TObject* Items(int Index) const;
+  int Add(TObject* item);  // a non-empty object; returns the new index
+  void Insert(int Index, TObject* item);
+  void Delete(int Index);
+  int Remove(const TObject* item);  // unlinks the first occurrence; its index or -1
+  int IndexOf(const TObject* item) const;
+  void Clear() { items_.clear(); }
+
+  bool IsInSelection(const TObject* Truc) const { return IndexOf(Truc) >= 0; }
+  // Some item is exactly a route or a track segment (by class name).
+  bool APointListIsSelected() const;
+  // Empties this selection; picked objects of another document are never taken.
+  void copyFrom(const TGPXSelection& selection);
+
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+  TGPX* Parent = nullptr;  // the document it belongs to
+
+private:
+  std::vector<TObject*> items_;
+};
+
+// What TGPX::Clear unlinks, handed to the caller as one bundle. The rule: the
+// caller keeps the bundle until every view and tree that may still point at
+// these objects has been cleared or rebuilt, then drops it, which frees them all.
+struct TGPXUnlinked {
+  std::vector<std::unique_ptr<TPoint4D2>> wpt;  // each a TGPXwpt
+  std::vector<std::unique_ptr<TGPXrte>> rte;
+  std::vector<std::unique_ptr<TGPXtrk>> trk;
+};
+
+class TGPX : public TObject {
+public:
+  TGPX() { Selection.Parent = this; }
+  ~TGPX() override;
+  const char* ClassName() const override { return "TGPX"; }
+
+  bool Enabled() const { return penabled; }
+  // Passes down to the waypoints, the routes and the tracks.
+  void SetEnabled(bool value);
+
+  // version, creator, metadata, extension; appends copies of the waypoints,
+  // routes and tracks; leaves the selection empty.
+  void CopyFrom(const TGPX& GPXd);
+
+  // Empties the selection and unlinks every waypoint, route and track (their
+  // lists' `filled` False); metadata, version, creator and extension stay. The
+  // unlinked objects come back to the caller: see TGPXUnlinked for the rule.
+  [[nodiscard]] TGPXUnlinked Clear();
+
+  // Writes the extent of the enabled points into metadata.bounds (and marks it
+  // and metadata filled) when that extent has a width and a height; recomputes
+  // the lists' boxes on the way.
+  void ComputeMetaBounds();
+
+  // The list that holds waypoint: wpt, else the first route, else the first
+  // segment (tracks in order) that holds it; nullptr when none does.
+  TGPXwptList* GetWaypointParent(const TGPXwpt* waypoint) const;
+
+  std::string version;
+  std::string creator;
+  TGPXmetadata metadata;
+  TGPXwptList wpt;
+  TGPXrteList rte;
+  TGPXtrkList trk;
+  TGPXExtension extension;
+  TGPXSelection Selection;
+
+private:
+  bool penabled = true;
+};

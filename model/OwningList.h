@@ -1,0 +1,185 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/NumberText.h"
+#include "platform/Object.h"
+
+// The one error of every checked list access in the model: an index outside
+// 0 to Count - 1 (0 to Count for an insertion).
+class EListError : public std::out_of_range {
+public:
+  explicit EListError(int index)
+      : std::out_of_range("List index out of bounds (" + numtext::FormatInt(index) + ")"), index_(index) {}
+  int Index() const { return index_; }
+
+private:
+  int index_;
+};
+
+// Walks a vector of owning pointers and hands out the items as references of the
+// list's item class (the lists of waypoints store TPoint4D2 but only ever hold
+// TGPXwpt, so they view them as such).
+template <class T, class Stored>
+class TItemRange {
+  using Base = typename std::vector<std::unique_ptr<Stored>>::const_iterator;
+
+public:
+  class iterator {
+  public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::remove_const_t<T>;
+    using difference_type = std::ptrdiff_t;
+    using pointer = T*;
+    using reference = T&;
+
+    iterator() = default;
+    explicit iterator(Base it) : it_(it) {}
+    T& operator*() const { return static_cast<T&>(**it_); }
+    T* operator->() const { return &**this; }
+    iterator& operator++() {
+      ++it_;
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator old = *this;
+      ++it_;
+      return old;
+    }
+    bool operator==(const iterator& other) const { return it_ == other.it_; }
+
+  private:
+    Base it_{};
+  };
+
+  TItemRange(Base first, Base last) : first_(first), last_(last) {}
+  iterator begin() const { return iterator(first_); }
+  iterator end() const { return iterator(last_); }
+
+private:
+  Base first_;
+  Base last_;
+};
+
+// An ordered list that owns its items. Unlinking (Delete, Extract, Clear) hands
+// the items back to the caller; FreeAndDelete, FreeAll, SetItem and the
+// destructor free them. Every indexed access is checked and fails with EListError.
+// The list never holds an empty slot, so an item found by index or iteration is
+// always a live object.
+template <class T>
+class TOwningList : public TObject {
+public:
+  TOwningList() = default;
+  ~TOwningList() override { FreeAll(); }
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  bool IsEmpty() const { return items_.empty(); }
+
+  T* Items(int index) const {
+    CheckIndex(index);
+    return items_[static_cast<std::size_t>(index)].get();
+  }
+  T* First() const { return Items(0); }
+  T* Last() const { return Items(Count() - 1); }
+
+  // Appends and returns the new index.
+  int Add(std::unique_ptr<T> item) {
+    CheckItem(item);
+    items_.push_back(std::move(item));
+    return Count() - 1;
+  }
+
+  // index may be Count (appends).
+  void Insert(int index, std::unique_ptr<T> item) {
+    if (index < 0 || index > Count()) throw EListError(index);
+    CheckItem(item);
+    items_.insert(items_.begin() + index, std::move(item));
+  }
+
+  // Frees the item at index and stores the new one in its place. Taking ownership
+  // makes it impossible to pass in the item already held there.
+  void SetItem(int index, std::unique_ptr<T> item) {
+    CheckIndex(index);
+    CheckItem(item);
+    items_[static_cast<std::size_t>(index)] = std::move(item);
+  }
+
+  // Unlinks the item at index and hands it to the caller.
+  [[nodiscard]] std::unique_ptr<T> Delete(int index) {
+    CheckIndex(index);
+    std::unique_ptr<T> item = std::move(items_[static_cast<std::size_t>(index)]);
+    items_.erase(items_.begin() + index);
+    return item;
+  }
+
+  // Unlinks the given item; nothing when the list does not hold it.
+  [[nodiscard]] std::unique_ptr<T> Extract(const TObject* item) {
+    const int index = IndexOf(item);
+    if (index < 0) return nullptr;
+    return Delete(index);
+  }
+
+  // Unlinks every item and hands them all to the caller, in list order.
+  [[nodiscard]] std::vector<std::unique_ptr<T>> Clear() {
+    std::vector<std::unique_ptr<T>> unlinked = std::move(items_);
+    items_.clear();
+    items_.shrink_to_fit();
+    return unlinked;
+  }
+
+  void FreeAndDelete(int index) { (void)Delete(index); }
+
+  // Frees every item, from the last to the first.
+  void FreeAll() {
+    while (!items_.empty()) items_.pop_back();
+    items_.shrink_to_fit();
+  }
+
+  // By identity; -1 when absent.
+  int IndexOf(const TObject* item) const {
+    for (std::size_t i = 0; i < items_.size(); ++i)
+      if (static_cast<const TObject*>(items_[i].get()) == item) return static_cast<int>(i);
+    return -1;
+  }
+  bool Contains(const TObject* item) const { return IndexOf(item) >= 0; }
+
+  // Orders the items by a three-way compare (negative, 0, positive); callers may
+  // not rely on the order of items that compare equal. A merge sort, because it
+  // stays inside the list even when the compare is not a strict order (a time
+  // that is NaN compares equal to every other).
+  template <class Compare>
+  void Sort(Compare compare) {
+    std::stable_sort(items_.begin(), items_.end(),
+              [&compare](const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) { return compare(*a, *b) < 0; });
+  }
+
+  TItemRange<T, T> Iterate() const { return {items_.begin(), items_.end()}; }
+  typename TItemRange<T, T>::iterator begin() const { return Iterate().begin(); }
+  typename TItemRange<T, T>::iterator end() const { return Iterate().end(); }
+
+protected:
+  void CheckIndex(int index) const {
+    if (index < 0 || index >= Count()) throw EListError(index);
+  }
+
+  // A list that takes only some classes of T rejects the others here, before
+  // anything has changed.
+  virtual void CheckAccepts(const T& /*item*/) const {}
+
+  const std::vector<std::unique_ptr<T>>& Storage() const { return items_; }
+
+private:
+  void CheckItem(const std::unique_ptr<T>& item) const {
+    if (!item) throw std::invalid_argument("a list item must not be empty");
+    CheckAccepts(*item);
+  }
+
+  std::vector<std::unique_ptr<T>> items_;
+};

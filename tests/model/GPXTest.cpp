@@ -1,0 +1,425 @@
+#include "model/GPX.h"
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<TGPXwpt> Wpt(double lat, double lon, const char* name = "") {
+  auto p = std::make_unique<TGPXwpt>();
+  p->Latitude = lat;
+  p->Longitude = lon;
+  p->name = name;
+  return p;
+}
+
+std::unique_ptr<TGPXtrkseg> Segment(std::initializer_list<std::pair<double, double>> positions) {
+  auto seg = std::make_unique<TGPXtrkseg>();
+  for (const auto& [lat, lon] : positions) seg->Add(Wpt(lat, lon));
+  return seg;
+}
+
+std::unique_ptr<TGPXtrk> Track(int segments, int pointsEach = 2) {
+  auto trk = std::make_unique<TGPXtrk>();
+  for (int s = 0; s < segments; ++s) {
+    auto seg = std::make_unique<TGPXtrkseg>();
+    for (int i = 0; i < pointsEach; ++i) seg->Add(Wpt(s + 1, i + 1));
+    trk->Add(std::move(seg));
+  }
+  return trk;
+}
+
+// A track that reports its own end, to tell freeing from unlinking.
+class ProbeTrack : public TGPXtrk {
+public:
+  explicit ProbeTrack(bool* freed) : freed_(freed) {}
+  ~ProbeTrack() override { *freed_ = true; }
+
+private:
+  bool* freed_;
+};
+
+TEST(GPXwpt, ANewPointStartsAtTheAbsentValues) {
+  TGPXwpt p;
+  EXPECT_EQ(p.sat, 255);
+  EXPECT_EQ(p.hdop, -1.0);
+  EXPECT_EQ(p.vdop, -1.0);
+  EXPECT_EQ(p.pdop, -1.0);
+  EXPECT_EQ(p.ageofdgpsdata, -1.0);
+  EXPECT_EQ(p.dgpsid, -1);
+  EXPECT_EQ(p.DateTime, 0);
+  EXPECT_TRUE(p.enabled);
+  EXPECT_FALSE(p.link.filled);
+  EXPECT_STREQ(p.ClassName(), "TGPXwpt");
+}
+
+TEST(GPXwpt, CopyFromCopiesEverythingButLevelAndEnabled) {
+  TGPXwpt source;
+  source.Latitude = 1;
+  source.HBdepth = 250;
+  source.DateTime = 45000.25;
+  source.magvar = 2;
+  source.geoidheight = 3;
+  source.name = "n";
+  source.cmt = "c";
+  source.desc = "d";
+  source.src = "s";
+  source.link.href = "h";
+  source.link.filled = true;
+  source.sym = "y";
+  source.wtype = "t";
+  source.fix = "3d";
+  source.sat = 7;
+  source.hdop = 1.5;
+  source.vdop = 2.5;
+  source.pdop = 3.5;
+  source.ageofdgpsdata = 4.5;
+  source.dgpsid = 9;
+  source.extensions = "<x/>";
+  source.Level = 3;
+  source.enabled = false;
+  TGPXwpt copy;
+  copy.CopyFrom(source);
+  EXPECT_EQ(copy.Latitude, 1);
+  EXPECT_EQ(copy.HBdepth, 250);
+  EXPECT_EQ(copy.DateTime, 45000.25);
+  EXPECT_EQ(copy.magvar, 2);
+  EXPECT_EQ(copy.geoidheight, 3);
+  EXPECT_EQ(copy.name + copy.cmt + copy.desc + copy.src + copy.sym + copy.wtype + copy.fix, "ncdsyt3d");
+  EXPECT_EQ(copy.link.href, "h");
+  EXPECT_TRUE(copy.link.filled);
+  EXPECT_EQ(copy.sat, 7);
+  EXPECT_EQ(copy.hdop, 1.5);
+  EXPECT_EQ(copy.vdop, 2.5);
+  EXPECT_EQ(copy.pdop, 3.5);
+  EXPECT_EQ(copy.ageofdgpsdata, 4.5);
+  EXPECT_EQ(copy.dgpsid, 9);
+  EXPECT_EQ(copy.extensions, "<x/>");
+  EXPECT_EQ(copy.Level, 0);
+  EXPECT_TRUE(copy.enabled);
+}
+
+TEST(GPXwptList, HoldsOnlyGPXPoints) {
+  TGPXwptList list;
+  EXPECT_TRUE(list.Enabled());
+  EXPECT_THROW(list.Add(std::make_unique<TPoint4D2>()), std::invalid_argument);
+  EXPECT_THROW(list.Add(nullptr), std::invalid_argument);
+  EXPECT_EQ(list.Count(), 0);
+  list.Add(Wpt(1, 2, "a"));
+  EXPECT_EQ(list.GetWaypoint(0)->name, "a");
+  EXPECT_THROW(list.SetWayPoint(1, Wpt(0, 0)), EListError);
+}
+
+TEST(DeepCopy, ListsAppendRoutesAndSegmentsReplace) {
+  TGPXwptList wpts;
+  wpts.Add(Wpt(1, 1, "kept"));
+  TGPXwptList source;
+  source.Add(Wpt(2, 2, "new"));
+  source.filled = true;
+  wpts.CopyFrom(source);
+  ASSERT_EQ(wpts.Count(), 2);
+  EXPECT_EQ(wpts.GetWaypoint(0)->name, "kept");
+  EXPECT_EQ(wpts.GetWaypoint(1)->name, "new");
+  EXPECT_NE(wpts.GetWaypoint(1), source.GetWaypoint(0));
+  EXPECT_TRUE(wpts.filled);
+
+  TGPXtrk track;
+  for (int i = 0; i < 2; ++i) track.Add(Segment({{1, 1}}));
+  track.CopyFrom(*Track(3));
+  EXPECT_EQ(track.Count(), 5);
+
+  TGPXtrkseg ten;
+  for (int i = 0; i < 10; ++i) ten.Add(Wpt(i, i));
+  auto four = Segment({{1, 1}, {2, 2}, {3, 3}, {4, 4}});
+  four->maxdepth = 700;
+  four->extensions = "<e/>";
+  ten.CopyFrom(*four);
+  EXPECT_EQ(ten.Count(), 4);
+  EXPECT_EQ(ten.GetTrkPoint(3)->Latitude, 4);
+  EXPECT_EQ(ten.maxdepth, 700);
+  EXPECT_EQ(ten.extensions, "<e/>");
+
+  TGPXrte route;
+  for (int i = 0; i < 5; ++i) route.Add(Wpt(i, i));
+  TGPXrte other;
+  other.name = "r";
+  other.number = 4;
+  other.rtype = "t";
+  other.LineStyle.SetColor(0x123456);
+  other.link.text = "l";
+  other.Add(Wpt(9, 9));
+  route.CopyFrom(other);
+  EXPECT_EQ(route.Count(), 1);
+  EXPECT_EQ(route.GetRtePoint(0)->Latitude, 9);
+  EXPECT_EQ(route.name, "r");
+  EXPECT_EQ(route.number, 4);
+  EXPECT_EQ(route.rtype, "t");
+  EXPECT_EQ(route.LineStyle.Color(), 0x123456u);
+  EXPECT_EQ(route.link.text, "l");
+}
+
+TEST(DeepCopy, CopiesShareNothingAndCarryNoFlagsBoxesOrLevel) {
+  TGPXtrk source;
+  source.name = "t";
+  source.number = 2;
+  source.ttype = "x";
+  source.LineStyle.SetOpacity(0.5);
+  source.Add(Segment({{1, 1}, {2, 2}}));
+  source.GetTrkSeg(0)->GetTrkPoint(0)->Level = 5;
+  source.GetTrkSeg(0)->CalcBBox(true);
+  source.SetEnabled(false);
+
+  TGPXtrk copy;
+  copy.CopyFrom(source);
+  ASSERT_EQ(copy.Count(), 1);
+  const TGPXtrkseg& seg = *copy.GetTrkSeg(0);
+  EXPECT_TRUE(copy.Enabled());
+  EXPECT_TRUE(seg.Enabled());
+  EXPECT_TRUE(seg.GetTrkPoint(0)->enabled);
+  EXPECT_TRUE(seg.GetTrkPoint(1)->enabled);
+  EXPECT_EQ(seg.GetTrkPoint(0)->Level, 0);
+  EXPECT_FALSE(seg.BBox.Complete);
+  EXPECT_EQ(seg.BBox.N, 0);
+  EXPECT_EQ(copy.name, "t");
+  EXPECT_EQ(copy.number, 2);
+  EXPECT_EQ(copy.ttype, "x");
+  EXPECT_EQ(copy.LineStyle.Opacity(), 0.5);
+
+  source.GetTrkSeg(0)->GetTrkPoint(0)->Latitude = 42;
+  EXPECT_EQ(seg.GetTrkPoint(0)->Latitude, 1);
+  EXPECT_NE(&seg, source.GetTrkSeg(0));
+}
+
+TEST(DeepCopy, CopyingIntoItselfLosesNothing) {
+  auto seg = Segment({{1, 1}, {2, 2}});
+  seg->CopyFrom(*seg);  // replacing by itself: unchanged
+  ASSERT_EQ(seg->Count(), 2);
+  EXPECT_EQ(seg->GetTrkPoint(1)->Latitude, 2);
+
+  TGPXrte route;
+  route.Add(Wpt(3, 3));
+  route.CopyFrom(route);
+  EXPECT_EQ(route.Count(), 1);
+
+  TGPXwptList wpts;  // appending to itself: doubled once
+  wpts.Add(Wpt(1, 1));
+  wpts.Add(Wpt(2, 2));
+  wpts.CopyFrom(wpts);
+  ASSERT_EQ(wpts.Count(), 4);
+  EXPECT_EQ(wpts.GetWaypoint(3)->Latitude, 2);
+
+  auto track = Track(2);
+  track->CopyFrom(*track);
+  EXPECT_EQ(track->Count(), 4);
+}
+
+TEST(GPXDocument, CopyFromAppendsAndLeavesTheSelectionEmpty) {
+  TGPX source;
+  source.version = "1.1";
+  source.creator = "me";
+  source.metadata.name = "lake";
+  source.metadata.author.email.domain = "example.org";
+  source.metadata.copyright.year = 2020;
+  source.metadata.bounds.maxlat = 5;
+  source.extension.Text = "<ext/>";
+  source.wpt.Add(Wpt(1, 1));
+  source.rte.Add(std::make_unique<TGPXrte>());
+  source.trk.Add(Track(1));
+  source.trk.Add(Track(2));
+  source.trk.filled = true;
+  source.Selection.Add(source.trk.GetTrack(0));
+
+  TGPX target;
+  target.trk.Add(Track(1));
+  target.Selection.Add(target.trk.GetTrack(0));
+  target.CopyFrom(source);
+
+  EXPECT_EQ(target.version, "1.1");
+  EXPECT_EQ(target.creator, "me");
+  EXPECT_EQ(target.metadata.name, "lake");
+  EXPECT_EQ(target.metadata.author.email.domain, "example.org");
+  EXPECT_EQ(target.metadata.copyright.year, 2020);
+  EXPECT_EQ(target.metadata.bounds.maxlat, 5);
+  EXPECT_EQ(target.extension.Text, "<ext/>");
+  EXPECT_EQ(target.wpt.Count(), 1);
+  EXPECT_EQ(target.rte.Count(), 1);
+  EXPECT_EQ(target.trk.Count(), 3);
+  EXPECT_EQ(target.trk.GetTrack(2)->Count(), 2);
+  EXPECT_TRUE(target.trk.filled);
+  EXPECT_EQ(target.Selection.Count(), 0);
+  EXPECT_EQ(source.Selection.Count(), 1);
+  EXPECT_EQ(target.Selection.Parent, &target);
+}
+
+TEST(GPXDocument, EnabledPassesDownToEveryPoint) {
+  TGPX gpx;
+  gpx.wpt.Add(Wpt(1, 1));
+  auto route = std::make_unique<TGPXrte>();
+  route->Add(Wpt(2, 2));
+  gpx.rte.Add(std::move(route));
+  gpx.trk.Add(Track(2));
+
+  gpx.SetEnabled(false);
+  EXPECT_FALSE(gpx.Enabled());
+  EXPECT_FALSE(gpx.wpt.GetWaypoint(0)->enabled);
+  EXPECT_FALSE(gpx.rte.Enabled());
+  EXPECT_FALSE(gpx.rte.GetRoute(0)->Enabled());
+  EXPECT_FALSE(gpx.rte.GetRoute(0)->GetRtePoint(0)->enabled);
+  EXPECT_FALSE(gpx.trk.Enabled());
+  EXPECT_FALSE(gpx.trk.GetTrack(0)->Enabled());
+  for (const TGPXtrkseg& seg : *gpx.trk.GetTrack(0)) {
+    EXPECT_FALSE(seg.Enabled());
+    for (const TGPXwpt& p : seg.Waypoints()) EXPECT_FALSE(p.enabled);
+  }
+  gpx.trk.GetTrack(0)->SetEnabled(true);
+  EXPECT_TRUE(gpx.trk.GetTrack(0)->GetTrkSeg(1)->GetTrkPoint(1)->enabled);
+  EXPECT_FALSE(gpx.rte.GetRoute(0)->GetRtePoint(0)->enabled);
+}
+
+TEST(GPXDocument, ComputeMetaBoundsJoinsTheCompleteBoxesOfEnabledPoints) {
+  TGPX onlyWaypoint;
+  onlyWaypoint.wpt.Add(Wpt(5, 6));
+  onlyWaypoint.metadata.bounds.minlat = 77;
+  onlyWaypoint.ComputeMetaBounds();
+  EXPECT_EQ(onlyWaypoint.metadata.bounds.minlat, 77);
+  EXPECT_FALSE(onlyWaypoint.metadata.bounds.filled);
+  EXPECT_FALSE(onlyWaypoint.metadata.filled);
+
+  TGPX gpx;
+  auto track = std::make_unique<TGPXtrk>();
+  track->Add(Segment({{1, 2}, {3, 4}}));
+  track->Add(Segment({{-50, -60}, {50, 60}}));
+  track->GetTrkSeg(1)->SetEnabled(false);  // disabled points do not count
+  gpx.trk.Add(std::move(track));
+  gpx.ComputeMetaBounds();
+  EXPECT_EQ(gpx.metadata.bounds.minlat, 1);
+  EXPECT_EQ(gpx.metadata.bounds.maxlat, 3);
+  EXPECT_EQ(gpx.metadata.bounds.minlon, 2);
+  EXPECT_EQ(gpx.metadata.bounds.maxlon, 4);
+  EXPECT_TRUE(gpx.metadata.bounds.filled);
+  EXPECT_TRUE(gpx.metadata.filled);
+}
+
+TEST(GPXDocument, ComputeMetaBoundsIgnoresAStaleWaypointBox) {
+  TGPX gpx;
+  gpx.wpt.Add(Wpt(10, 20));
+  gpx.wpt.Add(Wpt(11, 21));
+  gpx.wpt.CalcBBox(true);  // a box of the two waypoints
+  gpx.wpt.FreeAndDelete(1);  // one left: no new box, the old edges stay
+  auto track = std::make_unique<TGPXtrk>();
+  track->Add(Segment({{1, 2}, {3, 4}}));
+  gpx.trk.Add(std::move(track));
+  gpx.ComputeMetaBounds();
+  EXPECT_EQ(gpx.metadata.bounds.maxlat, 3);
+  EXPECT_EQ(gpx.metadata.bounds.maxlon, 4);
+}
+
+TEST(GPXDocument, WaypointParentAndSelection) {
+  TGPX gpx;
+  gpx.wpt.Add(Wpt(1, 1));
+  auto route = std::make_unique<TGPXrte>();
+  route->Add(Wpt(2, 2));
+  gpx.rte.Add(std::move(route));
+  gpx.trk.Add(Track(2));
+  TGPXrte* r = gpx.rte.GetRoute(0);
+  TGPXtrkseg* seg = gpx.trk.GetTrack(0)->GetTrkSeg(1);
+  TGPXwpt stranger;
+
+  EXPECT_EQ(gpx.GetWaypointParent(gpx.wpt.GetWaypoint(0)), &gpx.wpt);
+  EXPECT_EQ(gpx.GetWaypointParent(r->GetRtePoint(0)), r);
+  EXPECT_EQ(gpx.GetWaypointParent(seg->GetTrkPoint(1)), seg);
+  EXPECT_EQ(gpx.GetWaypointParent(&stranger), nullptr);
+
+  TGPXSelection& sel = gpx.Selection;
+  sel.Add(gpx.wpt.GetWaypoint(0));
+  sel.Add(gpx.trk.GetTrack(0));
+  EXPECT_FALSE(sel.APointListIsSelected());
+  sel.Add(seg);
+  EXPECT_TRUE(sel.APointListIsSelected());
+  EXPECT_TRUE(sel.IsInSelection(seg));
+  EXPECT_FALSE(sel.IsInSelection(r));
+  EXPECT_EQ(sel.Remove(seg), 2);
+  EXPECT_FALSE(sel.APointListIsSelected());
+  sel.Add(r);
+  EXPECT_TRUE(sel.APointListIsSelected());
+  EXPECT_THROW(sel.Items(3), EListError);
+  EXPECT_THROW(sel.Delete(-1), EListError);
+  EXPECT_EQ(sel.Items(2), r);
+}
+
+TEST(GPXDocument, ClearHandsTheUnlinkedObjectsBack) {
+  TGPX gpx;
+  gpx.version = "1.1";
+  gpx.metadata.name = "kept";
+  gpx.extension.Text = "<e/>";
+  gpx.wpt.Add(Wpt(1, 1));
+  gpx.rte.Add(std::make_unique<TGPXrte>());
+  gpx.trk.Add(Track(1));
+  gpx.wpt.filled = gpx.rte.filled = gpx.trk.filled = true;
+  TGPXtrk* track = gpx.trk.GetTrack(0);
+  gpx.Selection.Add(track);
+
+  TGPXUnlinked unlinked = gpx.Clear();
+  EXPECT_EQ(gpx.Selection.Count(), 0);
+  EXPECT_EQ(gpx.wpt.Count() + gpx.rte.Count() + gpx.trk.Count(), 0);
+  EXPECT_FALSE(gpx.wpt.filled || gpx.rte.filled || gpx.trk.filled);
+  EXPECT_EQ(gpx.version, "1.1");
+  EXPECT_EQ(gpx.metadata.name, "kept");
+  EXPECT_EQ(gpx.extension.Text, "<e/>");
+  ASSERT_EQ(unlinked.trk.size(), 1u);
+  EXPECT_EQ(unlinked.trk[0].get(), track);  // still alive for whoever points at it
+  EXPECT_EQ(track->GetTrkSeg(0)->Count(), 2);
+  EXPECT_EQ(unlinked.wpt.size(), 1u);
+  EXPECT_EQ(unlinked.rte.size(), 1u);
+}
+
+TEST(GPXLists, TypedAccessorsAreCheckedAndSettersFreeTheOldItem) {
+  TGPX gpx;
+  bool firstFreed = false, secondFreed = false;
+  gpx.trk.Add(std::make_unique<ProbeTrack>(&firstFreed));
+  gpx.trk.SetTrack(0, std::make_unique<ProbeTrack>(&secondFreed));
+  EXPECT_TRUE(firstFreed);
+  EXPECT_FALSE(secondFreed);
+  std::unique_ptr<TGPXtrk> unlinked = gpx.trk.Delete(0);
+  EXPECT_FALSE(secondFreed);
+  unlinked.reset();
+  EXPECT_TRUE(secondFreed);
+
+  auto track = Track(1);
+  EXPECT_THROW(track->GetTrkSeg(1), EListError);
+  EXPECT_THROW(track->SetTrkSeg(-1, std::make_unique<TGPXtrkseg>()), EListError);
+  EXPECT_THROW(gpx.trk.GetTrack(0), EListError);
+  EXPECT_THROW(gpx.rte.GetRoute(0), EListError);
+  EXPECT_THROW(track->GetTrkSeg(0)->GetTrkPoint(2), EListError);
+  EXPECT_STREQ(track->ClassName(), "TGPXtrk");
+  EXPECT_STREQ(track->GetTrkSeg(0)->ClassName(), "TGPXtrkseg");
+}
+
+TEST(GPXOptions, DefaultsAndACopyWithoutTheUserAgent) {
+  TGPXOptions options;
+  EXPECT_FALSE(options.GPX_Style);
+  EXPECT_FALSE(options.Compress);
+  EXPECT_EQ(options.FileHistory, 8);
+  EXPECT_EQ(options.ElevationDatabase, 2);
+
+  TGPXOptions source;
+  source.GPX_Style = true;
+  source.Compress = true;
+  source.FileHistory = 3;
+  source.ProxySocksPort = "1080";
+  source.GeoNamesUsername = "g";
+  source.KeepXMLCRLF = true;
+  source.User_Agent = "agent";
+  options.User_Agent = "mine";
+  options.CopyFrom(source);
+  EXPECT_TRUE(options.GPX_Style);
+  EXPECT_TRUE(options.Compress);
+  EXPECT_EQ(options.FileHistory, 3);
+  EXPECT_EQ(options.ProxySocksPort, "1080");
+  EXPECT_EQ(options.GeoNamesUsername, "g");
+  EXPECT_TRUE(options.KeepXMLCRLF);
+  EXPECT_EQ(options.User_Agent, "mine");
+}
+
+}  // namespace
