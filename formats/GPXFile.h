@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/CommonTypes.h"
+#include "model/GPX.h"
+#include "platform/Object.h"
+
+// Where the GPX writer puts its text piece by piece: a file, or a string.
+class TGPXTextSink {
+public:
+  virtual ~TGPXTextSink() = default;
+  virtual void Write(std::string_view text) = 0;
+};
+
+class TGPXStringSink : public TGPXTextSink {
+public:
+  void Write(std::string_view text) override { Text.append(text); }
+  std::string Text;
+};
+
+// The namespace the depth extension's prefix "h" is bound to in every file
+// written, so that namespace-aware readers accept the files.
+inline constexpr std::string_view kDepthNamespace = "urn:shoalwright:depth:1";
+
+// The GPX 1.1 file object: writes a TGPX document in the program's one GPX dialect
+// (UTF-8, the point depth in a fixed h: extension block, optionally the gpx_style
+// line colour and opacity of routes and tracks) and, with the reader, fills one.
+//
+// Texts are UTF-8. Characters that XML 1.0 does not allow are dropped and bytes
+// that are not UTF-8 become U+FFFD, so every file written can be read back.
+class TGPXFile : public TObject {
+public:
+  TGPXFile() = default;
+  const char* ClassName() const override { return "TGPXFile"; }
+
+  // Appends a deep copy of the other document to GPXd and takes its FileName,
+  // Loaded and Modified; the options and the log stay this object's own.
+  void CopyFrom(const TGPXFile& GPXFile);
+
+  // Writes GPXd to the named file. The old file is replaced only when the new one
+  // is complete; a failure of the file system throws EFileError and leaves it as
+  // it was.
+  void ExportGPX(const std::string& Filename);
+  // The same document text, to any sink.
+  void ExportGPX(TGPXTextSink& out);
+
+  // The reader (ImportGPXFile and its helpers) joins here with the XML library.
+
+  // Text builders. Each line ends in LineBreakStr and starts with one IndentStr
+  // character per level.
+  // "&", "<" and ">" escaped, characters XML forbids dropped.
+  static std::string XMLise(std::string_view text);
+  // XMLise, and '"' as "&quot;": for attribute values in double quotes.
+  static std::string XMLiseAttribute(std::string_view text);
+  // "yyyy-mm-ddThh:nn:ssZ": no zone conversion, fractions of a second dropped.
+  static std::string DateTimeToGPXTime(TDateTime time);
+  // Latitudes, longitudes, bounds and every WriteDouble value: 15 significant
+  // digits, '.', exponent form outside 0.0001 <= |v| < 1E15.
+  static std::string FormatGeneral(double value);
+  // The h:depth value in cm, fixed with one decimal at every magnitude ("123.0",
+  // "12.3", "1234.5"), so no save rounds a depth away.
+  static std::string FormatDepth(double value);
+
+  // Empty when value is empty; raw values are only cleaned of forbidden characters.
+  std::string WriteText(std::string_view value, std::string_view tag, int level, bool raw = false) const;
+  // Empty when the value equals the absent value.
+  std::string WriteInt(std::int64_t value, std::string_view tag, std::int64_t absent, int level) const;
+  std::string WriteTime(std::string_view tag, std::int64_t absent, TDateTime time, int level) const;
+  std::string WriteDouble(std::string_view tag, std::int64_t absent, double number, int level) const;
+
+  // The elements of whole lists, streamed or as text.
+  void ExportGPXWPTList(TGPXTextSink& out, const TGPXwptList& list) const;
+  void ExportGPXRTEList(TGPXTextSink& out, const TGPXrteList& list) const;
+  void ExportGPXTRKList(TGPXTextSink& out, const TGPXtrkList& list) const;
+  std::string ExportGPXWPTList(const TGPXwptList& list) const;
+  std::string ExportGPXRTEList(const TGPXrteList& list) const;
+  std::string ExportGPXTRKList(const TGPXtrkList& list) const;
+
+  TGPX* GPXd = nullptr;  // the document to write or fill; referenced, never freed
+  std::string FileName;
+  bool Loaded = false;
+  bool Modified = false;
+  std::vector<std::string> mLog;  // the reader's log
+  TGPXOptions GPXOptions;         // the writer reads GPX_Style and Compress
+
+  // The layout of every line. A new object has CR LF and a tab, as the KML writer
+  // expects; ExportGPX sets LF and a tab, or nothing at all with Compress.
+  std::string LineBreakStr = "\r\n";
+  std::string IndentStr = "\t";
+
+private:
+  std::string Indent(int level) const;
+  std::string Line(std::string_view tag, std::string_view value, int level) const;
+  void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;
+  void ExportGPXRTE(TGPXTextSink& out, const TGPXrte& route) const;
+  void ExportGPXTRK(TGPXTextSink& out, const TGPXtrk& track) const;
+  void ExportGPXLink(TGPXTextSink& out, const TGPXLink& link, int level) const;
+  void ExportGPXMetadata(TGPXTextSink& out, const TGPXmetadata& metadata) const;
+  void ExportLineStyle(TGPXTextSink& out, const TGPX_StyleLine& style, const std::string& extensions) const;
+};
