@@ -4,20 +4,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/Color.h"
+
 // A point in time as a day count since 30 December 1899, the time of day as the
 // fraction; 0 means no time.
 using TDateTime = double;
 
-// A colour as $00BBGGRR: red in the lowest byte, then green, then blue. Bit 24
-// and above carry no colour (a line style uses $1000000 for "none set").
-using TColor = std::uint32_t;
-
-inline constexpr std::uint8_t GetRValue(TColor c) { return static_cast<std::uint8_t>(c & 0xFF); }
-inline constexpr std::uint8_t GetGValue(TColor c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
-inline constexpr std::uint8_t GetBValue(TColor c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
-inline constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  return static_cast<TColor>(r) | (static_cast<TColor>(g) << 8) | (static_cast<TColor>(b) << 16);
-}
 
 // A two-dimensional grid the size of the map view, indexed [column][row], that is
 // grid[x][y] in pixels. Each column is contiguous, so workers that own disjoint
