@@ -142,8 +142,10 @@ void TGPXDraw::CalcRm(bool OverSize) {
   const long double ry = std::fabs(static_cast<long double>(fHeight) / (static_cast<long double>(BBox.N) - BBox.S));
   BBox.Rx = static_cast<double>(rx);
   BBox.Ry = static_cast<double>(ry);
-  const long double byWidth = rx / K;
-  const long double rm = byWidth < ry ? byWidth : ry;
+  // From the stored double scales, not their extended-precision intermediates.
+  const long double byWidth = BBox.Rx / K;
+  const long double byHeight = BBox.Ry;
+  const long double rm = byWidth < byHeight ? byWidth : byHeight;
   BBox.Rm = static_cast<double>(rm / (OverSize ? 1.01L : 1.0L));
 }
 
@@ -548,16 +550,18 @@ void TGPXDraw::ForgetFreed(const TObject* object) {
     return;
   }
   RemoveFromSelection(object);
-  if (!wptSelection) return;
-  bool holds = object == wptSelection;
-  if (!holds) {
-    if (const auto* list = dynamic_cast<const TPointList2*>(object)) {
-      holds = list->Contains(wptSelection);
-    } else if (const auto* track = dynamic_cast<const TGPXtrk*>(object)) {
-      for (const TGPXtrkseg& segment : *track) holds = holds || segment.Contains(wptSelection);
-    }
+  // What the object owns goes with it: a track's segments, a list's points.
+  const auto* track = dynamic_cast<const TGPXtrk*>(object);
+  const auto* list = dynamic_cast<const TPointList2*>(object);
+  if (track) {
+    for (const TGPXtrkseg& segment : *track) ForgetFreed(&segment);
+  } else if (list && GPXd) {
+    std::vector<const TObject*> points;
+    for (const TObject* item : GPXd->Selection)
+      if (list->Contains(item)) points.push_back(item);
+    for (const TObject* point : points) RemoveFromSelection(point);
   }
-  if (holds) wptSelection = nullptr;
+  if (object == wptSelection || (list && wptSelection && list->Contains(wptSelection))) wptSelection = nullptr;
 }
 
 // Frees the points of list that the cut hits, from the last index down, after

@@ -182,7 +182,8 @@ public:
   // To be called before anyone frees a point, a point list, a track or the whole
   // document's content (pass GPXd) that the view may point at: the cut point is
   // forgotten when it is that object or one of its points, and the object leaves
-  // the document's selection.
+  // the document's selection together with what it holds (a track's segments, a
+  // list's points), which are freed with it.
   void ForgetFreed(const TObject* object);
 
   // --- fields ------------------------------------------------------------------

@@ -278,26 +278,40 @@ TGPXUnlinked TGPX::Clear() {
 }
 
 void TGPX::ComputeMetaBounds() {
-  TBBox all;
-  // An incomplete waypoint box (fewer than two enabled waypoints) holds stale or
-  // zero edges; joining it would drag the bounds towards them.
+  // The union is taken here rather than with TBBox::Add: while one of its edges
+  // is 0, Add copies each further box over itself, so data reaching the equator
+  // or the prime meridian would get the bounds of its last segment only.
+  bool any = false;
+  double n = 0, s = 0, e = 0, o = 0;
+  auto join = [&](const TBBox& box) {
+    if (!box.Complete) return;  // stale or zero edges: nothing to join
+    if (!any) {
+      n = box.N, s = box.S, e = box.E, o = box.O;
+      any = true;
+      return;
+    }
+    n = MaxDouble(n, box.N);
+    s = MinDouble(s, box.S);
+    e = MaxDouble(e, box.E);
+    o = MinDouble(o, box.O);
+  };
   wpt.CalcBBox(true);
-  if (wpt.BBox.Complete) all.Add(wpt.BBox);
+  join(wpt.BBox);
   for (TGPXrte& route : rte) {
     route.CalcBBox(true);
-    if (route.BBox.Complete) all.Add(route.BBox);
+    join(route.BBox);
   }
   for (TGPXtrk& track : trk) {
     for (TGPXtrkseg& segment : track) {
       segment.CalcBBox(true);
-      if (segment.BBox.Complete) all.Add(segment.BBox);
+      join(segment.BBox);
     }
   }
-  if (all.E != all.O && all.N != all.S) {
-    metadata.bounds.minlat = MinDouble(all.N, all.S);
-    metadata.bounds.maxlat = MaxDouble(all.N, all.S);
-    metadata.bounds.minlon = MinDouble(all.E, all.O);
-    metadata.bounds.maxlon = MaxDouble(all.E, all.O);
+  if (any && e != o && n != s) {
+    metadata.bounds.minlat = MinDouble(n, s);
+    metadata.bounds.maxlat = MaxDouble(n, s);
+    metadata.bounds.minlon = MinDouble(e, o);
+    metadata.bounds.maxlon = MaxDouble(e, o);
     metadata.filled = true;
     metadata.bounds.filled = true;
   }

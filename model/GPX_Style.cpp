@@ -1,5 +1,6 @@
 #include "model/GPX_Style.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -66,7 +67,16 @@ void TGPX_StyleLine::CopyFrom(const TGPX_StyleLine& GPX_StyleLine) {
   fOpacity = GPX_StyleLine.fOpacity;
 }
 
-std::string TGPX_StyleLine::OpacityStr() const { return numtext::FormatGeneral(std::fabs(fOpacity)); }
+std::string TGPX_StyleLine::OpacityStr() const {
+  std::string text = numtext::FormatGeneral(std::fabs(fOpacity));
+  // The style's own format stays fixed down to 0.00001, one decade further than
+  // the shared general format: "1.5E-5" reads "0.000015" here.
+  const std::size_t exponent = text.find('E');
+  if (exponent == std::string::npos || text.compare(exponent, std::string::npos, "E-5") != 0) return text;
+  std::string digits = text.substr(0, exponent);
+  digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+  return "0.0000" + digits;
+}
 
 void TGPX_StyleLine::SetOpacityStr(std::string_view text) {
   // Surrounding blanks and a leading '+' are read as a number reader would.

@@ -33,7 +33,8 @@ public:
 
   double Opacity() const { return fOpacity; }
   void SetOpacity(double value) { fOpacity = value; }
-  // The absolute opacity in the general number format: 1 reads "1", 0.5 "0.5".
+  // The absolute opacity in the general number format, fixed from 0.00001 up to
+  // 15 digits before the point: 1 reads "1", 0.5 "0.5", 0.00005 "0.00005".
   std::string OpacityStr() const;
   // The absolute value of a number with '.'; 1.0 for any other text.
   void SetOpacityStr(std::string_view text);

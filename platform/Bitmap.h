@@ -105,8 +105,8 @@ public:
   // Writes an uncompressed 24-bit BMP (bottom-up rows, padded to 4 bytes).
   // False when the file cannot be written.
   bool SaveToFile(const std::string& fileName) const;
-  // Reads an uncompressed BMP of 1, 4, 8, 24 or 32 bits per pixel (32 bits also
-  // with bit fields), bottom-up or top-down. False, with the bitmap unchanged,
+  // Reads an uncompressed BMP of 1, 4, 8, 16, 24 or 32 bits per pixel (16 and 32
+  // bits also with bit fields), bottom-up or top-down. False, with the bitmap unchanged,
   // when the file is missing, truncated, compressed or otherwise not readable.
   bool LoadFromFile(const std::string& fileName);
 

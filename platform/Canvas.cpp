@@ -290,7 +290,9 @@ void TCanvas::Ellipse(std::int64_t left, std::int64_t top, std::int64_t right, s
     if (penWidth <= 1) {
       // The rim: pixels with a 4-neighbour outside.
       const Span above = rowOf(y - 1, a, b), below = rowOf(y + 1, a, b);
-      for (i64 x = outer.lo; x <= outer.hi; ++x) {
+      // Only the columns on the bitmap: a huge ellipse costs its visible part.
+      const i64 xFirst = std::max<i64>(outer.lo, 0), xLast = std::min<i64>(outer.hi, target_.Width() - 1);
+      for (i64 x = xFirst; x <= xLast; ++x) {
         const bool inAbove = !above.Empty() && x >= above.lo && x <= above.hi;
         const bool inBelow = !below.Empty() && x >= below.lo && x <= below.hi;
         if (x == outer.lo || x == outer.hi || !inAbove || !inBelow) SetPixel(x, y, Pen.Color);

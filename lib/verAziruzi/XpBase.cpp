@@ -206,6 +206,17 @@ std::int32_t ToInt32(double rounded, double original, const char* what) {
   return static_cast<std::int32_t>(rounded);
 }
 
+// A text of digits with one point and no whole part but zeros: when the parse
+// refuses such a fraction below 1, it can only have fallen below the smallest
+// double.
+bool IsUnderflowingFraction(std::string_view text) {
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+  const std::size_t point = text.find('.');
+  if (point == std::string_view::npos || text.find('.', point + 1) != std::string_view::npos) return false;
+  if (text.find_first_not_of('0') != point) return false;
+  return text.find_first_not_of('0', point + 1) != std::string_view::npos;
+}
+
 }  // namespace
 
 std::int32_t XpCeilToInt(double value) {
@@ -235,6 +246,9 @@ double XpXPathStrToNumber(const WideString& text) {
     // The text is pure ASCII now.
     const std::string ascii(text.begin(), text.end());
     if (const auto value = numtext::ParseDouble(ascii)) return *value;
+    // A number too small for a double is zero, as the platform's conversion
+    // gives it; only numbers too large for one stay errors.
+    if (IsUnderflowingFraction(ascii)) return ascii.front() == '-' ? -0.0 : 0.0;
   }
   throw EConvertError(text + u" can't be converted to a valid XML number.");
 }
@@ -471,7 +485,8 @@ std::int64_t TXpMemoryStream::Write(const void* buffer, std::int64_t count) {
   // Borrowed memory belongs to someone else: never grow, move or overwrite it.
   if (fBorrowed) throw EInOutError(u"Stream write error");
   if (count <= 0) return 0;
-  const std::int64_t end = fPosition + count;
+  std::int64_t end;
+  if (__builtin_add_overflow(fPosition, count, &end)) throw EInOutError(u"Stream write error");
   if (end > fSize) SetSize(end);
   std::memcpy(fOwned.data() + fPosition, buffer, static_cast<std::size_t>(count));
   fPosition = end;
@@ -482,14 +497,18 @@ std::int64_t TXpMemoryStream::Seek(std::int64_t offset, TXpSeekOrigin origin) {
   std::int64_t base = 0;
   if (origin == TXpSeekOrigin::soCurrent) base = fPosition;
   if (origin == TXpSeekOrigin::soEnd) base = fSize;
-  fPosition = std::max<std::int64_t>(0, base + offset);
+  std::int64_t target;
+  if (__builtin_add_overflow(base, offset, &target)) target = offset < 0 ? 0 : std::numeric_limits<std::int64_t>::max();
+  fPosition = std::max<std::int64_t>(0, target);
   return fPosition;
 }
 
 void TXpMemoryStream::SetSize(std::int64_t size) {
   if (fBorrowed) throw EInOutError(u"Stream write error");
   size = std::max<std::int64_t>(0, size);
-  fOwned.resize(static_cast<std::size_t>(size));
+  // An empty stream holds no memory, so it may be pointed at borrowed memory.
+  if (size == 0) std::vector<std::uint8_t>().swap(fOwned);
+  else fOwned.resize(static_cast<std::size_t>(size));
   fSize = size;
   fPosition = std::min(fPosition, fSize);
 }
@@ -512,7 +531,9 @@ void TXpMemoryStream::SetPointer(const void* memory, std::int64_t size) {
 TXpFileStream::TXpFileStream(std::uint16_t mode, const WideString& fileName) : fFilename(fileName) {
   const std::string path = XpWideToUtf8(fileName);
   int flags;
-  const bool create = mode == fmCreate;
+  // fmCreate may come or-ed with a share mode (the downloads create their
+  // temporary file with fmCreate | fmShareExclusive).
+  const bool create = (mode & fmCreate) == fmCreate;
   if (create) {
     flags = O_RDWR | O_CREAT | O_TRUNC;
   } else {
@@ -581,7 +602,13 @@ std::int64_t TXpFileStream::Size() {
 // Components
 
 TXpComponent::~TXpComponent() {
-  while (!fComponents.empty()) fComponents.pop_back();
+  // Each one leaves the list before it is destroyed, so its destructor sees
+  // neither itself among the owner's components nor the owner.
+  while (!fComponents.empty()) {
+    std::unique_ptr<TXpComponent> last = std::move(fComponents.back());
+    fComponents.pop_back();
+    last->fOwner = nullptr;
+  }
 }
 
 void TXpComponent::Adopt(std::unique_ptr<TXpComponent> component) {

@@ -107,7 +107,8 @@ std::int32_t XpFloorToInt(double value);
 
 // Digits and '.' only, with an optional leading '-'. The empty text passes.
 bool XpLooksNumeric(const WideString& text);
-// Raises EConvertError "<text> can't be converted to a valid XML number.".
+// Raises EConvertError "<text> can't be converted to a valid XML number.". A
+// fraction too small for a double gives zero.
 double XpXPathStrToNumber(const WideString& text);
 // 15 significant digits with '.', whatever the locale. Raises EConvertError
 // "<text> isn't a valid number for XPath." for what only has an exponent form
@@ -191,6 +192,7 @@ public:
   std::int64_t Size() override { return fSize; }
 
   // Grows with zeros or cuts the stream's own memory; the position stays within.
+  // Size 0 frees the memory, as Clear does.
   void SetSize(std::int64_t size);
   // Frees the own memory, forgets borrowed memory; size and position 0.
   void Clear();
@@ -216,7 +218,7 @@ inline constexpr std::uint16_t fmOpenReadWrite = 0x0002;
 inline constexpr std::uint16_t fmShareExclusive = 0x0010;
 inline constexpr std::uint16_t fmShareDenyWrite = 0x0020;
 inline constexpr std::uint16_t fmShareDenyNone = 0x0040;
-inline constexpr std::uint16_t fmCreate = 0xFF00;  // create or truncate, read and write
+inline constexpr std::uint16_t fmCreate = 0xFF00;  // create or truncate, read and write; takes a share mode too
 
 class TXpFileStream : public TXpStream {
 public:

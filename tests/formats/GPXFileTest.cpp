@@ -318,6 +318,48 @@ TEST(GPXWriter, RoutesAndTracksCarryTheirStyleOnlyWhenAskedAndSet) {
   EXPECT_THAT(plain, HasSubstr("<type>boat</type>\n\t<rtept"));
 }
 
+TEST(GPXWriter, RouteAndTrackChildrenComeInTheDialectsOrder) {
+  auto describe = [](auto& item) {
+    item.name = "n";
+    item.cmt = "c";
+    item.desc = "d";
+    item.src = "s";
+    item.link.filled = true;
+    item.link.href = "h";
+    item.link.text = "t";
+    item.number = 2;
+    item.LineStyle.SetColor(0x00FF8000);
+    item.LineStyle.SetOpacity(-0.25);  // the magnitude counts
+  };
+  const std::string children =
+      "\t<name>n</name>\n"
+      "\t<cmt>c</cmt>\n"
+      "\t<desc>d</desc>\n"
+      "\t<src>s</src>\n"
+      "\t<link href=\"h\">\n"
+      "\t\t<text>t</text>\n"
+      "\t</link>\n"
+      "\t<number>2</number>\n"
+      "\t<type>x</type>\n"
+      "\t<extensions>\n"
+      "\t\t<line xmlns=\"http://www.topografix.com/GPX/gpx_style/0/2\">\n"
+      "\t\t\t<color>0080FF</color>\n"
+      "\t\t\t<opacity>0.25</opacity>\n"
+      "\t\t</line>\n"
+      "\t</extensions>\n";
+  TGPX gpx;
+  auto route = std::make_unique<TGPXrte>();
+  describe(*route);
+  route->rtype = "x";
+  gpx.rte.Add(std::move(route));
+  auto track = std::make_unique<TGPXtrk>();
+  describe(*track);
+  track->ttype = "x";
+  gpx.trk.Add(std::move(track));
+
+  EXPECT_EQ(Export(gpx, true), kHeader + "<rte>\n" + children + "</rte>\n\n<trk>\n" + children + "</trk>\n\n</gpx>");
+}
+
 TEST(GPXWriter, MetadataOnlyWhenFilledAndWithFreshBounds) {
   TGPX gpx;
   gpx.metadata.name = "not written";

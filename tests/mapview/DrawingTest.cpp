@@ -63,6 +63,29 @@ TEST(MapDrawing, StrokesTakeTheColourOfTheDepthTheyStartFrom) {
   EXPECT_EQ(f.view.Buffer2.Pixel(350, 300), kDeep);
 }
 
+TEST(MapDrawing, PensFollowTheTrackAndShadowMapSettings) {
+  DrawFixture f;
+  constexpr TColor kGrey = 0x808080;
+  f.view.TrackWidth = 5;
+  f.view.ShadowMapTrackWidth = 10;
+  f.view.ShadowMapTrackColor = kGrey;
+  f.AddSegment({{100, 300, 500}, {300, 300, 500}});
+  f.view.Redraw();
+  const TColor stroke = InterpolateColor(kShallow, kDeep, 500.0 / 1500);
+  // Odd width 5 on the surface: rows 298 .. 302.
+  EXPECT_EQ(f.surface.Pixel(200, 298), stroke);
+  EXPECT_EQ(f.surface.Pixel(200, 302), stroke);
+  EXPECT_EQ(f.surface.Pixel(200, 297), kWhite);
+  EXPECT_EQ(f.surface.Pixel(200, 303), kWhite);
+  // Even width 10 on the shadow map: rows 295 .. 304, in the shadow colour only.
+  const TBitmap& m = f.view.ShadowMap;
+  EXPECT_EQ(m.Pixel(200, 295), kGrey);
+  EXPECT_EQ(m.Pixel(200, 304), kGrey);
+  EXPECT_EQ(m.Pixel(200, 294), kWhite);
+  EXPECT_EQ(m.Pixel(200, 305), kWhite);
+  EXPECT_EQ(ViewFixture::ColoursOf(m), (std::set<TColor>{kWhite, kGrey}));
+}
+
 TEST(MapDrawing, ShoreLinesAndSelectionColours) {
   DrawFixture f;
   TGPXtrkseg* shore = f.AddSegment({{100, 100, 0}, {300, 100, 0}}, 0);

@@ -203,6 +203,13 @@ TEST(MapCutter, MouseRectangleCountsFromTheBottomAndOnlySelectedIsHonoured) {
   f.view.BBox.Complete = false;
   (void)f.view.CutterMouseTo(60, 40, false, false);
   EXPECT_EQ(f.doc.wpt.Count(), 3);
+
+  // A complete area without a scale gets one first, then cuts as usual.
+  f.view.BBox.Complete = true;
+  f.view.BBox.Rm = 0;
+  (void)f.view.CutterMouseTo(60, 40, false, false);
+  EXPECT_EQ(f.doc.wpt.Count(), 2);
+  EXPECT_EQ(f.view.BBox.Rm, 600);
 }
 
 TEST(MapCutter, OnlySelectedSkipsOtherListsButStillDropsEmptyTracks) {
@@ -249,4 +256,27 @@ TEST(MapCutPoint, ForgetFreedClearsTheCutPointOfWhatIsAboutToBeFreed) {
   f.view.wptSelection = other->GetWaypoint(0);
   f.view.Clear();
   EXPECT_EQ(f.view.wptSelection, nullptr);
+}
+
+TEST(MapCutPoint, ForgetFreedTakesWhatTheObjectHoldsOutOfTheSelection) {
+  // The project window frees a whole track or list; the selection must not keep
+  // pointing at its segments or points.
+  EditFixture f;
+  TGPXtrkseg* seg = f.AddSegment({{100, 100, 0}, {300, 300, 0}});
+  TGPXtrk* track = f.doc.trk.GetTrack(0);
+  TGPXtrkseg* second = f.AddSegmentTo(*track, {{150, 150}, {160, 160}});
+  TGPXrte* route = f.AddRoute({{400, 400}, {500, 500}});
+  TGPXwpt* waypoint = f.AddWaypoint(50, 50);
+  f.doc.Selection.Add(seg);
+  f.doc.Selection.Add(waypoint);
+  f.doc.Selection.Add(second);
+  f.doc.Selection.Add(route->GetWaypoint(1));
+  f.view.wptSelection = second->GetWaypoint(0);
+
+  f.view.ForgetFreed(track);
+  EXPECT_EQ(f.Selected(), (std::vector<const TObject*>{waypoint, route->GetWaypoint(1)}));
+  EXPECT_EQ(f.view.wptSelection, nullptr);
+
+  f.view.ForgetFreed(route);
+  EXPECT_EQ(f.Selected(), std::vector<const TObject*>{waypoint});
 }

@@ -27,14 +27,33 @@ TEST(MapProjection, TheEightHundredBySixHundredExample) {
   // A wide flat area takes its scale from the width, over K.
   f.SetArea(10, 14, 50, 50.5);
   EXPECT_EQ(v.BBox.Rx, 200);
-  EXPECT_DOUBLE_EQ(v.BBox.Rm, static_cast<double>(200 / K));
+  EXPECT_EQ(v.BBox.Rm, static_cast<double>(200 / K));
+}
+
+TEST(MapProjection, TheScaleComesFromTheStoredHorizontalScale) {
+  // 100 / 0.0959 is not a double: dividing its extended-precision value by K
+  // gives a Rm one step away from dividing the stored Rx.
+  ViewFixture f(100, 2000);
+  TGPXDraw& v = f.view;
+  f.SetArea(10, 10.0959, 50, 51);
+  const long double exactRx = 100.0L / (static_cast<long double>(10.0959) - 10);
+  ASSERT_NE(static_cast<double>(exactRx / K), static_cast<double>(v.BBox.Rx / K));
+  EXPECT_EQ(v.BBox.Rx, static_cast<double>(exactRx));
+  EXPECT_EQ(v.BBox.Rm, static_cast<double>(v.BBox.Rx / K));
 }
 
 TEST(MapProjection, EveryPixelRoundTripsAndRoundingGoesHalfToEven) {
   ViewFixture f;
   TGPXDraw& v = f.view;
-  for (int x = -5; x <= 805; ++x) ASSERT_EQ(v.LoToX(v.XToLo(x)), x);
-  for (int y = -5; y <= 605; ++y) ASSERT_EQ(v.LaToY(v.YToLa(y)), y);
+  // At the example's round scale and at an uneven one with 1 % to spare.
+  for (bool uneven : {false, true}) {
+    if (uneven) {
+      f.SetArea(10.123, 10.9, 50.3, 50.71);
+      v.CalcRm(true);
+    }
+    for (int x = -5; x <= 805; ++x) ASSERT_EQ(v.LoToX(v.XToLo(x)), x) << uneven;
+    for (int y = -5; y <= 605; ++y) ASSERT_EQ(v.LaToY(v.YToLa(y)), y) << uneven;
+  }
   // Latitude 50 + 0.5/600 sits exactly half a pixel above the bottom row.
   f.SetArea(10, 11, 50, 51);
   v.BBox.Rm = 2;  // 0.25° is exactly half a pixel
@@ -179,6 +198,15 @@ TEST(MapVisibleArea, ZoomToRefusesACollapsedRectangleOrAnIncompleteArea) {
   ASSERT_TRUE(v.ZoomTo({400, 300, 0, 0}));
   EXPECT_EQ(v.BBox.S, 50);
   EXPECT_EQ(v.BBox.O, 10);
+
+  // A complete area without a scale gets one before the rectangle is read.
+  f.SetArea(10, 11, 50, 51);
+  v.BBox.Rm = 0;
+  ASSERT_TRUE(v.ZoomTo({0, 600, 400, 300}));
+  EXPECT_EQ(v.BBox.O, 10);
+  EXPECT_EQ(v.BBox.N, 51);
+  EXPECT_EQ(v.BBox.E, static_cast<double>(10 + 400 / 600.0L / K));
+  EXPECT_EQ(v.BBox.S, 50.5);
 }
 
 TEST(MapVisibleArea, PanningMovesTheMapWithTheMouse) {

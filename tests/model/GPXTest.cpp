@@ -54,6 +54,40 @@ TEST(GPXwpt, ANewPointStartsAtTheAbsentValues) {
   EXPECT_STREQ(p.ClassName(), "TGPXwpt");
 }
 
+TEST(GPXDefaults, RecordsAndListsStartAtTheirAbsentValues) {
+  // The writer leaves an element out at its absent value: a wrong start value
+  // would put it into every file.
+  TGPXrte route;
+  EXPECT_EQ(route.number, -1);
+  EXPECT_TRUE(route.Enabled());
+  EXPECT_FALSE(route.filled);
+  EXPECT_TRUE(route.LineStyle.IsDefaultColor());
+  EXPECT_EQ(route.LineStyle.Opacity(), 1.0);
+  EXPECT_FALSE(route.link.filled);
+
+  TGPXtrk track;
+  EXPECT_EQ(track.number, -1);
+  EXPECT_TRUE(track.Enabled());
+  EXPECT_TRUE(track.LineStyle.IsDefaultColor());
+  EXPECT_EQ(track.LineStyle.Opacity(), 1.0);
+
+  TGPXtrkseg segment;
+  EXPECT_EQ(segment.maxdepth, 0);
+  EXPECT_TRUE(segment.Enabled());
+
+  TGPX gpx;
+  EXPECT_TRUE(gpx.Enabled());
+  EXPECT_TRUE(gpx.wpt.Enabled() && gpx.rte.Enabled() && gpx.trk.Enabled());
+  EXPECT_FALSE(gpx.wpt.filled || gpx.rte.filled || gpx.trk.filled);
+  EXPECT_EQ(gpx.Selection.Parent, &gpx);
+  const TGPXmetadata& m = gpx.metadata;
+  EXPECT_FALSE(m.filled || m.author.filled || m.author.email.filled || m.author.link.filled ||
+               m.copyright.filled || m.link.filled || m.bounds.filled);
+  EXPECT_EQ(m.copyright.year, -1);
+  EXPECT_EQ(m.mtime, 0);
+  EXPECT_EQ(m.bounds.minlat + m.bounds.minlon + m.bounds.maxlat + m.bounds.maxlon, 0);
+}
+
 TEST(GPXwpt, CopyFromCopiesEverythingButLevelAndEnabled) {
   TGPXwpt source;
   source.Latitude = 1;
@@ -214,6 +248,97 @@ TEST(DeepCopy, CopyingIntoItselfLosesNothing) {
   EXPECT_EQ(track->Count(), 4);
 }
 
+TEST(DeepCopy, MetadataCopiesEveryFieldAndReplacesItsSubRecords) {
+  TGPXmetadata source;
+  source.name = "n";
+  source.desc = "d";
+  source.author.name = "an";
+  source.author.email.id = "id";
+  source.author.email.domain = "dom";
+  source.author.email.filled = true;
+  source.author.filled = true;
+  source.copyright.author = "ca";
+  source.copyright.year = 1999;
+  source.copyright.license = "lic";
+  source.copyright.filled = true;
+  source.link.href = "h";
+  source.link.text = "t";
+  source.link.ltype = "lt";
+  source.link.filled = true;
+  source.mtime = 41061.5;
+  source.keywords = "k";
+  source.bounds.minlat = 1;
+  source.bounds.minlon = 2;
+  source.bounds.maxlat = 3;
+  source.bounds.maxlon = 4;
+  source.bounds.filled = true;
+  source.extensions = "<m/>";
+  source.filled = true;
+
+  TGPXmetadata target;
+  target.author.link.href = "old";  // the target's own sub-records give way
+  target.author.link.filled = true;
+  target.CopyFrom(source);
+  EXPECT_EQ(target.name + target.desc + target.keywords + target.extensions, "ndk<m/>");
+  EXPECT_EQ(target.author.name, "an");
+  EXPECT_EQ(target.author.email.id + target.author.email.domain, "iddom");
+  EXPECT_TRUE(target.author.email.filled && target.author.filled);
+  EXPECT_EQ(target.author.link.href, "");
+  EXPECT_FALSE(target.author.link.filled);
+  EXPECT_EQ(target.copyright.author + target.copyright.license, "calic");
+  EXPECT_EQ(target.copyright.year, 1999);
+  EXPECT_TRUE(target.copyright.filled);
+  EXPECT_EQ(target.link.href + target.link.text + target.link.ltype, "htlt");
+  EXPECT_TRUE(target.link.filled);
+  EXPECT_EQ(target.mtime, 41061.5);
+  EXPECT_EQ(target.bounds.minlat, 1);
+  EXPECT_EQ(target.bounds.minlon, 2);
+  EXPECT_EQ(target.bounds.maxlat, 3);
+  EXPECT_EQ(target.bounds.maxlon, 4);
+  EXPECT_TRUE(target.bounds.filled);
+  EXPECT_TRUE(target.filled);
+}
+
+TEST(DeepCopy, RoutesAndTracksTakeEveryTextButNotTheirListFlags) {
+  auto fillTexts = [](auto& item) {
+    item.name = "n";
+    item.cmt = "c";
+    item.desc = "d";
+    item.src = "s";
+    item.extensions = "<x/>";
+    item.link.href = "h";
+    item.link.filled = true;
+    item.number = 6;
+    item.LineStyle.SetColor(0x0000FF);
+    item.LineStyle.SetOpacity(0.25);
+  };
+  auto expectTexts = [](const auto& item) {
+    EXPECT_EQ(item.name + item.cmt + item.desc + item.src + item.extensions, "ncds<x/>");
+    EXPECT_EQ(item.link.href, "h");
+    EXPECT_TRUE(item.link.filled);
+    EXPECT_EQ(item.number, 6);
+    EXPECT_EQ(item.LineStyle.Color(), 0x0000FFu);
+    EXPECT_EQ(item.LineStyle.Opacity(), 0.25);
+  };
+  TGPXrte route;
+  fillTexts(route);
+  route.rtype = "r";
+  route.filled = true;
+  TGPXrte routeCopy;
+  routeCopy.CopyFrom(route);
+  expectTexts(routeCopy);
+  EXPECT_EQ(routeCopy.rtype, "r");
+  EXPECT_FALSE(routeCopy.filled);
+
+  TGPXtrk track;
+  fillTexts(track);
+  track.ttype = "t";
+  TGPXtrk trackCopy;
+  trackCopy.CopyFrom(track);
+  expectTexts(trackCopy);
+  EXPECT_EQ(trackCopy.ttype, "t");
+}
+
 TEST(GPXDocument, CopyFromAppendsAndLeavesTheSelectionEmpty) {
   TGPX source;
   source.version = "1.1";
@@ -313,6 +438,53 @@ TEST(GPXDocument, ComputeMetaBoundsIgnoresAStaleWaypointBox) {
   gpx.ComputeMetaBounds();
   EXPECT_EQ(gpx.metadata.bounds.maxlat, 3);
   EXPECT_EQ(gpx.metadata.bounds.maxlon, 4);
+}
+
+TEST(GPXDocument, ComputeMetaBoundsJoinsWaypointsRoutesAndSegments) {
+  using Positions = std::initializer_list<std::pair<double, double>>;
+  struct Case {
+    const char* name;
+    Positions waypoints, route, segmentA, segmentB;
+    double minlat, maxlat, minlon, maxlon;
+  };
+  const Case cases[] = {
+      {"two waypoints count", {{10, 20}, {11, 21}}, {}, {{1, 2}, {3, 4}}, {}, 1, 11, 2, 21},
+      {"a route counts", {}, {{-5, -6}, {-4, -5}}, {{1, 2}, {3, 4}}, {}, -5, 3, -6, 4},
+      {"a one-point route does not", {}, {{-5, -6}}, {{1, 2}, {3, 4}}, {}, 1, 3, 2, 4},
+      // An edge on the equator or the prime meridian must not drop the boxes before it.
+      {"edge on the equator", {}, {}, {{0, 10}, {1, 11}}, {{2, 12}, {3, 13}}, 0, 3, 10, 13},
+      {"edge on the meridian", {}, {}, {{5, 0}, {6, 1}}, {{7, 2}, {8, 3}}, 5, 8, 0, 3},
+  };
+  for (const Case& c : cases) {
+    TGPX gpx;
+    for (const auto& [lat, lon] : c.waypoints) gpx.wpt.Add(Wpt(lat, lon));
+    if (c.route.size() > 0) {
+      auto route = std::make_unique<TGPXrte>();
+      for (const auto& [lat, lon] : c.route) route->Add(Wpt(lat, lon));
+      gpx.rte.Add(std::move(route));
+    }
+    auto track = std::make_unique<TGPXtrk>();
+    track->Add(Segment(c.segmentA));
+    if (c.segmentB.size() > 0) track->Add(Segment(c.segmentB));
+    gpx.trk.Add(std::move(track));
+    gpx.ComputeMetaBounds();
+    const TGPXbounds& b = gpx.metadata.bounds;
+    EXPECT_TRUE(b.filled) << c.name;
+    EXPECT_EQ(b.minlat, c.minlat) << c.name;
+    EXPECT_EQ(b.maxlat, c.maxlat) << c.name;
+    EXPECT_EQ(b.minlon, c.minlon) << c.name;
+    EXPECT_EQ(b.maxlon, c.maxlon) << c.name;
+  }
+
+  // An extent without a height leaves the bounds as they were.
+  TGPX flat;
+  auto track = std::make_unique<TGPXtrk>();
+  track->Add(Segment({{1, 2}, {1, 4}}));
+  flat.trk.Add(std::move(track));
+  flat.metadata.bounds.maxlat = 9;
+  flat.ComputeMetaBounds();
+  EXPECT_FALSE(flat.metadata.bounds.filled);
+  EXPECT_EQ(flat.metadata.bounds.maxlat, 9);
 }
 
 TEST(GPXDocument, WaypointParentAndSelection) {

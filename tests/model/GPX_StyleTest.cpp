@@ -70,6 +70,23 @@ TEST(LineStyle, OpacityTextUnderACommaLocale) {
   EXPECT_EQ(negative.OpacityStr(), "0.75");
 }
 
+TEST(LineStyle, OpacityTextIsFixedFromOneHundredThousandthUpTo15Digits) {
+  struct Case {
+    double opacity;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {0.00005, "0.00005"},   {0.00001, "0.00001"},   {0.000015, "0.000015"},
+      {0.0000099, "9.9E-6"},  {0.0001, "0.0001"},     {0.1 + 0.2, "0.3"},  // 15 significant digits
+      {123456789012345, "123456789012345"},            {1e15, "1E15"},
+  };
+  for (const Case& c : cases) {
+    TGPX_StyleLine style;
+    style.SetOpacity(c.opacity);
+    EXPECT_EQ(style.OpacityStr(), c.shown) << c.opacity;
+  }
+}
+
 TEST(LineStyle, CopyFromTakesColourAndOpacity) {
   TGPX_StyleLine source, target;
   source.SetColor(0x123456);

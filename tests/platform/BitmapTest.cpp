@@ -158,6 +158,44 @@ TEST(Bitmap, LoadsAPalettedTopDownBmp) {
   std::filesystem::remove(path);
 }
 
+TEST(Bitmap, LoadsSixteenAndThirtyTwoBitPixelsThroughTheirChannelMasks) {
+  struct Case {
+    const char* what;
+    unsigned bpp, compression;
+    std::vector<std::uint32_t> masks;  // red, green, blue; none for the default layout
+    std::vector<unsigned char> row;    // two pixels, padded to 4 bytes
+    TColor first, second;
+  };
+  const Case cases[] = {
+      {"16 bits, 5-5-5", 16, 0, {}, {0x00, 0x7C, 0x10, 0x00}, kRed, RGBColor(0, 0, 132)},
+      {"16 bits, 5-6-5 fields", 16, 3, {0xF800, 0x07E0, 0x001F}, {0xE0, 0x07, 0x1F, 0x00}, RGBColor(0, 255, 0),
+       RGBColor(0, 0, 255)},
+      {"32 bits, red in the low byte", 32, 3, {0x000000FF, 0x0000FF00, 0x00FF0000},
+       {0xFF, 0, 0, 0, 0, 0, 0x80, 0}, kRed, RGBColor(0, 0, 0x80)},
+  };
+  const std::string path = TempFile("fields.bmp");
+  for (const Case& c : cases) {
+    const std::uint32_t offset = 54 + 4 * static_cast<std::uint32_t>(c.masks.size());
+    std::vector<unsigned char> b(offset, 0);
+    b[0] = 'B', b[1] = 'M';
+    Put32(b, 10, offset);
+    Put32(b, 14, 40);
+    Put32(b, 18, 2);
+    Put32(b, 22, 1);
+    b[26] = 1, b[28] = static_cast<unsigned char>(c.bpp);
+    Put32(b, 30, c.compression);
+    for (std::size_t i = 0; i < c.masks.size(); ++i) Put32(b, 54 + 4 * i, c.masks[i]);
+    b.insert(b.end(), c.row.begin(), c.row.end());
+    Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+    WriteBytes(path, b);
+    TBitmap bmp;
+    ASSERT_TRUE(bmp.LoadFromFile(path)) << c.what;
+    EXPECT_EQ(bmp.Pixel(0, 0), c.first) << c.what;
+    EXPECT_EQ(bmp.Pixel(1, 0), c.second) << c.what;
+  }
+  std::filesystem::remove(path);
+}
+
 TEST(Bitmap, RefusesDamagedFilesAndKeepsItsPixels) {
   TBitmap good(4, 4);
   const std::string path = TempFile("damaged.bmp");

@@ -297,3 +297,20 @@ TEST(CanvasEllipse, FillsWithTheBrushInsideItsRectangleWithAPenRim) {
     EXPECT_GE(neighbours, 2) << x << "," << y;
   }
 }
+
+TEST(CanvasEllipse, AHugeEllipseDrawsItsVisiblePartOnly) {
+  // The top of a circle 2·10^17 pixels across, its rim on row 5, is hundreds of
+  // millions of pixels wide there; the bitmap shows 20 of them.
+  TBitmap bmp(20, 20);
+  TCanvas& c = bmp.Canvas();
+  c.Pen.Color = kBlue;
+  c.Brush.Color = kRed;
+  constexpr std::int64_t r = 100'000'000'000'000'000;
+  c.Ellipse(-r, 5, r, 2 * r + 5);
+  for (int x = 0; x < 20; ++x) {
+    EXPECT_EQ(bmp.Pixel(x, 4), kWhite) << x;
+    EXPECT_EQ(bmp.Pixel(x, 5), kBlue) << x;
+    EXPECT_EQ(bmp.Pixel(x, 6), kRed) << x;
+    EXPECT_EQ(bmp.Pixel(x, 19), kRed) << x;
+  }
+}

@@ -220,6 +220,25 @@ TEST(XpNumbers, StrToNumber) {
   }
 }
 
+TEST(XpNumbers, StrToNumberOfFractionsBelowTheSmallestDoubleIsZero) {
+  const WideString zeros(400, u'0');
+  EXPECT_EQ(XpXPathStrToNumber(u"0." + zeros + u"1"), 0.0);
+  const double negative = XpXPathStrToNumber(u"-." + zeros + u"25");
+  EXPECT_EQ(negative, 0.0);
+  EXPECT_TRUE(std::signbit(negative));
+  EXPECT_EQ(XpXPathStrToNumber(u"0.000000000000000000001"), 1e-21);  // small but a double
+
+  // Too large for a double stays an error, and so does a point without digits.
+  for (const WideString& text : {u"1" + zeros, u"-7" + zeros + u".5", WideString(u"."), WideString(u"-.")}) {
+    try {
+      (void)XpXPathStrToNumber(text);
+      ADD_FAILURE() << "no error for " << U8(text).substr(0, 20);
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), text + u" can't be converted to a valid XML number.");
+    }
+  }
+}
+
 TEST(XpNumbers, NumberToStrWritesPlainDecimalsOnly) {
   struct Case {
     double value;
@@ -405,14 +424,28 @@ TEST(XpCharClasses, XmlCharBoundaries) {
     EXPECT_FALSE(XpIsXmlChar(c)) << std::hex << c;
 }
 
+enum CharClass { None, Base, Ideographic, Combining, Digit, Extender };
+struct ClassCase {
+  TXpUcs4Char code;
+  CharClass expected;
+};
+
+template <std::size_t N>
+void ExpectClasses(const ClassCase (&cases)[N]) {
+  for (const ClassCase& c : cases) {
+    EXPECT_EQ(XpIsBaseChar(c.code), c.expected == Base) << std::hex << c.code;
+    EXPECT_EQ(XpIsIdeographicChar(c.code), c.expected == Ideographic) << std::hex << c.code;
+    EXPECT_EQ(XpIsLetterChar(c.code), c.expected == Base || c.expected == Ideographic) << std::hex << c.code;
+    EXPECT_EQ(XpIsCombiningChar(c.code), c.expected == Combining) << std::hex << c.code;
+    EXPECT_EQ(XpIsDigitChar(c.code), c.expected == Digit) << std::hex << c.code;
+    EXPECT_EQ(XpIsExtenderChar(c.code), c.expected == Extender) << std::hex << c.code;
+  }
+}
+
 // Boundaries of the Appendix B ranges: the first and last code of a range are
 // in, their neighbours outside the range are not.
 TEST(XpCharClasses, AppendixBRangeBoundaries) {
-  enum Class { None, Base, Ideographic, Combining, Digit, Extender };
-  struct Case {
-    TXpUcs4Char code;
-    Class expected;
-  } cases[] = {
+  const ClassCase cases[] = {
       {0x40, None},         {0x41, Base},         {0x5A, Base},        {0x5B, None},        {0x60, None},
       {0x61, Base},         {0x7A, Base},         {0x7B, None},        {0xBF, None},        {0xC0, Base},
       {0xD6, Base},         {0xD7, None},         {0xF7, None},        {0xFF, Base},        {0x131, Base},
@@ -433,14 +466,62 @@ TEST(XpCharClasses, AppendixBRangeBoundaries) {
       {0x3031, Extender},   {0x3035, Extender},   {0x3036, None},      {0x30FC, Extender},  {0x30FE, Extender},
       {0x30FF, None},       {0xFFFD, None},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(XpIsBaseChar(c.code), c.expected == Base) << std::hex << c.code;
-    EXPECT_EQ(XpIsIdeographicChar(c.code), c.expected == Ideographic) << std::hex << c.code;
-    EXPECT_EQ(XpIsLetterChar(c.code), c.expected == Base || c.expected == Ideographic) << std::hex << c.code;
-    EXPECT_EQ(XpIsCombiningChar(c.code), c.expected == Combining) << std::hex << c.code;
-    EXPECT_EQ(XpIsDigitChar(c.code), c.expected == Digit) << std::hex << c.code;
-    EXPECT_EQ(XpIsExtenderChar(c.code), c.expected == Extender) << std::hex << c.code;
-  }
+  ExpectClasses(cases);
+}
+
+// Where the scripts interleave letters, marks, digits and extenders, and where
+// the ranges leave single gaps, a range typed one off shows at once.
+TEST(XpCharClasses, AppendixBScriptBoundaries) {
+  const ClassCase cases[] = {
+      // Latin, Greek, Cyrillic, Armenian, Hebrew
+      {0x1F4, Base}, {0x1F6, None}, {0x217, Base}, {0x218, None}, {0x24F, None}, {0x250, Base},
+      {0x385, None}, {0x388, Base}, {0x38B, None}, {0x38C, Base}, {0x38D, None}, {0x3A2, None},
+      {0x3CF, None}, {0x3D7, None}, {0x3DA, Base}, {0x3DB, None}, {0x3E1, None}, {0x3E2, Base},
+      {0x400, None}, {0x401, Base}, {0x40D, None}, {0x450, None}, {0x45D, None}, {0x482, None},
+      {0x483, Combining}, {0x487, None}, {0x490, Base}, {0x4C5, None}, {0x4C7, Base}, {0x4C9, None},
+      {0x4CA, None}, {0x530, None}, {0x531, Base}, {0x557, None}, {0x55A, None}, {0x586, Base},
+      {0x587, None}, {0x590, None}, {0x591, Combining}, {0x5A2, None}, {0x5BA, None}, {0x5BE, None},
+      {0x5BF, Combining}, {0x5C0, None}, {0x5C3, None}, {0x5C4, Combining}, {0x5D0, Base}, {0x5EB, None},
+      {0x5F2, Base}, {0x5F3, None},
+      // Arabic
+      {0x640, Extender}, {0x641, Base}, {0x64A, Base}, {0x64B, Combining}, {0x652, Combining}, {0x653, None},
+      {0x670, Combining}, {0x671, Base}, {0x6B7, Base}, {0x6B8, None}, {0x6BA, Base}, {0x6BF, None},
+      {0x6D5, Base}, {0x6D6, Combining}, {0x6E4, Combining}, {0x6E7, Combining}, {0x6E9, None},
+      {0x6EA, Combining}, {0x6ED, Combining}, {0x6EE, None}, {0x6F0, Digit},
+      // Indic
+      {0x900, None}, {0x901, Combining}, {0x904, None}, {0x905, Base}, {0x93C, Combining}, {0x93D, Base},
+      {0x93E, Combining}, {0x94D, Combining}, {0x94E, None}, {0x950, None}, {0x951, Combining},
+      {0x958, Base}, {0x961, Base}, {0x962, Combining}, {0x966, Digit}, {0x9B2, Base}, {0x9B3, None},
+      {0x9BC, Combining}, {0x9BD, None}, {0xA02, Combining}, {0xA03, None}, {0xA5E, Base}, {0xA5F, None},
+      {0xA8D, Base}, {0xA8E, None}, {0xAE0, Base}, {0xAE1, None}, {0xBE6, None}, {0xBE7, Digit},
+      {0xCDE, Base}, {0xCDF, None}, {0xD57, Combining}, {0xD58, None},
+      // Thai and Lao
+      {0xE2E, Base}, {0xE2F, None}, {0xE30, Base}, {0xE31, Combining}, {0xE32, Base}, {0xE33, Base},
+      {0xE34, Combining}, {0xE3A, Combining}, {0xE3B, None}, {0xE40, Base}, {0xE45, Base},
+      {0xE46, Extender}, {0xE47, Combining}, {0xE4E, Combining}, {0xE4F, None}, {0xE50, Digit},
+      {0xE59, Digit}, {0xE5A, None}, {0xEB0, Base}, {0xEB1, Combining}, {0xEB2, Base}, {0xEB4, Combining},
+      {0xEBA, None}, {0xEBB, Combining}, {0xEBD, Base}, {0xEC4, Base}, {0xEC5, None}, {0xEC6, Extender},
+      {0xEC7, None}, {0xEC8, Combining},
+      // Tibetan
+      {0xF18, Combining}, {0xF20, Digit}, {0xF35, Combining}, {0xF36, None}, {0xF3E, Combining},
+      {0xF40, Base}, {0xF47, Base}, {0xF48, None}, {0xF49, Base}, {0xF69, Base}, {0xF6A, None},
+      {0xF85, None}, {0xF96, None}, {0xF97, Combining}, {0xF98, None}, {0xFB8, None}, {0xFB9, Combining},
+      {0xFBA, None},
+      // Georgian and Hangul Jamo
+      {0x10A0, Base}, {0x10C5, Base}, {0x10C6, None}, {0x10F6, Base}, {0x10F7, None}, {0x1100, Base},
+      {0x1101, None}, {0x1104, None}, {0x1108, None}, {0x110A, None}, {0x110D, None}, {0x1113, None},
+      {0x113C, Base}, {0x113D, None}, {0x115F, Base}, {0x1161, Base}, {0x1162, None}, {0x11F9, Base},
+      {0x11FA, None},
+      // Greek Extended, letterlike symbols, kana, bopomofo
+      {0x1E9C, None}, {0x1EA0, Base}, {0x1FBD, None}, {0x1FBE, Base}, {0x1FBF, None}, {0x1FC1, None},
+      {0x1FC2, Base}, {0x1FFC, Base}, {0x1FFD, None}, {0x2125, None}, {0x2126, Base}, {0x2127, None},
+      {0x212A, Base}, {0x212B, Base}, {0x212C, None}, {0x212F, None}, {0x217F, None}, {0x2180, Base},
+      {0x2182, Base}, {0x2183, None}, {0x20E0, None}, {0x3008, None}, {0x3040, None}, {0x3041, Base},
+      {0x3099, Combining}, {0x309B, None}, {0x309D, Extender}, {0x309F, None}, {0x30A0, None},
+      {0x30A1, Base}, {0x30FA, Base}, {0x30FB, None}, {0x3104, None}, {0x3105, Base}, {0x312C, Base},
+      {0x312D, None}, {0xABFF, None},
+  };
+  ExpectClasses(cases);
 }
 
 TEST(XpCharClasses, ClassesAreDisjointAndStayInsideTheBmp) {
@@ -524,6 +605,25 @@ TEST(XpStreams, MemoryStreamOverBorrowedMemory) {
   owning.Clear();
   owning.SetPointer(text, 6);
   EXPECT_EQ(owning.Size(), 6);
+
+  // A stream cut to size 0 holds no memory either.
+  TXpMemoryStream cut;
+  cut.WriteBuffer("abc", 3);
+  cut.SetSize(0);
+  cut.SetPointer(text, 6);
+  EXPECT_EQ(cut.Memory(), reinterpret_cast<const std::uint8_t*>(text));
+}
+
+TEST(XpStreams, MemoryStreamPositionsNearTheLimitDoNotOverflow) {
+  TXpMemoryStream stream;
+  stream.WriteBuffer("abc", 3);
+  const std::int64_t max = std::numeric_limits<std::int64_t>::max();
+  EXPECT_EQ(stream.Seek(max, TXpSeekOrigin::soCurrent), max);
+  char c;
+  EXPECT_EQ(stream.Read(&c, 1), 0);
+  EXPECT_THROW(stream.WriteBuffer("x", 1), EInOutError);
+  EXPECT_EQ(stream.Size(), 3);
+  EXPECT_EQ(stream.Seek(std::numeric_limits<std::int64_t>::min(), TXpSeekOrigin::soEnd), 0);
 }
 
 class XpFileStreamTest : public ::testing::Test {
@@ -551,6 +651,27 @@ TEST_F(XpFileStreamTest, CreatesReadsAndKeepsTheName) {
   in.ReadBuffer(buf, 4);
   EXPECT_EQ(std::string(buf, 4), "<a/>");
   EXPECT_THROW(in.WriteBuffer("x", 1), EInOutError);  // opened for reading only
+}
+
+TEST_F(XpFileStreamTest, CreateWithAShareModeCreatesTheFileAnew) {
+  // As the downloads open their temporary file: it exists already, and may hold
+  // bytes from before.
+  const WideString name = Path("download.tmp");
+  {
+    TXpFileStream old(fmCreate, name);
+    old.WriteBuffer("stale bytes", 11);
+  }
+  TXpFileStream stream(fmCreate | fmShareExclusive, name);
+  EXPECT_EQ(stream.Size(), 0);
+  stream.WriteBuffer("<a/>", 4);
+  stream.SetPosition(0);
+  char buf[4];
+  stream.ReadBuffer(buf, 4);
+  EXPECT_EQ(std::string(buf, 4), "<a/>");
+
+  const WideString fresh = Path("fresh.tmp");
+  TXpFileStream created(fmCreate | fmShareDenyWrite, fresh);
+  EXPECT_TRUE(std::filesystem::exists(U8(fresh)));
 }
 
 TEST_F(XpFileStreamTest, MissingFilesAndDirectoriesRaiseWithTheirName) {
@@ -593,6 +714,38 @@ TEST(XpComponents, OwnerFreesWhatItOwnsAndHandsBackWhatIsRemoved) {
   }
   EXPECT_EQ(alive, 1);  // a went with its owner, b is ours now
   kept.reset();
+  EXPECT_EQ(alive, 0);
+}
+
+// Records what it sees of its owner while it is destroyed.
+class WatchingComponent : public TXpComponent {
+public:
+  WatchingComponent(const TXpComponent*& ownerSeen, int& siblingsSeen, const TXpComponent& owner)
+      : ownerSeen_(ownerSeen), siblingsSeen_(siblingsSeen), owner_(owner) {}
+  ~WatchingComponent() override {
+    ownerSeen_ = Owner();
+    siblingsSeen_ = owner_.ComponentCount();
+    for (int i = 0; i < owner_.ComponentCount(); ++i)
+      if (owner_.Components(i) == this) siblingsSeen_ = -1;
+  }
+
+private:
+  const TXpComponent*& ownerSeen_;
+  int& siblingsSeen_;
+  const TXpComponent& owner_;
+};
+
+TEST(XpComponents, OwnedComponentsLeaveTheOwnerBeforeTheyAreDestroyed) {
+  const TXpComponent* ownerSeen = reinterpret_cast<const TXpComponent*>(1);
+  int siblingsSeen = -2;
+  int alive = 0;
+  {
+    TXpComponent owner;
+    owner.InsertComponent(std::make_unique<CountedComponent>(alive));
+    owner.InsertComponent(std::make_unique<WatchingComponent>(ownerSeen, siblingsSeen, owner));
+  }
+  EXPECT_EQ(ownerSeen, nullptr);
+  EXPECT_EQ(siblingsSeen, 1);  // the last one goes first; the other is still there
   EXPECT_EQ(alive, 0);
 }
 

@@ -1,6 +1,7 @@
 #include "lib/verAziruzi/XpHash.h"
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -246,6 +247,30 @@ TEST(XpStrHash, ClearDisposesInBucketOrderFromEachChainsHead) {
   EXPECT_EQ(hash.BucketCount(), 59);
   EXPECT_FALSE(hash.Exists(Key(0)));
   EXPECT_TRUE(hash.Add(Key(0), P(0)));  // usable again
+}
+
+TEST(XpStrHash, GrowingMovesEachNodeToTheHeadOfItsNewBucket) {
+  // The old buckets are walked in order, each chain from its head, so nodes that
+  // meet in a new bucket come to stand in reverse order of that walk.
+  std::vector<std::deque<void*>> oldChains(59), newChains(127);
+  TXpStrHash hash(0);
+  for (int i = 0; i < 237; ++i) {
+    hash.Add(Key(i), P(i));
+    oldChains[XpElfHash(Key(i)) % 59].push_front(P(i));
+  }
+  ASSERT_EQ(hash.BucketCount(), 127);
+  for (const std::deque<void*>& chain : oldChains)
+    for (void* value : chain) {
+      const int i = static_cast<int>(static_cast<char*>(value) - static_cast<char*>(P(0)));
+      newChains[XpElfHash(Key(i)) % 127].push_front(value);
+    }
+  std::vector<void*> expected;
+  for (const std::deque<void*>& chain : newChains) expected.insert(expected.end(), chain.begin(), chain.end());
+
+  std::vector<void*> disposed;
+  hash.SetOnDisposeData([&](TXpStrHash&, void* data) { disposed.push_back(data); });
+  hash.Clear();
+  EXPECT_EQ(disposed, expected);
 }
 
 TEST(XpStrHash, DestructionDisposesWhatIsLeft) {
