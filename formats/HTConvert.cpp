@@ -179,7 +179,8 @@ double THTConvert::CentricToGeodetic(double latc) {
 }
 
 double THTConvert::CentricLatToNorthing(double latc) {
-  const long double t = std::tan(latc / 180 * kPi / 2 + kPiQuarter);
+  // Extended from the first division on, like the rest of the projection.
+  const long double t = std::tan(static_cast<long double>(latc) / 180 * kPi / 2 + kPiQuarter);
   if (!(t > 0)) throw EInvalidOp();  // at or beyond a pole the logarithm has no value
   return Checked(kRadius * std::log(t));
 }
@@ -313,10 +314,11 @@ THTConvert::TDecoded THTConvert::DecodeHT(std::span<const std::uint8_t> bytes) {
       i += 2;
       continue;
     }
-    if (segmentEnded) {
+    // A break with no point before it (a leading or repeated triple) starts no
+    // empty segment.
+    if (segmentEnded && segment->Count() > 0)
       segment = track->GetTrkSeg(track->Add(std::make_unique<TGPXtrkseg>()));
-      segmentEnded = false;
-    }
+    segmentEnded = false;
     const TRecord r = GetRecord(bytes, i);
     e += static_cast<std::uint32_t>(static_cast<std::int32_t>(r.dE));
     n += static_cast<std::uint32_t>(static_cast<std::int32_t>(r.dN));

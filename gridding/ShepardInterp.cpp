@@ -52,7 +52,10 @@ double TShepardInterp::Weight(double d, double power) {
     return w;
   }
   if (raised == 0) throw EZeroDivide();
-  return 1.0 / raised;
+  // A subnormal d^power has a reciprocal beyond the double range.
+  const double w = 1.0 / raised;
+  if (std::isinf(w)) throw EOverflow();
+  return w;
 }
 
 double TShepardInterp::interp(double xcoord, double ycoord) const {

@@ -59,7 +59,8 @@ public:
 
   // d raised to -power, rounded to double: the weight of a sample at distance d.
   // Whole exponents by repeated squaring; throws EZeroDivide when d^power
-  // underflows to 0, which only a distance far below the snap radius can do.
+  // underflows to 0 and EOverflow when the weight exceeds the double range,
+  // which only a distance far below the snap radius can do.
   static double Weight(double d, double power);
 
   // The estimate from the two sums: 0 when no weight was added, else S / W.

@@ -137,6 +137,12 @@ TEST(HTProjection, KnownPositionsGiveTheDevicesMetres) {
   }
 }
 
+TEST(HTProjection, NorthingIsComputedInExtendedPrecisionThroughout) {
+  // A division rounded to double on the way gives other last bits here.
+  EXPECT_EQ(THTConvert::CentricLatToNorthing(-80), -0x1.da38f53029c61p+23);
+  EXPECT_EQ(THTConvert::CentricLatToNorthing(47.5), 0x1.6fb1d4be409b5p+22);
+}
+
 TEST(HTProjection, MetresReadBackToWithinHalfAMetre) {
   for (double lat : {-80.0, -33.9, 0.0, 12.345678, 47.5, 80.0}) {
     const double back = THTConvert::NorthingToLat(THTConvert::LatToNorthing(lat));
@@ -365,8 +371,10 @@ TEST(HTDecode, EndRecordsSplitSegmentsWithoutMovingThePosition) {
   const P expected[] = {{47.501, 9.251, 200}, {47.502, 9.25, 300}, {47.503, 9.249, 400}, {47.5, 9.25, 500}};
   const TGPXwpt* got[] = {first.GetTrkPoint(0), first.GetTrkPoint(1), second.GetTrkPoint(0), second.GetTrkPoint(1)};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_NEAR(got[i]->Latitude, expected[i].lat, 1e-5) << i;    // within a metre
-    EXPECT_NEAR(got[i]->Longitude, expected[i].lon, 1e-5) << i;
+    // Exactly the metres written: a break that moved the position would shift
+    // every later point by a metre.
+    EXPECT_EQ(got[i]->Latitude, THTConvert::NorthingToLat(THTConvert::LatToNorthing(expected[i].lat))) << i;
+    EXPECT_EQ(got[i]->Longitude, THTConvert::EastingToLon(THTConvert::LonToEasting(expected[i].lon))) << i;
     EXPECT_EQ(got[i]->HBdepth, expected[i].depth) << i;
     EXPECT_EQ(got[i]->DateTime, 0);
   }
@@ -407,6 +415,17 @@ TEST(HTDecode, OnlyTheExactEndTripleIsABreak) {
   EXPECT_EQ(s.GetTrkPoint(2)->HBdepth, 7);
   EXPECT_DOUBLE_EQ(s.GetTrkPoint(3)->Longitude, THTConvert::EastingToLon(-1000 + 32767 - 32768 - 1));
   EXPECT_DOUBLE_EQ(s.GetTrkPoint(3)->Latitude, THTConvert::NorthingToLat(-2000 + 32767 - 32768 - 1));
+}
+
+TEST(HTDecode, BreaksWithoutPointsBeforeThemStartNoEmptySegment) {
+  const Rec e1{32767, 32767, 0}, e2{-32768, -32768, 0}, e3{0, 0, 0};
+  const Bytes b = Image(15, 0, 0, {e1, e2, e3, {1, 0, 5}, e1, e2, e3, e1, e2, e3, {1, 0, 6}, e1, e2, e3});
+  const THTConvert::TDecoded d = THTConvert::DecodeHT(b);
+  ASSERT_TRUE(d.Track);
+  ASSERT_EQ(d.Track->Count(), 2);
+  EXPECT_EQ(d.Track->GetTrkSeg(0)->Count(), 1);
+  ASSERT_EQ(d.Track->GetTrkSeg(1)->Count(), 1);
+  EXPECT_DOUBLE_EQ(d.Track->GetTrkSeg(1)->GetTrkPoint(0)->Longitude, THTConvert::EastingToLon(2));
 }
 
 TEST(HTDecode, CountsFromZeroToTheFilesRoom) {

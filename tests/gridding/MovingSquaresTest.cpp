@@ -96,6 +96,21 @@ TEST_F(MovingSquaresTest, SingleDeepPixelGivesThreeCorners) {
   EXPECT_EQ(isoMap.Pixel(1, 1), 0xFFFFFFu);
 }
 
+TEST_F(MovingSquaresTest, PointsTakeTheViewAsItWasWhenTheTracerWasMade) {
+  SetUp(10, 8);
+  Deep(4, 3, 1, 1);
+  TMovingSquares tracer(gpx, view, isoMap, image, mask, &host);
+  tracer.clShallow = kShallow;
+  tracer.clDeep = kDeep;
+  const TViewProjection atStart = view;
+  view = TViewProjection{12, 40, 300, 8};  // the user pans and zooms meanwhile
+  tracer.GenerateISO(50, 100, 100);
+  ASSERT_EQ(gpx.trk.Count(), 1);
+  const TGPXwpt& first = *gpx.trk.GetTrack(0)->GetTrkSeg(0)->GetTrkPoint(0);
+  EXPECT_EQ(first.Longitude, atStart.XToLo(4));
+  EXPECT_EQ(first.Latitude, atStart.YToLa(4));
+}
+
 TEST_F(MovingSquaresTest, DeepRectangleGivesFiveCorners) {
   SetUp(12, 10);
   Deep(3, 2, 5, 4);

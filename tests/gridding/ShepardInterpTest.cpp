@@ -74,6 +74,10 @@ TEST(ShepardInterpTest, WeightsArePowersOfTheDistance) {
   EXPECT_EQ(TShepardInterp::Weight(7, 0), 1.0);
   EXPECT_DOUBLE_EQ(TShepardInterp::Weight(4, 0.5), 0.5);
   EXPECT_EQ(TShepardInterp::Distance(1, 2, 4, 6), 5.0);
+  // Repeated squaring rounds differently from pow in the last bits; faster
+  // interpolators rely on exactly these bits.
+  EXPECT_EQ(TShepardInterp::Weight(0.0011, 8), 0x1.8b25a9bbbae2cp+78);
+  EXPECT_EQ(TShepardInterp::Weight(0.0011, 14), 0x1.82ee3565e7077p+137);
 }
 
 TEST(ShepardInterpTest, DistanceZeroWithoutSnapRadiusIsAnError) {
@@ -81,6 +85,13 @@ TEST(ShepardInterpTest, DistanceZeroWithoutSnapRadiusIsAnError) {
   EXPECT_THROW(Make({{1, 1, 50}}, 8, 1, 0).interp(1, 1), EZeroDivide);
   EXPECT_THROW(Make({{1, 1, 50}}, 2.5, 1, 0).interp(1, 1), EZeroDivide);
   EXPECT_THROW(TShepardInterp::Weight(1e-30, 14), EZeroDivide);  // d^14 underflows
+}
+
+TEST(ShepardInterpTest, WeightBeyondTheDoubleRangeIsAnError) {
+  // d^8 is subnormal here, so its reciprocal is no double.
+  EXPECT_THROW(TShepardInterp::Weight(1e-39, 8), EOverflow);
+  // The failing weight raises at once: a later sample that snaps does not hide it.
+  EXPECT_THROW(Make({{1e-39f, 0, 10}, {0, 0, 20}}, 8, 1, 1e-40).interp(0, 0), EOverflow);
 }
 
 TEST(ShepardInterpTest, SumsBeyondTheDoubleRangeAreAnError) {

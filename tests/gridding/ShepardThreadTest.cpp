@@ -196,6 +196,17 @@ TEST_F(ShepardThreadTest, BandErrorReachesTheCallbackAndOtherBandsComplete) {
   EXPECT_EQ(values[5][2], Expected(5, 2));
 }
 
+TEST_F(ShepardThreadTest, PanningAfterTheStartDoesNotMoveThePixels) {
+  const TViewProjection atStart = run.View;
+  size_t ended = 0;
+  // The band cannot pass its first progress step before the pump below.
+  TThdsInterpolate::Start(run, 0, kWidth - 1, [&](TShepardThread&) { ++ended; });
+  run.View = TViewProjection{11, 51, 200, kHeight};
+  ASSERT_TRUE(window.PumpUntil([&] { return ended == 1; }));
+  for (int x = 0; x < kWidth; ++x)
+    EXPECT_EQ(values[x][1], depths.interp(atStart.XToLo(x), atStart.YToLa(1)) / run.MaxDepth) << x;
+}
+
 TEST_F(ShepardThreadTest, BandBeyondTheGridIsClamped) {
   int xStart = 0, xStop = 0;
   size_t ended = 0;
