@@ -1,0 +1,66 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/CommonTypes.h"
+#include "platform/MessageBox.h"
+
+// Every modal dialog the windows show goes through this interface, so the window
+// logic runs the same under the real dialogs and under a script in the tests.
+// Texts are UTF-8; filters are written as "Description|*.a;*.b|Other|*.c".
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+
+// Buttons of a message dialog, combined with |.
+enum TMsgDlgButtons : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
+
+enum class TModalResult { mrNone, mrOk, mrCancel, mrYes, mrNo };
+
+struct TOpenDialogRequest {
+  std::string title;
+  std::string filter;
+  std::string initialDir;
+  bool multiSelect = false;
+};
+
+struct TSaveDialogRequest {
+  std::string title;
+  std::string filter;
+  std::string defaultExt;  // without the dot; appended to a name that has no extension
+  std::string initialDir;
+  std::string fileName;    // proposed name
+};
+
+class TDialogs : public TMessageBox {
+public:
+  // The chosen files in the order the dialog returns them; empty when cancelled.
+  virtual std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) = 0;
+  // The chosen path with the default extension applied; nothing when cancelled.
+  virtual std::optional<std::string> SaveFile(const TSaveDialogRequest& request) = 0;
+  // The typed text; Cancel returns `defaultValue`.
+  virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                               const std::string& defaultValue) = 0;
+  virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) = 0;
+  // Starts at the dialog's default colour; nothing when cancelled.
+  virtual std::optional<TColor> PickColor() = 0;
+  // ShowMessage (from TMessageBox): a plain message with an OK button.
+
+  // The error dialog of the windows: error icon, a single Cancel button.
+  void ShowError(const std::string& text) { MessageDlg(text, TMsgDlgType::mtError, mbCancel); }
+  // A question with Yes and No and the warning icon; true for Yes.
+  bool AskYesNo(const std::string& text) {
+    return MessageDlg(text, TMsgDlgType::mtWarning, mbYes | mbNo) == TModalResult::mrYes;
+  }
+};
+
+// `path` with "." + defaultExt appended when its file name has no extension.
+std::string WithDefaultExt(const std::string& path, const std::string& defaultExt);
+
+// The extension of a path in lower case: from the last "." after the last folder
+// separator, dot included; empty when there is none.
+std::string LowerExtension(const std::string& path);
+
+// The file name of a path without its folder.
+std::string FileNameOnly(const std::string& path);

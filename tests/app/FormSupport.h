@@ -1,0 +1,132 @@
+#pragma once
+
+// What the window tests share: one QApplication on the offscreen platform, a
+// main window driven by scripted dialogs, and HT fixture files written by our
+// own writer.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/QtDispatcher.h"
+#include "app/Unit1.h"
+#include "formats/HTConvert.h"
+#include "model/GPX.h"
+#include "tests/app/ScriptedDialogs.h"
+
+class TQtEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "shoalwright_test";
+    static char* argv[] = {name, nullptr};
+    fApp = std::make_unique<QApplication>(argc, argv);
+    InitApplication();
+  }
+  void TearDown() override { fApp.reset(); }
+
+private:
+  std::unique_ptr<QApplication> fApp;
+};
+
+inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+// A segment as (latitude, longitude, depth in cm) triples.
+using TSegmentPoints = std::vector<std::array<double, 3>>;
+
+class FormTest : public ::testing::Test {
+protected:
+  TScriptedDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+  std::filesystem::path folder;
+
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    folder = std::filesystem::temp_directory_path() /
+             ("shoalwright_form_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::filesystem::create_directories(folder);
+    form = MakeForm(8);
+  }
+
+  void TearDown() override {
+    form.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+
+  std::unique_ptr<TForm1> MakeForm(unsigned cpus, TForm1::TInterpolatorFactory factory = {}) {
+    auto f = std::make_unique<TForm1>(TForm1::TOptions{&dialogs, cpus, std::move(factory)});
+    f->show();
+    QCoreApplication::processEvents();
+    return f;
+  }
+
+  std::string Path(const std::string& name) const { return (folder / name).string(); }
+
+  // Writes an HT file with one track of these segments through our own writer.
+  std::string WriteHT(const std::string& name, const std::vector<TSegmentPoints>& segments) {
+    TGPX doc;
+    auto trk = std::make_unique<TGPXtrk>();
+    for (const TSegmentPoints& points : segments) {
+      auto seg = std::make_unique<TGPXtrkseg>();
+      for (const auto& [lat, lon, depth] : points) {
+        auto p = std::make_unique<TGPXwpt>();
+        p->Latitude = lat;
+        p->Longitude = lon;
+        p->HBdepth = depth;
+        seg->Add(std::move(p));
+      }
+      trk->Add(std::move(seg));
+    }
+    doc.trk.Add(std::move(trk));
+    const std::string path = Path(name);
+    THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
+    EXPECT_TRUE(writer.ConvertToHT()) << path;
+    return path;
+  }
+
+  // A lawn-mower survey over a small square, depths growing eastward.
+  std::string WriteSurvey(const std::string& name, double depthScale = 1.0) {
+    std::vector<TSegmentPoints> lines;
+    for (int row = 0; row < 6; ++row) {
+      TSegmentPoints line;
+      for (int col = 0; col <= 40; ++col)
+        line.push_back({47.0 + row * 0.0008, 8.0 + col * 0.0002, (100.0 + col * 20.0) * depthScale});
+      lines.push_back(line);
+    }
+    return WriteHT(name, lines);
+  }
+
+  void AddFiles(const std::vector<std::string>& files) {
+    dialogs.openAnswers.push_back(files);
+    form->btnAddFilesClick();
+  }
+
+  // Interpolates and pumps until the run is complete.
+  void Interpolate() {
+    form->btnInterpolateClick();
+    ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
+  }
+
+  static bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& l : lines)
+      if (l == line) return true;
+    return false;
+  }
+
+  static int TrackPointCount(const TGPX& doc) {
+    int n = 0;
+    for (const TGPXtrk& trk : doc.trk)
+      for (const TGPXtrkseg& seg : trk) n += seg.Count();
+    return n;
+  }
+};
