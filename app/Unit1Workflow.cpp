@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +21,7 @@
 #include "app/QtDispatcher.h"
 #include "app/StandInControls.h"
 #include "app/Unit1.h"
+#include "app/WindowNumbers.h"
 #include "formats/HTConvert.h"
 #include "mapview/GPXDraw.h"
 #include "model/ColorInterpolate.h"
@@ -32,24 +32,6 @@
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string Int(std::int64_t v) { return numtext::FormatInt(v); }
-
-// Numbers shown in the window use the user's decimal separator.
-std::string LocaleNumber(std::string text) {
-  const QString point = QLocale().decimalPoint();
-  if (point != QLatin1String(".")) {
-    const std::string sep = point.toStdString();
-    for (std::size_t i = text.find('.'); i != std::string::npos; i = text.find('.', i + sep.size()))
-      text.replace(i, 1, sep);
-  }
-  return text;
-}
-// General format with up to 15 significant digits.
-std::string LocaleGeneral(double v) { return LocaleNumber(numtext::FormatGeneral(v, 15)); }
-// Fixed with `decimals` decimals at precision 4: from 10000 on in exponent form.
-std::string LocaleFixed4(double v, int decimals) {
-  if (std::fabs(v) >= 10000.0) return LocaleNumber(numtext::FormatGeneral(v, 4));
-  return LocaleNumber(numtext::FormatFixed(v, decimals));
-}
 
 // The text of an edit read as an integer, as the framework's conversion does.
 std::int32_t ReadInteger(const QLineEdit* edit) {
@@ -245,7 +227,7 @@ double TForm1::MetresPerPixel() const {
 }
 
 void TForm1::ApplyDontCareRadius(int R) {
-  lblDontCareRadius->setText(Q("px = " + LocaleFixed4(R * MetresPerPixel(), 1) + "m"));
+  lblDontCareRadius->setText(Q("px = " + LocaleFixed(R * MetresPerPixel(), 1) + "m"));
   maxDontCareRadius = std::fabs(GPXView->XToLo(1) - GPXView->XToLo(R));
   minDontCareRadius = std::fabs(GPXView->XToLo(0) - GPXView->XToLo(1));
   Last_udDontCareRadius = R;
@@ -257,7 +239,7 @@ void TForm1::Timer1Timer() {
     const int r = udInterpolationWidth->Position();
     if (r != Last_udInterpolationWidth) {
       ApplyInterpolationWidth();
-      lblInterpolationWidth->setText(Q("px = " + LocaleFixed4(r * MetresPerPixel(), 1) + "m"));
+      lblInterpolationWidth->setText(Q("px = " + LocaleFixed(r * MetresPerPixel(), 1) + "m"));
       udDontCareRadius->SetPosition(2 * r);
       Last_udInterpolationWidth = r;
     }

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <fstream>
 
 #include "app/StandInControls.h"
 #include "mapview/GPXDraw.h"
@@ -113,6 +114,7 @@ TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
 
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Trying to open " + ht));
+  EXPECT_TRUE(HasLine(log, "LoadHTFile: Appending HT Track: Fixture"));  // the name written into the file
   EXPECT_TRUE(HasLine(log, "LoadHTFile: GetMaxDepth is 300"));
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Track has valid depth readings"));
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Removing all 0m readings"));
@@ -165,7 +167,10 @@ TEST_F(FormTest, TheTimerAppliesTheRadii) {
   EXPECT_EQ(form->GPXView->ShadowMapTrackWidth, 30);
 
   form->udInterpolationWidth->Click(1);  // 35
+  form->pcMain->setCurrentIndex(3);
   form->Timer1Timer();
+  // Applying the radius runs the Interpolated Map page's show handler, whatever page shows.
+  EXPECT_EQ(form->sbMain->PanelText(0), "Generate an interpolated map");
   EXPECT_EQ(form->GPXView->ShadowMapTrackWidth, 35);
   EXPECT_EQ(form->edtDontCareRadius->text(), "70");
 
@@ -195,4 +200,71 @@ TEST_F(FormTest, NumbersInTheWindowUseTheUsersDecimalSeparator) {
   for (const std::string& line : form->LogLines())
     if (line.rfind("Interpolate: minDontCareRadius is ", 0) == 0) logged = line.find(',') != std::string::npos;
   EXPECT_TRUE(logged);
+}
+
+TEST_F(FormTest, FitToScreenPutsATypedDontCareRadiusIntoTheNewScale) {
+  AddFiles({WriteSurvey("survey.ht")});
+  form->Timer1Timer();
+  form->edtDontCareRadius->setText("50");
+  form->Timer1Timer();
+  const double fitted = form->maxDontCareRadius;
+  // Zoomed in, and the radius put into that scale; then fitted again.
+  ASSERT_TRUE(form->GPXView->ZoomIn());
+  form->GPXView->Redraw();
+  form->Last_udDontCareRadius = -1;
+  form->Timer1Timer();
+  ASSERT_LT(form->maxDontCareRadius, fitted);
+  form->btnTrkFitClick();
+  form->Timer1Timer();
+  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, fitted);
+  EXPECT_EQ(form->edtDontCareRadius->text(), "50");  // the typed radius stays
+  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(50)));
+  EXPECT_DOUBLE_EQ(form->minDontCareRadius, std::fabs(form->GPXView->XToLo(0) - form->GPXView->XToLo(1)));
+}
+
+TEST_F(FormTest, TheInterpolatedMapPageShowsTheAreaUntilAMapExists) {
+  AddFiles({WriteSurvey("survey.ht")});
+  form->Timer1Timer();
+  form->pcMain->setCurrentIndex(1);
+  const TBitmap& preview = form->InterpolatedImage->Picture();
+  ASSERT_EQ(preview.Width(), form->GPXImage->Picture().Width());
+  ASSERT_EQ(preview.Height(), form->GPXImage->Picture().Height());
+  // Every pixel is the track picture's, or where that is white the shadow map's.
+  int grey = 0, tracks = 0;
+  for (int y = 0; y < preview.Height(); ++y)
+    for (int x = 0; x < preview.Width(); ++x) {
+      const TColor track = form->GPXImage->Picture().Pixel(x, y);
+      const TColor expected = track != 0xFFFFFF ? track : form->ShadowMap->Pixel(x, y);
+      ASSERT_EQ(preview.Pixel(x, y), expected) << x << "," << y;
+      grey += expected == 0xC0C0C0;
+      tracks += track != 0xFFFFFF;
+    }
+  EXPECT_GT(grey, 100);
+  EXPECT_GT(tracks, 100);
+
+  // With a map the page shows the map.
+  form->pcMain->setCurrentIndex(0);
+  form->btnInterpolateClick();
+  ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
+  const TBitmap map = form->InterpolatedImage->Picture();
+  form->pcMain->setCurrentIndex(1);
+  for (int y = 0; y < map.Height(); y += 3)
+    for (int x = 0; x < map.Width(); x += 3) ASSERT_EQ(form->InterpolatedImage->Picture().Pixel(x, y), map.Pixel(x, y));
+}
+
+TEST_F(FormTest, ARejectedHtFileAddsNothingButTheCommandGoesOn) {
+  const std::string bad = Path("short.ht");
+  { std::ofstream(bad, std::ios::binary) << "not an HT file"; }
+  form->cbAddDepth->setChecked(true);
+  dialogs.inputAnswers = {"350"};
+  AddFiles({bad, Path("missing.ht")});  // a path that no longer exists is skipped silently
+  ASSERT_EQ(dialogs.Errors().size(), 1u);  // the reader's own refusal
+  EXPECT_EQ(dialogs.OfKind("input").size(), 1u);  // the depth prompt is still asked
+  EXPECT_EQ(form->GPXdata->trk.Count(), 0);
+  EXPECT_TRUE(form->btnInterpolate->isEnabled());
+  EXPECT_TRUE(form->FileLoaded);
+  const auto log = form->LogLines();
+  EXPECT_TRUE(HasLine(log, "LoadHTFile: Trying to open " + bad));
+  EXPECT_TRUE(HasLine(log, "LoadHTFile: Appending HT Track: "));
+  EXPECT_FALSE(HasLine(log, "LoadHTFile: Trying to open " + Path("missing.ht")));
 }

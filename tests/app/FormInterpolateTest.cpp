@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -126,9 +127,21 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   Interpolate();
   EXPECT_EQ(Pixels(form->InterpolArray), one);
   EXPECT_TRUE(SamePicture(form->InterpolatedImage->Picture(), picture));
+  // Eight bands start at once and the callbacks hand out every other band once.
+  std::vector<std::string> handedOut;
   int started = 0;
-  for (const std::string& line : form->LogLines()) started += line.rfind("Start Thread: ", 0) == 0;
+  for (const std::string& line : form->LogLines()) {
+    const bool start = line.rfind("Start Thread: ", 0) == 0, add = line.rfind("Add Thread: ", 0) == 0;
+    started += start;
+    if (start || add) handedOut.push_back(line.substr(line.find(": ") + 2));
+  }
   EXPECT_EQ(started, 8);
+  std::vector<std::string> planned;
+  for (const TBand& band : PlanBands(form->GPXView->Width())) planned.push_back(Band(band.First, band.Last));
+  ASSERT_GT(planned.size(), 8u);
+  std::sort(handedOut.begin(), handedOut.end());
+  std::sort(planned.begin(), planned.end());
+  EXPECT_EQ(handedOut, planned);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QValidator>
 
 #include "app/StandInControls.h"
 #include "tests/app/FormSupport.h"
@@ -169,4 +170,146 @@ TEST_F(FormTest, AFailingCommandShowsItsErrorAndRestoresCursorAndWindow) {
   AddFiles({file});
   EXPECT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_TRUE(form->FileLoaded);
+}
+
+TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
+  struct THint {
+    QWidget* control;
+    const char* hint;
+  };
+  const THint hints[] = {
+      {form->btnAddFiles,
+       "Add *.KML or *.GPX files without depth reading (i.e. exported from Google Earth) to setup the shoreline and "
+       "islands. Load *.GPX or *.HT files downloaded from your echo to setup depth recordings. The options below "
+       "will be applied on the track you'll load now."},
+      {form->BitBtn1, "Edit loaded tracks."},
+      {form->cbAddOffset,
+       "When enabling this checkbox, you will be asked to enter a depth offset which is applied to the next loaded "
+       "tracks. The depth offset could be either positive or negative value in cm."},
+      {form->cbAddDepth,
+       "This will allow you to load *.KML or *.GPX tracks and enter the depth for each track. You will be able to "
+       "copy existing depth maps into your Humminbird device (You don't have to map! Yust add the files, enter the "
+       "depth and export on this tab with \"Save Tracks...\" -> HT-File)"},
+      {form->btnTrkSaveGPX,
+       "Save all loaded data (shoreline and depth records) in a file. You could load this file the next time using "
+       "\"Add files...\""},
+      {form->btnTrkFit, "Fit all tracks to the viewport."},
+      {form->btnHtFit, "Fit all tracks to the viewport."},
+      {form->btnTrkZoom, "Select a screen area to magnify."},
+      {form->btnHtZoom, "Select a screen area to magnify."},
+      {form->btnStartOver, "Clear all loaded data and start over."},
+      {form->btnInterpolate, "Start the interpolation process with the parameters set below."},
+      {form->tbInterpolateThrds, "Number of CPU cores the mapping process will use."},
+      {form->tbInterpolatorStyle, "Using this slider, you can influence the mapping style."},
+      {form->edtInterpolationWidth,
+       "This will specify the distance of extrapolation to the left and right side of any recorded track "},
+      {form->edtDontCareRadius,
+       "Set this value to speed up the interpolation process by ignoring events outside the specified area. Should "
+       "be set to two times the extrapolation radius for best results."},
+      {form->edtSmoothingRuns, "Smooth the generated map. Default = 2"},
+      {form->btnInterpolSaveBMP, "Save current view to a graphic file."},
+      {form->btnIsoSaveBMP, "Save current view to a graphic file."},
+      {form->btnIsoMap, "Creates an ISO style contour chart."},
+      {form->btnIsoSaveGPX, "Save current view to GPX"},
+      {form->btnCreateHT, "This will create an HT file which could be uploaded to your Humminbird unit"},
+      {form->btnTrkZoomIn, ""},
+      {form->btnTrkZoomOut, ""},
+      {form->edtIsoStep, ""},
+  };
+  for (const THint& h : hints)
+    EXPECT_EQ(h.control->toolTip().toStdString(), h.hint) << h.control->objectName().toStdString();
+
+  struct TLabel {
+    const char* name;
+    const char* text;
+  };
+  for (const TLabel& l : {TLabel{"Label2", "Extrapolation Radius"}, TLabel{"Label8", "Don't Care Radius"},
+                          TLabel{"Label6", "Apply Smoothing"}, TLabel{"Label7", "times"},
+                          TLabel{"Label3", "Step size"}, TLabel{"Label11", "cm"}, TLabel{"Label4", "Track name"},
+                          TLabel{"lblInterpolationWidth", "px"}, TLabel{"lblDontCareRadius", "px"},
+                          TLabel{"lblHTState", ""}, TLabel{"lblNumIsoTracks", ""}, TLabel{"lblMaxDepth", ""},
+                          TLabel{"lblResolution1", ""}}) {
+    auto* label = form->findChild<QLabel*>(l.name);
+    ASSERT_NE(label, nullptr) << l.name;
+    EXPECT_EQ(label->text().toStdString(), l.text) << l.name;
+  }
+
+  // Edits: length limits, and which take digits only.
+  struct TEdit {
+    QLineEdit* edit;
+    int maxLength;
+    bool digitsOnly;
+  };
+  for (const TEdit& e : {TEdit{form->edtInterpolationWidth, 3, true}, TEdit{form->edtDontCareRadius, 3, false},
+                         TEdit{form->edtSmoothingRuns, 2, true}, TEdit{form->edtIsoStep, 4, true}}) {
+    const std::string name = e.edit->objectName().toStdString();
+    EXPECT_EQ(e.edit->maxLength(), e.maxLength) << name;
+    QString typed = QStringLiteral("-1");
+    int pos = 0;
+    const bool accepted = !e.edit->validator() || e.edit->validator()->validate(typed, pos) != QValidator::Invalid;
+    EXPECT_EQ(accepted, !e.digitsOnly) << name;
+  }
+  struct TRange {
+    TUpDown* updown;
+    int min, max, increment;
+  };
+  for (const TRange& r : {TRange{form->udInterpolationWidth, 1, 999, 5}, TRange{form->udDontCareRadius, 1, 999, 1},
+                          TRange{form->udSmoothingRuns, 0, 10, 1}}) {
+    EXPECT_EQ(r.updown->Min(), r.min) << r.updown->objectName().toStdString();
+    EXPECT_EQ(r.updown->Max(), r.max) << r.updown->objectName().toStdString();
+    EXPECT_EQ(r.updown->Increment(), r.increment) << r.updown->objectName().toStdString();
+  }
+  EXPECT_EQ(form->tbInterpolatorStyle->value(), 8);
+  EXPECT_TRUE(form->btnHtFit->isCheckable());
+  EXPECT_TRUE(form->btnHtZoom->isCheckable());
+  EXPECT_FALSE(form->btnTrkZoom->isCheckable());
+  EXPECT_FALSE(form->pbIsoMap->isVisible());
+  EXPECT_EQ(form->pbInterpolate->height(), 21);
+  EXPECT_EQ(form->sbMain->height(), 19);
+  EXPECT_TRUE(form->Memo2->isReadOnly());
+  EXPECT_FALSE(form->Memo2->toPlainText().isEmpty());
+}
+
+TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
+  AddFiles({WriteSurvey("survey.ht")});
+  form->Timer1Timer();
+  form->btnInterpolateClick();
+  ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
+  ASSERT_TRUE(form->InterpLoaded);
+  ASSERT_FALSE(form->InCoord->empty());
+  const std::string width = form->edtInterpolationWidth->text().toStdString();
+  const int lastWidth = form->Last_udInterpolationWidth;
+
+  form->btnStartOverClick();
+  EXPECT_FALSE(form->FileLoaded);
+  EXPECT_FALSE(form->InterpLoaded);
+  EXPECT_FALSE(form->IsoLoaded);
+  EXPECT_EQ(form->MaxDepth, 0);
+  EXPECT_EQ(form->GPXdata->trk.Count(), 0);
+  EXPECT_EQ(form->IsoData->trk.Count(), 0);
+  EXPECT_TRUE(form->InCoord->empty());
+  EXPECT_TRUE(form->InDepth->empty());
+  EXPECT_EQ(form->InterpolArray.Width(), 0);
+  EXPECT_EQ(form->InterpolVArray.Width(), 0);
+  EXPECT_TRUE(form->InterpolatedImage->Picture().Empty());
+  EXPECT_TRUE(form->IsoMap->Picture().Empty());
+  EXPECT_FALSE(form->InterpolatedMap.has_value());
+  EXPECT_EQ(form->sbMain->PanelText(4), "0m");
+  EXPECT_EQ(form->sbMain->PanelText(5), "");
+  for (QLabel* l : {form->lblMaxDepth, form->lblMaxDepth1, form->lblMapSize, form->lblMapSize1, form->lblImageSize,
+                    form->lblImageSize1, form->lblResolution, form->lblResolution1})
+    EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
+  for (QPushButton* b : {form->btnInterpolate, form->btnInterpolSaveBMP, form->btnIsoMap, form->btnIsoSaveBMP,
+                         form->btnIsoSaveGPX, form->btnCreateHT, form->btnHtFit, form->btnHtZoom})
+    EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+  // What "Start over" leaves as it is.
+  for (QPushButton* b : {form->btnTrkFit, form->btnTrkZoom, form->btnTrkZoomIn, form->btnTrkZoomOut,
+                         form->btnTrkSaveGPX})
+    EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+  EXPECT_EQ(form->edtInterpolationWidth->text().toStdString(), width);
+  EXPECT_EQ(form->Last_udInterpolationWidth, lastWidth);
+  EXPECT_FALSE(form->pbInterpolate->isVisible());
+  EXPECT_EQ(form->minimumSize(), QSize(850, 600));
+  EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+  EXPECT_TRUE(dialogs.Errors().empty());
 }

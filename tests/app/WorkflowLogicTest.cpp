@@ -11,9 +11,12 @@
 
 #include <jpeglib.h>
 
+#include <QLocale>
+
 #include "app/DepthPreparation.h"
 #include "app/Dialogs.h"
 #include "app/ImageFiles.h"
+#include "app/WindowNumbers.h"
 #include "app/InterpolationArea.h"
 #include "app/InterpolationRun.h"
 #include "model/GPX.h"
@@ -290,6 +293,29 @@ TEST(InterpolationArea, PolygonsSideBySideAreBothIslands) {
   EXPECT_EQ(f.shore.Pixel(27, 27), shoreline::kIsland);
 }
 
+TEST(InterpolationArea, TheLakeIsTheLastPolygonThatHoldsAnother) {
+  // Two lakes side by side, each with an island: the later lake is the lake, the
+  // earlier one and both islands are painted red.
+  TAreaFixture f;
+  f.Build({Square(1, 1, 18, 38), Square(6, 6, 12, 12), Square(21, 1, 38, 38), Square(26, 26, 32, 32)});
+  EXPECT_EQ(f.shore.Pixel(15, 20), shoreline::kIsland);
+  EXPECT_EQ(f.shore.Pixel(9, 9), shoreline::kIsland);
+  EXPECT_EQ(f.shore.Pixel(30, 10), shoreline::kLake);
+  EXPECT_EQ(f.shore.Pixel(29, 29), shoreline::kIsland);
+  EXPECT_FALSE(f.mask[15][20]);
+  EXPECT_TRUE(f.mask[30][10]);
+  EXPECT_FALSE(f.mask[29][29]);
+
+  // One polygon is the lake, however small, and its outline gives the samples.
+  TAreaFixture one;
+  one.Build({Square(10, 10, 20, 20)});
+  EXPECT_EQ(one.shore.Pixel(15, 15), shoreline::kLake);
+  EXPECT_TRUE(one.mask[15][15]);
+  EXPECT_FALSE(one.mask[10][15]);
+  EXPECT_FALSE(one.mask[25][15]);
+  EXPECT_FALSE(one.coord.empty());
+}
+
 TEST(InterpolationArea, RebuildsReplaceTheShoreSamples) {
   TAreaFixture f;
   f.Build({Square(2, 2, 37, 37)});
@@ -438,4 +464,26 @@ TEST(SaveJPEG, FailsWithoutLeavingAFileWhereItCannotWrite) {
   EXPECT_FALSE(SaveJPEG(picture, (folder / "x.jpg").string()));
   EXPECT_FALSE(std::filesystem::exists(folder));
   EXPECT_FALSE(SaveJPEG(TBitmap(), (std::filesystem::temp_directory_path() / "shoalwright_empty.jpg").string()));
+}
+
+// ---- numbers in the window ------------------------------------------------------------------
+
+TEST(LocaleFixed, RoundsOnceAtThePrecisionOrTheDecimals) {
+  struct TCase {
+    double value;
+    int decimals;
+    const char* text;
+  };
+  const TCase cases[] = {
+      {12.34, 1, "12.3"},     {12.25, 1, "12.3"},     {0, 1, "0.0"},         {999.96, 1, "1000.0"},
+      {1234.56, 1, "1235.0"}, {9999.4, 1, "9999.0"},  {12345.6, 1, "1.235E4"}, {9999.96, 1, "1E4"},
+      {6.0, 2, "6.00"},       {123.456, 2, "123.50"}, {0.125, 2, "0.13"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(LocaleFixed(c.value, c.decimals), c.text) << c.value;
+
+  const QLocale saved;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  EXPECT_EQ(LocaleFixed(1234.56, 1), "1235,0");
+  EXPECT_EQ(LocaleGeneral(0.000125), "0,000125");
+  QLocale::setDefault(saved);
 }
