@@ -157,12 +157,7 @@ void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
   ttype = trk.ttype;
   extensions = trk.extensions;
   LineStyle.CopyFrom(trk.LineStyle);
-  const int count = trk.Count();
-  for (int i = 0; i < count; ++i) {
-    auto segment = std::make_unique<TGPXtrkseg>();
-    segment->CopyFrom(*trk.GetTrkSeg(i));
-    Add(std::move(segment));
-  }
+  AppendCopiesOf(trk);
 }
 
 void TGPXrteList::SetEnabled(bool value) {
@@ -172,12 +167,7 @@ void TGPXrteList::SetEnabled(bool value) {
 
 void TGPXrteList::CopyFrom(const TGPXrteList& rtelist) {
   filled = rtelist.filled;
-  const int count = rtelist.Count();
-  for (int i = 0; i < count; ++i) {
-    auto route = std::make_unique<TGPXrte>();
-    route->CopyFrom(*rtelist.GetRoute(i));
-    Add(std::move(route));
-  }
+  AppendCopiesOf(rtelist);
 }
 
 void TGPXtrkList::SetEnabled(bool value) {
@@ -187,12 +177,7 @@ void TGPXtrkList::SetEnabled(bool value) {
 
 void TGPXtrkList::CopyFrom(const TGPXtrkList& trkList) {
   filled = trkList.filled;
-  const int count = trkList.Count();
-  for (int i = 0; i < count; ++i) {
-    auto track = std::make_unique<TGPXtrk>();
-    track->CopyFrom(*trkList.GetTrack(i));
-    Add(std::move(track));
-  }
+  AppendCopiesOf(trkList);
 }
 
 // ---- selection -----------------------------------------------------------

@@ -136,6 +136,17 @@ public:
 
   void FreeAndDelete(int index) { (void)Delete(index); }
 
+  // Appends a deep copy (T::CopyFrom) of every item of source, in order. The
+  // count is taken first, so a list copied into itself doubles exactly once.
+  void AppendCopiesOf(const TOwningList& source) {
+    const int count = source.Count();
+    for (int i = 0; i < count; ++i) {
+      auto copy = std::make_unique<T>();
+      copy->CopyFrom(*source.Items(i));
+      Add(std::move(copy));
+    }
+  }
+
   // Frees every item, from the last to the first.
   void FreeAll() {
     while (!items_.empty()) items_.pop_back();

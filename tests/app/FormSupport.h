@@ -9,19 +9,17 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <array>
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "app/QtDispatcher.h"
 #include "app/Unit1.h"
 #include "formats/HTConvert.h"
 #include "model/GPX.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/support/TempFolder.h"
 
 class TQtEnvironment : public ::testing::Environment {
 public:
@@ -47,21 +45,10 @@ class FormTest : public ::testing::Test {
 protected:
   TScriptedDialogs dialogs;
   std::unique_ptr<TForm1> form;
-  std::filesystem::path folder;
+  TTempFolder folder{"shoalwright_form"};
 
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    folder = std::filesystem::temp_directory_path() /
-             ("shoalwright_form_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::filesystem::create_directories(folder);
-    form = MakeForm(8);
-  }
-
-  void TearDown() override {
-    form.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  }
+  void SetUp() override { form = MakeForm(8); }
+  void TearDown() override { form.reset(); }
 
   std::unique_ptr<TForm1> MakeForm(unsigned cpus, TForm1::TInterpolatorFactory factory = {}) {
     auto f = std::make_unique<TForm1>(TForm1::TOptions{&dialogs, cpus, std::move(factory)});
@@ -70,7 +57,7 @@ protected:
     return f;
   }
 
-  std::string Path(const std::string& name) const { return (folder / name).string(); }
+  std::string Path(const std::string& name) const { return folder.Path(name); }
 
   // Writes an HT file with one track of these segments through our own writer.
   std::string WriteHT(const std::string& name, const std::vector<TSegmentPoints>& segments) {

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/TempFolder.h"
+
 #include "model/GPX.h"
 #include "platform/MathErrors.h"
 #include "platform/SafeFile.h"
@@ -59,18 +61,12 @@ std::string Export(TGPX& gpx, bool style = false, bool compress = false) {
 
 class GPXFileOnDisk : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "gpxfile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   static std::string Contents(const std::string& path) {
     const auto bytes = ReadFilePrefix(path, 1 << 20);
     return std::string(bytes.begin(), bytes.end());
   }
-  fs::path dir_;
+  TTempFolder folder_{"gpxfile"};
 };
 
 TEST_F(GPXFileOnDisk, OnePointDocumentIsWrittenByteForByteWhateverTheLocale) {
@@ -112,7 +108,7 @@ TEST_F(GPXFileOnDisk, AFailedExportKeepsTheOldFile) {
   failing.GPXd = &bad;
   EXPECT_THROW(failing.ExportGPX(path), EInvalidOp);
   EXPECT_EQ(Contents(path), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_.Dir()), {}), 1);
 
   EXPECT_THROW(file.ExportGPX(Path("no/folder/x.gpx")), EFileError);
 }

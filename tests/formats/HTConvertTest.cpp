@@ -12,6 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/support/TempFolder.h"
+
 #include "model/GPX.h"
 #include "platform/MathErrors.h"
 #include "platform/SafeFile.h"
@@ -100,13 +102,7 @@ public:
 
 class HTFileTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "htconvert-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   static void WriteBytes(const std::string& path, const Bytes& bytes) {
     TSafeFileWriter w(path);
     w.Write(bytes.data(), bytes.size());
@@ -116,7 +112,7 @@ protected:
     return THTConvert(gpx, name, path, &errors_, [] { return kWorkedTime; });
   }
 
-  fs::path dir_;
+  TTempFolder folder_{"htconvert"};
   CollectErrors errors_;
 };
 

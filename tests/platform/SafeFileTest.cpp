@@ -9,20 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TempFolder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class SafeFileTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "safefile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   static std::string Contents(const std::string& path) {
     const auto bytes = ReadFilePrefix(path, 1 << 20);
@@ -33,9 +28,9 @@ protected:
     w.Write(text);
     w.Commit();
   }
-  int EntriesInDir() const { return static_cast<int>(std::distance(fs::directory_iterator(dir_), {})); }
+  int EntriesInDir() const { return static_cast<int>(std::distance(fs::directory_iterator(folder_.Dir()), {})); }
 
-  fs::path dir_;
+  TTempFolder folder_{"safefile"};
 };
 
 TEST_F(SafeFileTest, CommitReplacesTheTargetAndLeavesNoTemporaryFile) {
@@ -88,7 +83,7 @@ TEST_F(SafeFileTest, ReadFilePrefixStopsAtTheLimitAndReportsMissingFiles) {
   EXPECT_EQ(ReadFilePrefix(target, 4).size(), 4u);
   EXPECT_EQ(ReadFilePrefix(target, 100).size(), 10u);
   EXPECT_THROW(ReadFilePrefix(Path("missing"), 10), EFileError);
-  EXPECT_THROW(ReadFilePrefix(dir_.string(), 10), EFileError);
+  EXPECT_THROW(ReadFilePrefix(folder_.Dir().string(), 10), EFileError);
 }
 
 }  // namespace
