@@ -237,30 +237,27 @@ void TGPXFile::ExportLineStyle(TGPXTextSink& out, const TGPX_StyleLine& style, c
   out.Write(text);
 }
 
-void TGPXFile::ExportGPXRTE(TGPXTextSink& out, const TGPXrte& route) const {
-  std::string text = "<rte>" + LineBreakStr;
-  text += WriteText(route.name, "name", 1);
-  text += WriteText(route.cmt, "cmt", 1);
-  text += WriteText(route.desc, "desc", 1);
-  text += WriteText(route.src, "src", 1);
+template <class List>
+void TGPXFile::ExportListHead(TGPXTextSink& out, std::string_view tag, const List& list, const std::string& type) const {
+  std::string text = "<" + std::string(tag) + ">" + LineBreakStr;
+  text += WriteText(list.name, "name", 1);
+  text += WriteText(list.cmt, "cmt", 1);
+  text += WriteText(list.desc, "desc", 1);
+  text += WriteText(list.src, "src", 1);
   out.Write(text);
-  if (route.link.filled) ExportGPXLink(out, route.link, 1);
-  out.Write(WriteInt(route.number, "number", -1, 1) + WriteText(route.rtype, "type", 1));
-  ExportLineStyle(out, route.LineStyle, route.extensions);
+  if (list.link.filled) ExportGPXLink(out, list.link, 1);
+  out.Write(WriteInt(list.number, "number", -1, 1) + WriteText(type, "type", 1));
+  ExportLineStyle(out, list.LineStyle, list.extensions);
+}
+
+void TGPXFile::ExportGPXRTE(TGPXTextSink& out, const TGPXrte& route) const {
+  ExportListHead(out, "rte", route, route.rtype);
   for (const TGPXwpt& point : route.Waypoints()) ExportGPXWPT(out, point, "rtept", 1);
   out.Write("</rte>" + LineBreakStr);
 }
 
 void TGPXFile::ExportGPXTRK(TGPXTextSink& out, const TGPXtrk& track) const {
-  std::string text = "<trk>" + LineBreakStr;
-  text += WriteText(track.name, "name", 1);
-  text += WriteText(track.cmt, "cmt", 1);
-  text += WriteText(track.desc, "desc", 1);
-  text += WriteText(track.src, "src", 1);
-  out.Write(text);
-  if (track.link.filled) ExportGPXLink(out, track.link, 1);
-  out.Write(WriteInt(track.number, "number", -1, 1) + WriteText(track.ttype, "type", 1));
-  ExportLineStyle(out, track.LineStyle, track.extensions);
+  ExportListHead(out, "trk", track, track.ttype);
   for (const TGPXtrkseg& segment : track) {
     out.Write(Indent(1) + "<trkseg>" + LineBreakStr);
     for (const TGPXwpt& point : segment.Waypoints()) ExportGPXWPT(out, point, "trkpt", 2);

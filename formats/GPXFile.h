@@ -96,6 +96,10 @@ private:
   std::string Indent(int level) const;
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;
+  // The opening tag and the texts, link, number, type and line style that a
+  // route and a track share, in the dialect's order.
+  template <class List>
+  void ExportListHead(TGPXTextSink& out, std::string_view tag, const List& list, const std::string& type) const;
   void ExportGPXRTE(TGPXTextSink& out, const TGPXrte& route) const;
   void ExportGPXTRK(TGPXTextSink& out, const TGPXtrk& track) const;
   void ExportGPXLink(TGPXTextSink& out, const TGPXLink& link, int level) const;
