@@ -113,3 +113,46 @@ private:
   bool fInTryRead = false;
   int fTryStart = 0;             // byte position a running look-ahead may return to
 };
+
+// Encodes characters into a stream in one of the four formats, the format's
+// signature first, through a byte buffer. Nothing is written before the first
+// Flush, a full buffer or destruction; Flush raises when the stream takes less,
+// the destructor flushes as a last resort and never throws.
+class TXpOutCharFilter : public TXpBaseCharFilter {
+public:
+  // Writes at the stream's current position; FreeStream is False.
+  TXpOutCharFilter(TXpStream* stream, int bufSize);
+  ~TXpOutCharFilter() override;
+
+  // Allowed only while nothing but the current format's signature has been put;
+  // then the buffer starts over with the new format's signature. Otherwise
+  // ignored.
+  void SetFormat(TXpStreamFormat format) override;
+  bool WriteUTF8Signature() const { return fSetUTF8Sig; }
+  void SetWriteUTF8Signature(bool value) { fSetUTF8Sig = value; }
+
+  // Raises EXpStreamError (65134, 65135) for a code the format cannot hold.
+  void PutUCS4Char(TXpUcs4Char ch);
+  // One character from one or two UTF-16 units; False, writing nothing, when
+  // they form none. bothUsed tells whether ch2 was taken.
+  bool PutChar(char16_t ch1, char16_t ch2, bool& bothUsed);
+  // False at the first unpaired surrogate; what stands before it is written.
+  bool PutString(const WideString& text);
+
+  // Writes the buffered bytes; EInOutError when the stream takes fewer.
+  void Flush();
+
+  // The stream's position at creation plus every byte put since.
+  std::int64_t Position() const { return fStartPos + fPutCount; }
+  // The stream's size with the bytes still waiting in the buffer.
+  std::int64_t Size() { return GetSize(); }
+  std::int64_t GetSize() override;
+
+private:
+  void PutByte(std::uint8_t byte);
+  [[noreturn]] void Fail(int message);
+
+  bool fSetUTF8Sig = true;
+  std::int64_t fStartPos = 0;
+  std::int64_t fPutCount = 0;
+};
