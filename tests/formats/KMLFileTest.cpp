@@ -1,6 +1,5 @@
 #include "formats/KMLFile.h"
 
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -15,9 +14,8 @@
 #include "platform/NumberText.h"
 #include "platform/SafeFile.h"
 #include "tests/support/CommaLocale.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/FileTest.h"
 
-namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -235,15 +233,7 @@ TEST(KMLWriter, TextsStayUtf8AndAreEscaped) {
                                      "\xF0\x9F\x90\x9F</name>\r\n"));
 }
 
-class KMLFileOnDisk : public ::testing::Test {
-protected:
-  std::string Path(const std::string& name) const { return folder_.Path(name); }
-  static std::string Contents(const std::string& path) {
-    const auto bytes = ReadFilePrefix(path, 1 << 20);
-    return std::string(bytes.begin(), bytes.end());
-  }
-  TTempFolder folder_{"kmlfile"};
-};
+class KMLFileOnDisk : public TFileTest {};
 
 TEST_F(KMLFileOnDisk, TheFileHoldsTheDocumentText) {
   TGPX gpx;
@@ -275,7 +265,7 @@ TEST_F(KMLFileOnDisk, AFailedExportKeepsTheOldFile) {
   failing.Modified = true;
   EXPECT_THROW(failing.ExportKML(path), EInvalidOp);
   EXPECT_EQ(Contents(path), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_.Dir()), {}), 1);
+  EXPECT_EQ(EntriesInDir(), 1);
   EXPECT_TRUE(failing.Modified);
 
   EXPECT_THROW(file.ExportKML(Path("no/folder/lake.kml")), EFileError);
