@@ -1,7 +1,6 @@
 #include "formats/GPXFile.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <string>
 
