@@ -293,8 +293,8 @@ public:
   // go after Route1's when the routes meet there (last point of Route1 at the
   // same place as Route2's first), when Route1 ends earlier than Route2 starts,
   // or when Route1 stands before Route2 in this list; in front otherwise. A point
-  // where they meet is held once. Route1's points are copies, Route2 keeps its
-  // own. EListError before anything changes when a route has no points or
+  // where they meet is held once. Route1 receives copies; Route2 keeps its own
+  // points. EListError before anything changes when a route has no points or
   // Route2 is not in this list; the same route twice joins nothing.
   TGPXJoin<TGPXrte, TGPXrte> BindRoutes(TGPXrte& Route1, TGPXrte& Route2);
 
