@@ -239,6 +239,14 @@ void TXpParser::PushString(const WideString& sText) {
   FFilter = std::make_unique<TXpTextInput>(sText, WideString());
 }
 
+const TXpParserInput* TXpParser::SuspendedLocation() const {
+  // An entity's replacement text has no location of its own: names in it are
+  // relative to the file that holds it.
+  for (auto it = FDocStack.rbegin(); it != FDocStack.rend(); ++it)
+    if (!(*it)->Dir.empty()) return it->get();
+  return FDocStack.empty() ? nullptr : FDocStack.back().get();
+}
+
 bool TXpParser::IsEntityOpen(const WideString& sName) const {
   if (FFilter && FFilter->EntityName == sName) return true;
   for (const auto& input : FDocStack)

@@ -298,6 +298,8 @@ private:
   void PushEntityText(const WideString& sName, const WideString& sText, bool bCounted);
   void CheckEntityReference(const WideString& sName, bool bOpenBeforeMatch);
   bool IsEntityOpen(const WideString& sName) const;
+  // The nearest suspended input that is a file, the base of relative names.
+  const TXpParserInput* SuspendedLocation() const;
   bool IsEndOfInput();
   int InputDepth() const { return static_cast<int>(FDocStack.size()); }
 
@@ -364,6 +366,8 @@ private:
   void ParseUntil(std::u16string_view delimiter);
   TXpUcs4Char ParseCharRef();
   void ParseEntityRef(WideString& sName);
+  void SkipTextDeclaration();
+  void RequireReferenceEnd();
   void ParseLiteral(int wMode, bool& bReference, WideString& sValue);
   // Reads into the pending text up to `delimiter` on the input `home` (not
   // consumed), or to the end of `home` (then left) for delimiter 0; False when

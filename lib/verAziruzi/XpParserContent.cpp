@@ -346,9 +346,9 @@ TXpUcs4Char TXpParser::ParseCharRef() {
 
 void TXpParser::ParseEntityRef(WideString& sName) {
   ReadName(true, sName);
-  // Taken before the ';' is matched, which may leave a used-up entity input.
+  // Taken before the ';' is matched.
   bool open = IsEntityOpen(sName);
-  Require(u";");
+  RequireReferenceEnd();
   switch (GetEntityClass(sName, false)) {
     case xpecUndeclared:
       Fail(xpmUndeclaredEntity, u"'" + sName + u"'");
@@ -367,10 +367,31 @@ void TXpParser::ParseEntityRef(WideString& sName) {
       break;
     default: {
       CheckEntityReference(sName, open);
+      const std::size_t depth = FDocStack.size();
       WideString value;
       ResolveExternalEntity(sName, GetEntityPublicId(sName), GetEntitySystemId(sName), value);
+      if (FDocStack.size() > depth) SkipTextDeclaration();
     }
   }
+}
+
+// The ';' of a reference. An entity input used up by it stays on the stack
+// until the referenced text has been read, so a chain of references in tail
+// position still finds its own names open.
+void TXpParser::RequireReferenceEnd() {
+  if (!FFilter->TryRead(u";")) Require(u";");
+}
+
+// An external parsed entity may start with a text declaration; it only sets the
+// entity's encoding and is not reported.
+void TXpParser::SkipTextDeclaration() {
+  if (!FFilter->TryRead(u"<?xml ") && !FFilter->TryRead(u"<?xml\n") && !FFilter->TryRead(u"<?xml\t")) return;
+  WideString pending = TakeDataBuffer(true);
+  const bool mark = FXMLDecParsed;
+  FXMLDecParsed = false;
+  ParseXMLDecl();
+  FXMLDecParsed = mark;
+  FDataBuffer = std::move(pending);
 }
 
 // ---------------------------------------------------------------------------

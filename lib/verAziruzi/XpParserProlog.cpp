@@ -129,7 +129,7 @@ void TXpParser::ParseDocTypeDecl() {
     FXMLDecParsed = false;
     PushDocument();
     try {
-      OpenDataSource(FDocStack.back().get(), systemId);
+      OpenDataSource(SuspendedLocation(), systemId);
     } catch (...) {
       PopDocument();
       throw;
@@ -209,7 +209,7 @@ void TXpParser::ParseMarkupDecl(bool bInternalSubset) {
     WideString name;
     ReadName(true, name);
     bool open = IsEntityOpen(name);
-    Require(u";");
+    RequireReferenceEnd();
     SkipWhitespace(true);
     int entityClass = GetEntityClass(name, true);
     if (entityClass == xpecInternal) {
@@ -638,7 +638,7 @@ void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue
   WideString name;
   ReadName(true, name);
   bool open = IsEntityOpen(name);
-  Require(u";");
+  RequireReferenceEnd();
   switch (GetEntityClass(name, bAnyKind)) {
     case xpecUndeclared:
       throw EXpParserError(FFilter->Line(), FFilter->LinePos() - 3, FFilter->URL(),

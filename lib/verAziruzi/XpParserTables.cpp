@@ -144,7 +144,7 @@ void TXpParser::ResolveExternalEntity(const WideString& sName, const WideString&
   if (identifier.empty()) return;
   PushDocument();
   try {
-    OpenDataSource(FDocStack.back().get(), identifier);
+    OpenDataSource(SuspendedLocation(), identifier);
   } catch (...) {
     PopDocument();
     throw;
