@@ -15,16 +15,6 @@ void Check(bool condition, const char* what) {
   if (!condition) throw EAssertionFailed(std::string("XpParser: ") + what);
 }
 
-bool StartsWithText(const WideString& text, std::u16string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char16_t c = text[i];
-    if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool IsRegularFile(const WideString& path) {
   struct stat info {};
   return stat(XpWideToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -83,8 +73,8 @@ bool TXpParser::ParseDataSource(const WideString& sSource) {
     FErrors.push_back(WideString(XpMessageText(xpmCannotLoadSource)) + sSource);
     return false;
   }
-  FDocLocation = FFilter->Dir;
-  FDocName = FFilter->Filename;
+  FDocLocation = FFilter->DirContext()->Dir();
+  FDocName = FFilter->DirContext()->Filename();
   ParseMain();
   return FErrors.empty();
 }
@@ -103,7 +93,9 @@ bool TXpParser::ParseStream(TXpStream& oStream) {
   FPreserve = false;
   FIsStandAlone = false;
   FHasExternals = false;
-  FFilter = std::make_unique<TXpStreamInput>(oStream, nullptr, BufferSize);
+  auto filter = std::make_unique<TXpInCharFilter>(&oStream, BufferSize);
+  filter->SetFreeStream(false);
+  FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
   FDocLocation.clear();
   FDocName.clear();
   ParseMain();
@@ -114,53 +106,43 @@ bool TXpParser::ParseStream(TXpStream& oStream) {
 // Opening sources
 
 bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sSource) {
-  WideString name = sSource;
-  bool remote = StartsWithText(name, u"http://") || StartsWithText(name, u"ftp://");
-  WideString address;
-  if (!remote && StartsWithText(name, u"file://")) name.erase(0, 7);
-  if (remote) {
-    address = name;
-  } else if (oBase && oBase->IsRemote && !name.empty() && name[0] != u'/') {
-    remote = true;
-    address = oBase->Dir + name;
-  }
-  if (remote) {
-    // No network location is ever opened: the program reads local files only.
-    if (!AllowRemoteSources) {
-      WideString reason = u"Network access is off: " + address;
-      if (!oBase) FErrors.push_back(XpFormatMessage(xpmErrorLine, {sSource, 0, 0, reason}));
-      throw EXpParserError(0, 0, sSource, reason);
+  std::unique_ptr<TXpDirContext> context = TXpDirContext::Make(oBase ? oBase->DirContext() : nullptr, sSource);
+  const WideString url = context->URL();
+  std::unique_ptr<TXpFileStream> stream;
+  switch (context->ContextType()) {
+    case xpdcLocal:
+      // A folder of that name counts as missing.
+      if (IsRegularFile(url)) stream = std::make_unique<TXpFileStream>(fmOpenRead | fmShareDenyWrite, url);
+      break;
+    case xpdcHTTP:
+    case xpdcFTP: {
+      if (!AllowRemoteSources) {
+        // The program reads local files only; no network location is opened.
+        WideString reason = u"Network access is off: " + url;
+        if (!oBase) FErrors.push_back(XpFormatMessage(xpmErrorLine, {sSource, 0, 0, reason}));
+        throw EXpParserError(0, 0, sSource, reason);
+      }
+      stream = context->ContextType() == xpdcHTTP ? XpHttpGetToTempFile(url, UserName, Password, FErrors)
+                                                  : XpFtpGetToTempFile(url, UserName, Password, FErrors);
+      if (stream) {
+        AddTempFile(stream->Filename());
+        if (stream->Size() <= 0) stream.reset();
+      }
+      break;
     }
-    return OpenRemoteSource(sSource, address);
+    default:
+      return false;
   }
-
-  WideString path = name;
-  if (!path.empty() && path[0] != u'/' && oBase) path = oBase->Dir + path;
-  if (path.empty() || !IsRegularFile(path)) {
+  if (!stream) {
     FErrors.push_back(XpFormatMessage(xpmFileNotFound, {sSource}));
-    throw EXpParserError(0, 0, sSource, XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(path, u"'", u"''") + u"'"}));
+    throw EXpParserError(0, 0, sSource,
+                         XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(url, u"'", u"''") + u"'"}));
   }
-  auto stream = std::make_unique<TXpFileStream>(fmOpenRead | fmShareDenyWrite, path);
-  TXpStream& raw = *stream;
-  raw.SetPosition(0);
-  auto input = std::make_unique<TXpStreamInput>(raw, std::move(stream), BufferSize);
-  std::size_t slash = path.rfind(u'/');
-  if (slash == WideString::npos) {
-    std::error_code error;
-    std::filesystem::path here = std::filesystem::current_path(error);
-    input->Dir = error ? WideString() : XpUtf8ToWide(here.string()) + u"/";
-    input->Filename = path;
-  } else {
-    input->Dir = path.substr(0, slash + 1);
-    input->Filename = path.substr(slash + 1);
-  }
-  FFilter = std::move(input);
+  stream->SetPosition(0);
+  auto filter = std::make_unique<TXpInCharFilter>(stream.release(), BufferSize);
+  filter->SetDirContext(std::move(context));
+  FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
   return true;
-}
-
-bool TXpParser::OpenRemoteSource(const WideString& sSource, const WideString& sAddress) {
-  FErrors.push_back(XpFormatMessage(xpmFileNotFound, {sSource}));
-  throw EXpParserError(0, 0, sSource, XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(sAddress, u"'", u"''") + u"'"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -243,7 +225,7 @@ const TXpParserInput* TXpParser::SuspendedLocation() const {
   // An entity's replacement text has no location of its own: names in it are
   // relative to the file that holds it.
   for (auto it = FDocStack.rbegin(); it != FDocStack.rend(); ++it)
-    if (!(*it)->Dir.empty()) return it->get();
+    if ((*it)->DirContext()) return it->get();
   return FDocStack.empty() ? nullptr : FDocStack.back().get();
 }
 

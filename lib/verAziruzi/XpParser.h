@@ -284,7 +284,6 @@ private:
 
   // Frame.
   bool OpenDataSource(const TXpParserInput* oBase, const WideString& sSource);
-  bool OpenRemoteSource(const WideString& sSource, const WideString& sAddress);
   void ParseMain();
   void ClearParseState();
   void AddTempFile(const WideString& sName) { FTempFiles.push_back(sName); }

@@ -36,6 +36,7 @@ struct TXpParser::TXpElementFrame {
 // Elements
 
 void TXpParser::ParseElement() {
+  FFilter->Settle();
   std::vector<TXpElementFrame> open;  // the enclosing elements' saved state
   open.push_back({FCurrentElement, FCurrentElementContent, FPreserve});
   auto leave = [&] {
@@ -385,6 +386,10 @@ void TXpParser::RequireReferenceEnd() {
 // An external parsed entity may start with a text declaration; it only sets the
 // entity's encoding and is not reported.
 void TXpParser::SkipTextDeclaration() {
+  struct TSettle {
+    TXpParserInput& input;
+    ~TSettle() { input.Settle(); }
+  } settle{*FFilter};
   if (!FFilter->TryRead(u"<?xml ") && !FFilter->TryRead(u"<?xml\n") && !FFilter->TryRead(u"<?xml\t")) return;
   WideString pending = TakeDataBuffer(true);
   const bool mark = FXMLDecParsed;

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "lib/verAziruzi/XpBase.h"
+#include "lib/verAziruzi/XpChrFlt.h"
 #include "lib/verAziruzi/XpExcept.h"
+#include "lib/verAziruzi/XpInet.h"
 
 inline constexpr char16_t kXpEndOfInput = 1;
 
@@ -61,18 +63,19 @@ public:
 
   int Line() const { return fLine; }
   int LinePos() const { return fLinePos; }
-  // The address of the source: directory and file name; empty for memory,
+  // The address of the source; empty for memory, streams and entity texts.
+  virtual WideString URL() const { return {}; }
+  // Where the source lies, the base of the names it holds; null for memory,
   // streams and entity texts.
-  WideString URL() const { return Dir + Filename; }
+  virtual const TXpBaseDirContext* DirContext() const { return nullptr; }
   virtual TXpCharEncoding Format() const { return ceUTF16LE; }
   // Takes effect for the bytes that follow the consumed units; ignored once
   // the input is UTF-16.
   virtual void SetFormat(TXpCharEncoding) {}
+  // No encoding declaration can follow any more: the input may decode ahead.
+  virtual void Settle() {}
 
-  WideString Dir;           // ends with '/' when not empty
-  WideString Filename;
-  WideString EntityName;    // exact name of the entity this input expands, or empty
-  bool IsRemote = false;    // Dir names a host and path (http/ftp) rather than a folder
+  WideString EntityName;  // exact name of the entity this input expands, or empty
 
 protected:
   // Makes at least `count` units available from fPos when the source still has
@@ -80,11 +83,12 @@ protected:
   // units before it are used up.
   virtual bool Available(std::size_t count) = 0;
 
+  // A surrogate pair takes one column.
   void Advance(char16_t c) {
     if (c == 10) {
       ++fLine;
       fLinePos = 1;
-    } else {
+    } else if (c < 0xDC00 || c > 0xDFFF) {
       ++fLinePos;
     }
   }
@@ -111,33 +115,24 @@ private:
   std::optional<EXpFilterError> fError;  // met at the end of fBuf
 };
 
-// Bytes from a stream: UTF-8 (the default, a byte-order mark skipped), UTF-16
-// with a byte-order mark, or ISO-8859-1 once the declaration names it.
-class TXpStreamInput : public TXpParserInput {
+// A document, external subset or external entity, read through the input
+// character filter. Units are taken from the filter one at a time until the
+// input is settled (no encoding declaration can follow any more), then in runs.
+class TXpFilterInput : public TXpParserInput {
 public:
-  // Reads from the stream's current position; owns it when `owned` is given.
-  TXpStreamInput(TXpStream& stream, std::unique_ptr<TXpStream> owned, int bufferSize);
+  explicit TXpFilterInput(std::unique_ptr<TXpInCharFilter> filter) : fFilter(std::move(filter)) {}
 
-  TXpCharEncoding Format() const override { return fFormat; }
+  WideString URL() const override { return fFilter->URL(); }
+  const TXpBaseDirContext* DirContext() const override { return fFilter->DirContext(); }
+  TXpCharEncoding Format() const override { return XpStreamFormatToEncoding(fFilter->Format()); }
   void SetFormat(TXpCharEncoding format) override;
+  void Settle() override { fSettled = true; }
 
 protected:
   bool Available(std::size_t count) override;
 
 private:
-  bool NextByte(std::uint8_t& b);
-  // One code, or nothing at the end of the bytes; raises filter errors.
-  bool DecodeOne(TXpUcs4Char& code);
-  [[noreturn]] void Bad(int message);
-
-  TXpStream& fStream;
-  std::unique_ptr<TXpStream> fOwned;
-  TXpCharEncoding fFormat = ceUTF8;
-  std::vector<std::uint8_t> fBytes;
-  std::size_t fBytePos = 0;       // next byte in fBytes
-  std::int64_t fBytesStart = 0;   // stream position of fBytes[0]
-  std::vector<std::int64_t> fOffsets;  // stream position of each unit in fBuf
-  std::optional<EXpFilterError> fError;
-  std::int64_t fErrorOffset = 0;
-  bool fPendingCR = false;
+  std::unique_ptr<TXpInCharFilter> fFilter;
+  std::optional<EXpFilterError> fError;  // met after the units in fBuf
+  bool fSettled = false;
 };

@@ -90,6 +90,7 @@ void TXpParser::ParseXMLDecl() {
     SkipWhitespace(true);
   }
   Require(u"?>");
+  FFilter->Settle();
   ResetDataBuffer();
   WideString text;
   if (hasVersion) text = u"version=\"" + version + u"\"";
