@@ -249,6 +249,20 @@ TEST(XpParserTables, ResolverMayStopAnExternalEntity) {
 // ---------------------------------------------------------------------------
 // Frame
 
+TEST(XpParserFrame, ExternalSubsetTakesInternalParameterEntitiesAndRelativeNamesInEntityText) {
+  TTempFolder folder("xpparser");
+  std::filesystem::create_directory(folder.Path("sub"));
+  std::ofstream(folder.Path("sub/doc.dtd")) << "<!ENTITY % decl '<!ELEMENT a ANY>'>\n%decl;\n";
+  std::ofstream(folder.Path("sub/x.ent")) << "external";
+  std::ofstream(folder.Path("sub/doc.xml"))
+      << "<!DOCTYPE a SYSTEM 'doc.dtd' [<!ENTITY x SYSTEM 'x.ent'><!ENTITY e '&x;'>]><a>&e;</a>";
+  TXpParser parser;
+  TXpParserRecorder recorder(parser);
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("sub/doc.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("ElementStart(a, 1)"));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [external]"));
+}
+
 TEST(XpParserFrame, SettingsAndErrorIndex) {
   TXpParser parser;
   EXPECT_EQ(parser.BufferSize, 8192);
