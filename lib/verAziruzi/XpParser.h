@@ -280,7 +280,6 @@ protected:
 
 private:
   struct TXpElementFrame;
-  friend class TXpParserTest;
 
   // Frame.
   bool OpenDataSource(const TXpParserInput* oBase, const WideString& sSource);
