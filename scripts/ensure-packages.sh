@@ -20,7 +20,10 @@ ensure_packages() {
 SHOALWRIGHT_BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libjpeg62-turbo-dev libicu-dev
+  qt6-base-dev libjpeg62-turbo-dev libicu-dev unzip
+  libcurl4-openssl-dev
+  # the loopback servers of the transfer tests
+  python3 python3-pyftpdlib
 )
 
 # The tests show that number texts ignore a German locale, so that locale must exist.

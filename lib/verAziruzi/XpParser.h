@@ -1,0 +1,404 @@
+#pragma once
+
+// The library's XML 1.0 parser. It reads one document at a time from a file
+// name, a block of memory or a stream and reports every construct through its
+// event slots, in document order; it builds no tree (the object model does that
+// from the events).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "lib/verAziruzi/XpBase.h"
+#include "lib/verAziruzi/XpExcept.h"
+#include "lib/verAziruzi/XpParserInput.h"
+
+// ---------------------------------------------------------------------------
+// Code sets carried as plain integers by the events and the declaration records.
+
+// Attribute types; 0 for an undeclared attribute.
+inline constexpr int xpatUndeclared = 0;
+inline constexpr int xpatCDATA = 1;
+inline constexpr int xpatID = 2;
+inline constexpr int xpatIDREF = 3;
+inline constexpr int xpatIDREFS = 4;
+inline constexpr int xpatENTITY = 5;
+inline constexpr int xpatENTITIES = 6;
+inline constexpr int xpatNMTOKEN = 7;
+inline constexpr int xpatNMTOKENS = 8;
+inline constexpr int xpatEnumeration = 9;  // a parenthesised list of name tokens
+inline constexpr int xpatNOTATION = 10;
+
+// Content types of an element.
+inline constexpr int xpctUndeclared = 0;
+inline constexpr int xpctAny = 1;
+inline constexpr int xpctEmpty = 2;
+inline constexpr int xpctMixed = 3;     // (#PCDATA ...)
+inline constexpr int xpctChildren = 4;  // element content
+
+// Default kinds of an attribute definition.
+inline constexpr int xpdkValue = 1;
+inline constexpr int xpdkImplied = 2;
+inline constexpr int xpdkRequired = 3;
+inline constexpr int xpdkFixed = 4;
+
+// Entity classes.
+inline constexpr int xpecUndeclared = 0;
+inline constexpr int xpecInternal = 1;
+inline constexpr int xpecUnparsed = 2;  // external with NDATA
+inline constexpr int xpecExternal = 3;  // external parsed
+
+// Occurrence of a content particle.
+inline constexpr int xpoOnce = 0;
+inline constexpr int xpoOptional = 1;    // ?
+inline constexpr int xpoZeroOrMore = 2;  // *
+inline constexpr int xpoOneOrMore = 3;   // +
+
+// Relation of a content particle to the next one.
+inline constexpr int xprChoice = 0;    // |
+inline constexpr int xprSequence = 1;  // , (and the last particle of a group)
+
+// Conditional sections.
+inline constexpr int xpcsInclude = 0;
+inline constexpr int xpcsIgnore = 1;
+
+// Bounds against hostile input.
+inline constexpr std::int64_t kXpMaxEntityExpansion = 16777216;  // characters per parse
+inline constexpr int kXpMaxEntityNesting = 64;
+inline constexpr int kXpMaxElementNesting = 2048;
+inline constexpr int kXpMaxContentModelNesting = 256;
+
+// ---------------------------------------------------------------------------
+// Event types. The sender is always the parser.
+
+using TXpNotifyEvent = std::function<void(TXpComponent* oOwner)>;
+using TXpValueEvent = std::function<void(TXpComponent* oOwner, const WideString& sValue)>;
+using TXpAttributeEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sName, const WideString& sValue, bool bSpecified)>;
+using TXpProcessInstrEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sName, const WideString& sValue)>;
+using TXpPreserveSpaceEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sElementName, bool& bPreserve)>;
+using TXpNonXMLEntityEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sEntityName, const WideString& sPublicId,
+                       const WideString& sSystemId, const WideString& sNotationName)>;
+using TXpResolveEvent = std::function<void(TXpComponent* oOwner, const WideString& sName, const WideString& sPublicId,
+                                           const WideString& sSystemId, WideString& sValue)>;
+using TXpDocTypeDeclEvent = std::function<void(TXpComponent* oOwner, const WideString& sDecl, const WideString& sId0,
+                                               const WideString& sId1)>;
+using TXpDTDExternalStartEvent = std::function<void(TXpComponent* oOwner, WideString& sFile)>;
+using TXpDTDElementStartEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sName, int wContentType)>;
+using TXpDTDElementContentEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sName, int wOccurrence, int wRelation)>;
+using TXpDTDElementGroupEvent = std::function<void(TXpComponent* oOwner, int wOccurrence, int wRelation)>;
+using TXpDTDElementEndEvent = std::function<void(TXpComponent* oOwner, const WideString& sName)>;
+using TXpDTDAttDefinitionEvent =
+    std::function<void(TXpComponent* oOwner, const WideString& sName, int wAttrType,
+                       const std::vector<WideString>& oEnumeration, int wValueType, const WideString& sValue)>;
+using TXpDTDEntityInternalEvent =
+    std::function<void(TXpComponent* oOwner, bool bPeFlag, const WideString& sName, const WideString& sValue)>;
+using TXpDTDEntityExternalEvent =
+    std::function<void(TXpComponent* oOwner, bool bPeFlag, const WideString& sName, const WideString& sPublicId,
+                       const WideString& sSystemId, const WideString& sNotationName)>;
+using TXpDTDNotationEvent = std::function<void(TXpComponent* oOwner, const WideString& sNotationName,
+                                               const WideString& sPublicId, const WideString& sSystemId)>;
+using TXpDTDConditionalStartEvent = std::function<void(TXpComponent* oOwner, int wType)>;
+
+// ---------------------------------------------------------------------------
+// Records of the declaration tables.
+
+class TXpAttributeInfo {
+public:
+  int AttrType = xpatUndeclared;
+  WideString Value;           // the default as written in the declaration
+  int ValueType = 0;          // default kind
+  WideString Enum;            // the enumeration as written back, "(a|b)"
+  WideString Lookup;          // the normalised default, computed at first use
+  bool LookupDone = false;
+};
+
+// A table from names to owned records, sorted by the names' simple case folding;
+// equal folded names share one entry.
+template <class TRecord>
+class TXpFoldedTable {
+public:
+  struct Entry {
+    WideString Folded;
+    WideString Name;
+    std::unique_ptr<TRecord> Record;
+  };
+
+  int IndexOf(const WideString& name) const;
+  // The index of an entry with this folded name, or of the new empty entry.
+  int FindOrAdd(const WideString& name);
+  int Count() const { return static_cast<int>(fEntries.size()); }
+  Entry& operator[](int index) { return fEntries[index]; }
+  const Entry& operator[](int index) const { return fEntries[index]; }
+  void Clear() { fEntries.clear(); }
+
+private:
+  int LowerBound(const WideString& folded) const;
+  std::vector<Entry> fEntries;
+};
+
+class TXpElementInfo {
+public:
+  TXpElementInfo() = default;
+  TXpElementInfo(const TXpElementInfo&) = delete;
+  TXpElementInfo& operator=(const TXpElementInfo&) = delete;
+
+  // A definition of the same exact name replaces the earlier one; one whose name
+  // differs only in letter case is dropped.
+  void SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo);
+
+  // Null until the first attribute definition.
+  const TXpFoldedTable<TXpAttributeInfo>* AttributeList() const { return fAttributeList.get(); }
+  TXpFoldedTable<TXpAttributeInfo>* AttributeList() { return fAttributeList.get(); }
+
+  int ContentType = xpctUndeclared;
+  WideString ContentModel;
+
+private:
+  std::unique_ptr<TXpFoldedTable<TXpAttributeInfo>> fAttributeList;
+};
+
+class TXpEntityInfo {
+public:
+  int EntityClass = xpecUndeclared;
+  bool IsParameterEntity = false;
+  WideString PublicId;
+  WideString SystemId;
+  WideString Value;
+  WideString NotationName;
+};
+
+class TXpNotationInfo {
+public:
+  WideString PublicId;
+  WideString SystemId;
+};
+
+// Simple case folding of every UTF-16 unit (surrogate units stay as they are).
+WideString XpFoldCase(const WideString& text);
+
+// ---------------------------------------------------------------------------
+
+class TXpParser : public TXpComponent {
+public:
+  TXpParser();
+  ~TXpParser() override;
+
+  // Entry points: each answers whether Errors is empty afterwards.
+  bool ParseDataSource(const WideString& sSource);
+  bool ParseMemory(const void* aBuffer, int aSize);
+  bool ParseStream(TXpStream& oStream);
+
+  // The error line with that index, or "ERROR INDEX OUT OF BOUNDS".
+  WideString GetErrorMsg(int index) const;
+  const std::vector<WideString>& Errors() const { return FErrors; }
+  int ErrorCount() const { return static_cast<int>(FErrors.size()); }
+  TXpCharEncoding InCharSet() const;
+  bool IsStandAlone() const { return FIsStandAlone; }
+  bool HasExternals() const { return FHasExternals; }
+  const WideString& DocLocation() const { return FDocLocation; }
+  const WideString& DocName() const { return FDocName; }
+
+  int BufferSize = 8192;
+  bool NormalizeData = true;
+  bool RaiseErrors = false;
+  WideString UserName = u"anonymous";
+  WideString Password = u"anonymous@example.invalid";
+  // Off: an http or ftp name opens nothing and fails like a missing file.
+  bool AllowRemoteSources = false;
+
+  TXpAttributeEvent OnAttribute;
+  TXpValueEvent OnCDATASection;
+  TXpValueEvent OnCharData;
+  TXpValueEvent OnComment;
+  TXpDocTypeDeclEvent OnDocTypeDecl;
+  TXpDTDAttDefinitionEvent OnDTDAttDefinition;
+  TXpNotifyEvent OnDTDAttlistEnd;
+  TXpValueEvent OnDTDAttlistStart;
+  TXpNotifyEvent OnDTDConditionalEnd;
+  TXpDTDConditionalStartEvent OnDTDConditionalStart;
+  TXpDTDElementContentEvent OnDTDElementContent;
+  TXpDTDElementEndEvent OnDTDElementEnd;
+  TXpDTDElementGroupEvent OnDTDElementGroupEnd;
+  TXpNotifyEvent OnDTDElementGroupStart;
+  TXpDTDElementStartEvent OnDTDElementStart;
+  TXpNotifyEvent OnDTDEnd;
+  TXpDTDEntityExternalEvent OnDTDEntityExternal;
+  TXpDTDEntityInternalEvent OnDTDEntityInternal;
+  TXpNotifyEvent OnDTDExternalEnd;
+  TXpNotifyEvent OnDTDExternalLoaded;
+  TXpDTDExternalStartEvent OnDTDExternalStart;
+  TXpDTDNotationEvent OnDTDNotation;
+  TXpDocTypeDeclEvent OnDTDStart;
+  TXpNotifyEvent OnEndDocument;
+  TXpValueEvent OnEndElement;
+  TXpValueEvent OnIgnorableWhitespace;
+  TXpNonXMLEntityEvent OnNonXMLEntity;
+  TXpPreserveSpaceEvent OnPreserveSpace;
+  TXpProcessInstrEvent OnProcessingInstruction;
+  TXpResolveEvent OnResolveEntity;
+  TXpNotifyEvent OnStartDocument;
+  TXpValueEvent OnStartElement;
+
+protected:
+  // Entity operations a derived parser may replace.
+  virtual int FindEntity(const WideString& sName, bool bAnyKind) const;
+  virtual WideString GetEntityNotation(const WideString& sName) const;
+  virtual WideString GetEntityPublicId(const WideString& sName) const;
+  virtual WideString GetEntitySystemId(const WideString& sName) const;
+  virtual int GetEntityClass(const WideString& sName, bool bAnyKind) const;
+  virtual WideString GetEntityValue(const WideString& sName, bool bAnyKind) const;
+  virtual void ResolveExternalEntity(const WideString& sName, const WideString& sPublicId,
+                                     const WideString& sSystemId, WideString& sValue);
+  virtual void InitPredefinedEntities();
+
+  // Declaration tables.
+  void AddEntity(const WideString& sName, int wClass, bool bPeFlag, const WideString& sPublicId,
+                 const WideString& sSystemId, const WideString& sValue, const WideString& sNotationName);
+  void AddInternalEntity(const WideString& sName, const WideString& sValue, bool bPeFlag);
+  void AddExternalEntity(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId);
+  void AddUnparsedEntity(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId,
+                         const WideString& sNotationName);
+  int IndexOfElement(const WideString& sName) const;
+  int SetElementInfo(const WideString& sName, int wContentType, const WideString& sContentModel);
+  int GetElementContentType(int index) const;
+  TXpFoldedTable<TXpAttributeInfo>* GetElementAttributes(int index);
+  void AddAttributeInfo(const WideString& sElemName, const WideString& sAttrName, int wType, const WideString& sEnum,
+                        const WideString& sValue, int wValueType);
+  int GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const;
+  void AddNotation(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId);
+
+private:
+  struct TXpElementFrame;
+  friend class TXpParserTest;
+
+  // Frame.
+  bool OpenDataSource(const TXpParserInput* oBase, const WideString& sSource);
+  void ParseMain();
+  void ClearParseState();
+  void AddTempFile(const WideString& sName) { FTempFiles.push_back(sName); }
+  [[noreturn]] void Fail(int message, const WideString& detail = {});
+  [[noreturn]] void FailText(const WideString& text);
+
+  // Input stack.
+  void PushDocument();
+  void PopDocument();
+  void PushString(const WideString& sText);
+  void PushEntityText(const WideString& sName, const WideString& sText, bool bCounted);
+  void CheckEntityReference(const WideString& sName, bool bOpenBeforeMatch);
+  bool IsEntityOpen(const WideString& sName) const;
+  // The nearest suspended input that is a file, the base of relative names.
+  const TXpParserInput* SuspendedLocation() const;
+  bool IsEndOfInput();
+  int InputDepth() const { return static_cast<int>(FDocStack.size()); }
+
+  // Reading.
+  char16_t ReadInputChar(bool bConsume);
+  void SkipInputChar() { FFilter->SkipChar(); }
+  bool TryReadString(std::u16string_view keyword);
+  static bool IsWhitespace(char16_t c) { return c == 32 || c == 9 || c == 13 || c == 10; }
+  void SkipWhitespace(bool bCross);
+  void RequireWhitespace();
+  void Require(std::u16string_view keyword);
+
+  // Pending text.
+  void ResetDataBuffer();
+  void AppendData(std::u16string_view text);
+  void AppendChar(char16_t c) { FDataBuffer.push_back(c); }
+  WideString TakeDataBuffer(bool bReset);
+  void NormalizeWhitespace();
+
+  // Prolog and DTD.
+  void ParseDocument();
+  void ParseProlog();
+  void ParseMisc();
+  void ParseXMLDecl();
+  void ParseDocTypeDecl();
+  void ParseExternalID(bool bOptionalSystem, WideString& sPublicId, WideString& sSystemId);
+  void ParseMarkupDecl(bool bInternalSubset);
+  void ParseElementDecl(bool bInternalSubset);
+  void ParseContentSpec(const WideString& sName, bool bInternalSubset);
+  void ParseMixedContent(int& wOccurrence);
+  void ParseChildrenGroup(const WideString& sElement, int depth);
+  void ParseContentParticle(const WideString& sElement, int depth);
+  void SkipWhitespaceAndPEs();
+  void ParseAttlistDecl();
+  void ParseAttDef(const WideString& sElemName);
+  int ParseAttType(const WideString& sElemName);
+  void ParseEnumeration();
+  void ParseNotationType();
+  void ParseAttDefault(const WideString& sElemName, const WideString& sAttrName, int wType, const WideString& sEnum);
+  void ParseEntityDecl();
+  void ParseNotationDecl();
+  void ParseConditionalSection();
+  void ParseIgnoreSection();
+  void ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue);
+  void CheckPENesting(const WideString& sText);
+  void ReadExternalDeclarations(bool bInternalSubset);
+  void ParseEq();
+
+  // Content.
+  void ParseElement();
+  // Through the start tag's end; True when content follows. `depth` counts the
+  // open elements, this one included.
+  bool ParseStartTag(int depth);
+  void ParseEndTag();
+  // True when the attribute was xml:space, its value then in sXmlSpace.
+  bool ParseAttribute(const WideString& sElemName, WideString& sXmlSpace);
+  bool GetAttributeDefault(const WideString& sElemName, const WideString& sAttrName, int iElement,
+                           WideString& sValue);
+  void ParseCharData();
+  void ParseWhitespaceOnly();
+  void FlushCharData();
+  void ParseComment();
+  bool ParsePI();
+  void ParseUntil(std::u16string_view delimiter);
+  TXpUcs4Char ParseCharRef();
+  void ParseEntityRef(WideString& sName);
+  void SkipTextDeclaration();
+  void RequireReferenceEnd();
+  void ParseLiteral(int wMode, bool& bReference, WideString& sValue);
+  // Reads into the pending text up to `delimiter` on the input `home` (not
+  // consumed), or to the end of `home` (then left) for delimiter 0; False when
+  // the input ended first.
+  bool ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home);
+  void ReadName(bool bFirstCharRule, WideString& sName);
+
+  std::vector<WideString> FAttrEnum;
+  std::vector<std::pair<WideString, int>> FAttributeType;
+  bool FCDATA = false;
+  WideString FCurrentElement;
+  int FCurrentElementContent = xpctUndeclared;
+  WideString FDataBuffer;
+  WideString FDocLocation;
+  WideString FDocName;
+  std::vector<std::unique_ptr<TXpParserInput>> FDocStack;
+  TXpFoldedTable<TXpElementInfo> FElementInfo;
+  std::vector<std::pair<WideString, std::unique_ptr<TXpEntityInfo>>> FEntityInfo;
+  std::unordered_map<WideString, int> FFirstEntity;         // any kind
+  std::unordered_map<WideString, int> FFirstGeneralEntity;  // general only
+  std::vector<WideString> FErrors;
+  std::unique_ptr<TXpParserInput> FFilter;
+  TXpCharEncoding FInCharSet = ceUnknown;
+  TXpFoldedTable<TXpNotationInfo> FNotationInfo;
+  bool FPreserve = false;
+  std::vector<WideString> FTagAttributes;
+  std::unordered_set<WideString> FTagFoldedNames;
+  std::vector<WideString> FTempFiles;
+  bool FIsStandAlone = false;
+  bool FHasExternals = false;
+  bool FXMLDecParsed = false;
+
+  std::int64_t FExpandedChars = 0;  // entity replacement text read in this parse
+  int FEntityDepth = 0;             // entity inputs on the stack
+};

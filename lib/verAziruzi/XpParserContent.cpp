@@ -1,0 +1,468 @@
+// The content grammar: elements on an explicit stack, attributes with their
+// declared defaults, character data and its whitespace handling, CDATA
+// sections, comments, processing instructions, references, names and literals.
+
+#include <algorithm>
+
+#include "lib/verAziruzi/XpParser.h"
+
+namespace {
+
+bool IsPredefinedEntity(const WideString& name) {
+  return name == u"lt" || name == u"gt" || name == u"amp" || name == u"apos" || name == u"quot";
+}
+
+bool IsNameDelimiter(char16_t c) {
+  switch (c) {
+    case u'%': case u'<': case u'>': case u'&': case u',': case u'|': case u'*': case u'+': case u'?':
+    case u')': case u'=': case u'[': case u';': case u'/': case u'\'': case u'"': case u' ': case 9:
+    case 10: case 13: case 0: case 1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// Saved state of an element whose child is being read.
+struct TXpParser::TXpElementFrame {
+  WideString Name;
+  int ContentType;
+  bool Preserve;
+};
+
+// ---------------------------------------------------------------------------
+// Elements
+
+void TXpParser::ParseElement() {
+  FFilter->Settle();
+  std::vector<TXpElementFrame> open;  // the enclosing elements' saved state
+  open.push_back({FCurrentElement, FCurrentElementContent, FPreserve});
+  auto leave = [&] {
+    FCurrentElement = std::move(open.back().Name);
+    FCurrentElementContent = open.back().ContentType;
+    FPreserve = open.back().Preserve;
+    open.pop_back();
+  };
+  if (!ParseStartTag(1)) {
+    leave();
+    return;
+  }
+  for (;;) {
+    switch (FCurrentElementContent) {
+      case xpctChildren:
+        ParseWhitespaceOnly();
+        break;
+      case xpctEmpty:
+        break;
+      default:
+        ParseCharData();
+    }
+    if (IsEndOfInput()) Fail(xpmUnexpectedEndOfFile);
+    char16_t c = ReadInputChar(false);
+    if (c == u'&') {
+      SkipInputChar();
+      if (FFilter->ReadChar() == u'#') {
+        SkipInputChar();
+        std::size_t used = FDataBuffer.size();
+        ParseCharRef();
+        if (FCurrentElementContent == xpctChildren || FCurrentElementContent == xpctEmpty) {
+          // Read again as markup: whitespace passes, anything else fails as text.
+          WideString character = FDataBuffer.substr(used);
+          FDataBuffer.resize(used);
+          PushString(character);
+        }
+      } else {
+        WideString name;
+        ParseEntityRef(name);
+      }
+      continue;
+    }
+    if (c != u'<') Fail(xpmExpectedElementStart);
+    SkipInputChar();
+    switch (FFilter->ReadChar()) {
+      case u'!':
+        SkipInputChar();
+        FlushCharData();
+        c = ReadInputChar(true);
+        if (c == u'-') {
+          Require(u"-");
+          ParseComment();
+        } else if (c == u'[') {
+          Require(u"CDATA[");
+          FCDATA = true;
+          ParseUntil(u"]]>");
+          FlushCharData();
+          FCDATA = false;
+        } else {
+          Fail(xpmExpectedCommentOrCData, u"(" + WideString(1, c) + u")");
+        }
+        break;
+      case u'?':
+        SkipInputChar();
+        FlushCharData();
+        ParsePI();
+        break;
+      case u'/':
+        SkipInputChar();
+        FlushCharData();
+        ParseEndTag();
+        leave();
+        if (open.empty()) return;
+        break;
+      default:
+        FlushCharData();
+        open.push_back({FCurrentElement, FCurrentElementContent, FPreserve});
+        if (!ParseStartTag(static_cast<int>(open.size()))) leave();
+    }
+  }
+}
+
+bool TXpParser::ParseStartTag(int depth) {
+  FTagAttributes.clear();
+  FTagFoldedNames.clear();
+  WideString name;
+  ReadName(true, name);
+  if (name.empty()) Fail(xpmInvalidElementName, u"''");
+  if (depth > kXpMaxElementNesting)
+    FailText(u"Element nesting deeper than " + XpFormat(u"%d", {kXpMaxElementNesting}) + u" levels at: " + name);
+  FCurrentElement = name;
+  int element = IndexOfElement(name);
+  int contentType = GetElementContentType(element);
+  FCurrentElementContent = contentType == xpctUndeclared ? xpctAny : contentType;
+
+  SkipWhitespace(true);
+  WideString xmlSpace;
+  bool xmlSpaceGiven = false;
+  char16_t c = ReadInputChar(false);
+  while (c != u'/' && c != u'>') {
+    WideString value;
+    if (ParseAttribute(name, value)) {
+      xmlSpace = value;
+      xmlSpaceGiven = true;
+    }
+    SkipWhitespace(true);
+    if (!FTagFoldedNames.insert(XpFoldCase(FTagAttributes.back())).second) Fail(xpmAttributeRedefined);
+    c = ReadInputChar(false);
+  }
+
+  if (OnAttribute && element >= 0) {
+    if (const auto* definitions = GetElementAttributes(element)) {
+      for (int i = 0; i < definitions->Count(); ++i) {
+        const WideString& attribute = (*definitions)[i].Name;
+        if (std::find(FTagAttributes.begin(), FTagAttributes.end(), attribute) != FTagAttributes.end()) continue;
+        WideString value;
+        if (GetAttributeDefault(name, attribute, element, value)) OnAttribute(this, attribute, value, false);
+      }
+    }
+  }
+  if (!xmlSpaceGiven) GetAttributeDefault(name, u"xml:space", element, xmlSpace);
+  if (xmlSpace == u"preserve")
+    FPreserve = true;
+  else if (xmlSpace == u"default")
+    FPreserve = !NormalizeData;
+  if (OnPreserveSpace) OnPreserveSpace(this, name, FPreserve);
+
+  if (ReadInputChar(true) == u'>') {
+    if (OnStartElement) OnStartElement(this, name);
+    return true;
+  }
+  Require(u">");
+  if (OnStartElement) OnStartElement(this, name);
+  if (OnEndElement) OnEndElement(this, name);
+  return false;
+}
+
+void TXpParser::ParseEndTag() {
+  WideString name;
+  ReadName(true, name);
+  if (name != FCurrentElement)
+    Fail(xpmMismatchedEndTag, u"Start tag = \"" + FCurrentElement + u"\" End tag = \"" + name + u"\"");
+  SkipWhitespace(true);
+  Require(u">");
+  if (OnEndElement) OnEndElement(this, name);
+}
+
+bool TXpParser::ParseAttribute(const WideString& sElemName, WideString& sXmlSpace) {
+  WideString name;
+  ReadName(true, name);
+  int type = GetAttributeType(sElemName, name);
+  ParseEq();
+  bool reference = false;
+  WideString value;
+  ParseLiteral(type == xpatUndeclared || type == xpatCDATA ? 3 : 11, reference, value);
+  if (!reference && value.find(u'<') != WideString::npos) Fail(xpmInvalidAttributeChar, u"'<'");
+  if (OnAttribute) OnAttribute(this, name, value, true);
+  ResetDataBuffer();
+  FTagAttributes.push_back(name);
+  if (name != u"xml:space") return false;
+  sXmlSpace = value;
+  return true;
+}
+
+void TXpParser::ParseEq() {
+  SkipWhitespace(true);
+  Require(u"=");
+  SkipWhitespace(true);
+}
+
+bool TXpParser::GetAttributeDefault(const WideString& /*sElemName*/, const WideString& sAttrName, int iElement,
+                                    WideString& sValue) {
+  sValue.clear();
+  auto* definitions = GetElementAttributes(iElement);
+  if (!definitions) return false;
+  int index = definitions->IndexOf(sAttrName);
+  if (index < 0) return false;
+  TXpAttributeInfo& info = *(*definitions)[index].Record;
+  if (!info.LookupDone && !info.Value.empty()) {
+    // The stored default is read as the content of one literal, with general
+    // entities expanded and whitespace normalised.
+    info.LookupDone = true;
+    WideString pending = TakeDataBuffer(true);
+    PushString(info.Value);
+    bool reference = false;
+    ParseLiteralBody(11, reference, 0, FFilter.get());
+    info.Lookup = TakeDataBuffer(true);
+    FDataBuffer = std::move(pending);
+  }
+  sValue = info.Lookup;
+  return !sValue.empty();
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+void TXpParser::ParseCharData() {
+  for (;;) {
+    if (FFilter->ScanCharData(FDataBuffer)) Fail(xpmInvalidCharData, u"']]>'");
+    if (FFilter->ReadChar() != kXpEndOfInput || FDocStack.empty()) return;
+    PopDocument();
+  }
+}
+
+void TXpParser::ParseWhitespaceOnly() {
+  for (;;) {
+    char16_t c = FFilter->ReadChar();
+    if (IsWhitespace(c)) {
+      AppendChar(c);
+      FFilter->SkipChar();
+    } else if (c == kXpEndOfInput && !FDocStack.empty()) {
+      PopDocument();
+    } else {
+      return;
+    }
+  }
+}
+
+void TXpParser::FlushCharData() {
+  if (FDataBuffer.empty()) return;
+  if (NormalizeData && !FCDATA && !FPreserve) NormalizeWhitespace();
+  if (!FDataBuffer.empty()) {
+    switch (FCurrentElementContent) {
+      case xpctAny:
+      case xpctMixed:
+        if (FCDATA) {
+          if (OnCDATASection) OnCDATASection(this, FDataBuffer);
+        } else if (OnCharData) {
+          OnCharData(this, FDataBuffer);
+        }
+        break;
+      case xpctChildren:
+        if (OnIgnorableWhitespace) OnIgnorableWhitespace(this, FDataBuffer);
+        break;
+      default:
+        break;
+    }
+  }
+  FDataBuffer.clear();
+}
+
+void TXpParser::ParseComment() {
+  ParseUntil(u"-->");
+  WideString text = TakeDataBuffer(true);
+  if (!text.empty() && (text.find(u"--") != WideString::npos || text.back() == u'-')) Fail(xpmInvalidComment);
+  if (OnComment) OnComment(this, text);
+}
+
+bool TXpParser::ParsePI() {
+  WideString target;
+  ReadName(true, target);
+  bool declaration = target == u"xml";
+  if (declaration) {
+    ParseXMLDecl();
+  } else {
+    FXMLDecParsed = true;
+    if (!FFilter->TryRead(u"?>")) {
+      RequireWhitespace();
+      ParseUntil(u"?>");
+    }
+  }
+  WideString data = TakeDataBuffer(true);
+  if (OnProcessingInstruction) OnProcessingInstruction(this, target, data);
+  return declaration;
+}
+
+void TXpParser::ParseUntil(std::u16string_view delimiter) {
+  if (FFilter->TryRead(delimiter)) return;
+  char16_t first = delimiter[0];
+  for (;;) {
+    FFilter->ScanUntil(FDataBuffer, [first](char16_t c) { return c == first; });
+    if (FFilter->isEOF()) Fail(xpmDelimiterMissing, u"'" + WideString(delimiter) + u"'");
+    if (FFilter->TryRead(delimiter)) return;
+    AppendChar(first);
+    FFilter->SkipChar();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// References
+
+TXpUcs4Char TXpParser::ParseCharRef() {
+  bool hex = FFilter->TryRead(u"x");
+  WideString digits;
+  TXpUcs4Char value = 0;
+  for (;;) {
+    char16_t c = ReadInputChar(true);
+    if (c == u';') break;
+    int digit = -1;
+    if (c >= u'0' && c <= u'9')
+      digit = c - u'0';
+    else if (hex && c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else if (hex && c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    if (digit < 0)
+      FailText(XpFormatMessage(xpmIllegalReferenceChar, {WideString(1, c), static_cast<int>(c)}));
+    digits.push_back(c);
+    value = value * (hex ? 16 : 10) + static_cast<TXpUcs4Char>(digit);
+    if (value > 0x10FFFF) FailText(u"Character reference out of range: " + digits);
+  }
+  char16_t first = 0, second = 0;
+  XpUcs4ToUtf16Pair(value, first, second);
+  AppendChar(first);
+  if (second) AppendChar(second);
+  return value;
+}
+
+void TXpParser::ParseEntityRef(WideString& sName) {
+  ReadName(true, sName);
+  // Taken before the ';' is matched.
+  bool open = IsEntityOpen(sName);
+  RequireReferenceEnd();
+  switch (GetEntityClass(sName, false)) {
+    case xpecUndeclared:
+      Fail(xpmUndeclaredEntity, u"'" + sName + u"'");
+    case xpecInternal:
+      if (IsPredefinedEntity(sName)) {
+        PushString(GetEntityValue(sName, false));
+      } else {
+        CheckEntityReference(sName, open);
+        PushEntityText(sName, GetEntityValue(sName, false), true);
+      }
+      break;
+    case xpecUnparsed:
+      FHasExternals = true;
+      if (OnNonXMLEntity)
+        OnNonXMLEntity(this, sName, GetEntityPublicId(sName), GetEntitySystemId(sName), GetEntityNotation(sName));
+      break;
+    default: {
+      CheckEntityReference(sName, open);
+      const std::size_t depth = FDocStack.size();
+      WideString value;
+      ResolveExternalEntity(sName, GetEntityPublicId(sName), GetEntitySystemId(sName), value);
+      if (FDocStack.size() > depth) SkipTextDeclaration();
+    }
+  }
+}
+
+// The ';' of a reference. An entity input used up by it stays on the stack
+// until the referenced text has been read, so a chain of references in tail
+// position still finds its own names open.
+void TXpParser::RequireReferenceEnd() {
+  if (!FFilter->TryRead(u";")) Require(u";");
+}
+
+// An external parsed entity may start with a text declaration; it only sets the
+// entity's encoding and is not reported.
+void TXpParser::SkipTextDeclaration() {
+  struct TSettle {
+    TXpParserInput& input;
+    ~TSettle() { input.Settle(); }
+  } settle{*FFilter};
+  if (!FFilter->TryRead(u"<?xml ") && !FFilter->TryRead(u"<?xml\n") && !FFilter->TryRead(u"<?xml\t")) return;
+  WideString pending = TakeDataBuffer(true);
+  const bool mark = FXMLDecParsed;
+  FXMLDecParsed = false;
+  ParseXMLDecl();
+  FXMLDecParsed = mark;
+  FDataBuffer = std::move(pending);
+}
+
+// ---------------------------------------------------------------------------
+// Names and literals
+
+void TXpParser::ReadName(bool bFirstCharRule, WideString& sName) {
+  sName.clear();
+  if (FFilter->ReadChar() == u'%' && TryReadString(u"%")) {
+    WideString value;
+    ParsePEReference(true, false, value);
+    SkipWhitespace(true);
+  }
+  FFilter->ScanUntil(sName, IsNameDelimiter);
+  for (std::size_t i = 0; i < sName.size(); ++i)
+    if (!XpIsValidNameUnit(bFirstCharRule && i == 0, sName[i]))
+      Fail(xpmInvalidXmlName, u"'" + WideString(1, sName[i]) + u"'");
+}
+
+void TXpParser::ParseLiteral(int wMode, bool& bReference, WideString& sValue) {
+  char16_t delimiter = ReadInputChar(true);
+  if (delimiter != u'"' && delimiter != u'\'' && delimiter != u'~') Fail(xpmExpectedQuote);
+  TXpParserInput* home = FFilter.get();
+  if (!ParseLiteralBody(wMode, bReference, delimiter, home))
+    FailText(u"Expected: " + WideString(1, delimiter));
+  FFilter->SkipChar();
+  if (wMode & 8) NormalizeWhitespace();
+  sValue = TakeDataBuffer(true);
+}
+
+bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home) {
+  for (;;) {
+    if (FFilter.get() == home && home->ReadChar() == kXpEndOfInput) {
+      if (delimiter != 0) return false;
+      PopDocument();
+      if (wMode & 8) NormalizeWhitespace();
+      return true;
+    }
+    if (IsEndOfInput()) return false;
+    TXpParserInput* input = FFilter.get();
+    input->ScanUntil(FDataBuffer, [delimiter](char16_t c) {
+      return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput;
+    });
+    char16_t c = input->ReadChar();
+    if (c == kXpEndOfInput) continue;
+    if (c == delimiter && input == home) return true;
+    input->SkipChar();
+    if (c == 10 || c == 13) {
+      AppendChar(u' ');
+    } else if (c == u'&' && (wMode & 1)) {
+      bReference = true;
+      if (input->ReadChar() == u'#') {
+        input->SkipChar();
+        ParseCharRef();
+      } else if (wMode & 2) {
+        WideString name;
+        ParseEntityRef(name);
+      } else {
+        AppendChar(u'&');
+        char16_t next = input->ReadChar();
+        if (next != kXpEndOfInput) {
+          AppendChar(next);
+          input->SkipChar();
+        }
+      }
+    } else {
+      AppendChar(c);
+    }
+  }
+}

@@ -1,0 +1,115 @@
+#include "lib/verAziruzi/XpParserInput.h"
+
+#include <algorithm>
+
+namespace {
+
+// A unit that may stand in a document: XML 1.0's Char for the BMP; surrogate
+// units are checked as pairs by the decoders.
+bool IsXmlUnit(char16_t c) {
+  if (c >= 0x20) return c <= 0xFFFD;
+  return c == 9 || c == 10 || c == 13;
+}
+
+constexpr std::size_t kWindow = 4096;  // units decoded ahead
+
+}  // namespace
+
+bool TXpParserInput::TryRead(std::u16string_view text) {
+  // Unit by unit, so that no more is decoded than the comparison needs.
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if ((fBuf.size() - fPos <= i && !Available(i + 1)) || fBuf[fPos + i] != text[i]) return false;
+  for (char16_t c : text) Advance(c);
+  fPos += text.size();
+  return true;
+}
+
+bool TXpParserInput::ScanCharData(WideString& out) {
+  bool cdataEnd = false;
+  fBracketRun = 0;
+  for (;;) {
+    if (fPos >= fBuf.size() && !Available(1)) return cdataEnd;
+    std::size_t start = fPos;
+    while (fPos < fBuf.size()) {
+      char16_t c = fBuf[fPos];
+      if (c == u'<' || c == u'&') break;
+      if (c == u']') {
+        ++fBracketRun;
+      } else {
+        if (c == u'>' && fBracketRun >= 2) cdataEnd = true;
+        fBracketRun = 0;
+      }
+      Advance(c);
+      ++fPos;
+    }
+    out.append(fBuf, start, fPos - start);
+    if (fPos < fBuf.size()) return cdataEnd;
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+TXpTextInput::TXpTextInput(const WideString& text, const WideString& entityName) {
+  EntityName = entityName;
+  fBuf.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == 13) {
+      if (i + 1 < text.size() && text[i + 1] == 10) ++i;
+      c = 10;
+    } else if (XpIsSurrogateUnit(c)) {
+      bool paired = c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+      if (paired) {
+        fBuf.push_back(c);
+        fBuf.push_back(text[++i]);
+        continue;
+      }
+      c = 0;  // refused below
+    }
+    if (!IsXmlUnit(c)) {
+      // Reported when reading reaches it; the line and column are filled then.
+      fError.emplace(0, 0, 0, XpFormatMessage(xpmInvalidXmlChar));
+      break;
+    }
+    fBuf.push_back(c);
+  }
+}
+
+bool TXpTextInput::Available(std::size_t count) {
+  if (fBuf.size() - fPos >= count) return true;
+  if (fError && fPos >= fBuf.size()) {
+    EXpFilterError error(0, Line(), LinePos(), fError->Reason());
+    fError.reset();
+    throw error;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+
+void TXpFilterInput::SetFormat(TXpCharEncoding format) { fFilter->SetFormat(XpEncodingToStreamFormat(format)); }
+
+bool TXpFilterInput::Available(std::size_t count) {
+  if (fBuf.size() - fPos >= count) return true;
+  if (fPos > 0) {
+    fBuf.erase(0, fPos);
+    fPos = 0;
+  }
+  const std::size_t target = fSettled ? std::max(count, kWindow) : count;
+  try {
+    while (!fError && fBuf.size() < target) {
+      char16_t c = fFilter->ReadAndSkipChar();
+      if (c == TXpInCharFilter::kEndOfInput && fFilter->isEOF()) break;
+      fBuf.push_back(c);
+    }
+  } catch (const EXpFilterError& error) {
+    fError.emplace(error);  // raised when reading reaches it
+  }
+  if (fBuf.size() >= count) return true;
+  if (fError && fBuf.empty()) {
+    EXpFilterError error = *fError;
+    fError.reset();
+    throw error;
+  }
+  return false;
+}

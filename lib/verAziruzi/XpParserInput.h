@@ -1,0 +1,138 @@
+#pragma once
+
+// The inputs the parser reads from: a document, an external subset or entity
+// (bytes decoded from a stream), or the replacement text of an internal entity.
+// Each delivers UTF-16 units with one unit of look-ahead, a look-ahead match
+// that leaves nothing consumed when it fails, and the line and column of the
+// next unit. Line ends arrive as a single LF; the code 1 marks the end of input.
+// Decoded units are kept in a window, so the grammar can scan runs of text
+// without a call per character.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "lib/verAziruzi/XpBase.h"
+#include "lib/verAziruzi/XpChrFlt.h"
+#include "lib/verAziruzi/XpExcept.h"
+#include "lib/verAziruzi/XpInet.h"
+
+inline constexpr char16_t kXpEndOfInput = 1;
+
+class TXpParserInput {
+public:
+  TXpParserInput() = default;
+  TXpParserInput(const TXpParserInput&) = delete;
+  TXpParserInput& operator=(const TXpParserInput&) = delete;
+  virtual ~TXpParserInput() = default;
+
+  // Peek: the next unit without consuming it; kXpEndOfInput at the end.
+  char16_t ReadChar() {
+    if (fPos < fBuf.size()) return fBuf[fPos];
+    return Available(1) ? fBuf[fPos] : kXpEndOfInput;
+  }
+  // Consumes the peeked unit.
+  void SkipChar() {
+    if (fPos < fBuf.size() || Available(1)) Advance(fBuf[fPos++]);
+  }
+  char16_t ReadAndSkipChar() {
+    char16_t c = ReadChar();
+    if (c != kXpEndOfInput) SkipChar();
+    return c;
+  }
+  // Consumes `text` when the next units equal it; otherwise consumes nothing.
+  bool TryRead(std::u16string_view text);
+  bool isEOF() { return ReadChar() == kXpEndOfInput; }
+
+  // Appends units to `out` up to '<', '&' or the end of this input, and answers
+  // whether the appended run holds "]]>".
+  bool ScanCharData(WideString& out);
+  // Appends units to `out` up to one that `isStop` accepts or the end.
+  template <class TStop>
+  void ScanUntil(WideString& out, TStop isStop) {
+    for (;;) {
+      if (fPos >= fBuf.size() && !Available(1)) return;
+      std::size_t start = fPos;
+      while (fPos < fBuf.size() && !isStop(fBuf[fPos])) Advance(fBuf[fPos++]);
+      out.append(fBuf, start, fPos - start);
+      if (fPos < fBuf.size()) return;
+    }
+  }
+
+  int Line() const { return fLine; }
+  int LinePos() const { return fLinePos; }
+  // The address of the source; empty for memory, streams and entity texts.
+  virtual WideString URL() const { return {}; }
+  // Where the source lies, the base of the names it holds; null for memory,
+  // streams and entity texts.
+  virtual const TXpBaseDirContext* DirContext() const { return nullptr; }
+  virtual TXpCharEncoding Format() const { return ceUTF16LE; }
+  // Takes effect for the bytes that follow the consumed units; ignored once
+  // the input is UTF-16.
+  virtual void SetFormat(TXpCharEncoding) {}
+  // No encoding declaration can follow any more: the input may decode ahead.
+  virtual void Settle() {}
+
+  WideString EntityName;  // exact name of the entity this input expands, or empty
+
+protected:
+  // Makes at least `count` units available from fPos when the source still has
+  // them; answers whether it did. Raises a pending decoding error when the
+  // units before it are used up.
+  virtual bool Available(std::size_t count) = 0;
+
+  // A surrogate pair takes one column.
+  void Advance(char16_t c) {
+    if (c == 10) {
+      ++fLine;
+      fLinePos = 1;
+    } else if (c < 0xDC00 || c > 0xDFFF) {
+      ++fLinePos;
+    }
+  }
+
+  WideString fBuf;  // decoded units; fPos is the next one
+  std::size_t fPos = 0;
+
+private:
+  int fLine = 1;
+  int fLinePos = 1;
+  int fBracketRun = 0;  // ']' units just before the scan position, for "]]>"
+};
+
+// The replacement text of an internal entity, read like a document: line ends
+// folded and characters outside XML 1.0 refused.
+class TXpTextInput : public TXpParserInput {
+public:
+  TXpTextInput(const WideString& text, const WideString& entityName);
+
+protected:
+  bool Available(std::size_t count) override;
+
+private:
+  std::optional<EXpFilterError> fError;  // met at the end of fBuf
+};
+
+// A document, external subset or external entity, read through the input
+// character filter. Units are taken from the filter one at a time until the
+// input is settled (no encoding declaration can follow any more), then in runs.
+class TXpFilterInput : public TXpParserInput {
+public:
+  explicit TXpFilterInput(std::unique_ptr<TXpInCharFilter> filter) : fFilter(std::move(filter)) {}
+
+  WideString URL() const override { return fFilter->URL(); }
+  const TXpBaseDirContext* DirContext() const override { return fFilter->DirContext(); }
+  TXpCharEncoding Format() const override { return XpStreamFormatToEncoding(fFilter->Format()); }
+  void SetFormat(TXpCharEncoding format) override;
+  void Settle() override { fSettled = true; }
+
+protected:
+  bool Available(std::size_t count) override;
+
+private:
+  std::unique_ptr<TXpInCharFilter> fFilter;
+  std::optional<EXpFilterError> fError;  // met after the units in fBuf
+  bool fSettled = false;
+};

@@ -1,0 +1,675 @@
+// The document's outer frame: prolog, XML and text declarations, the document
+// type declaration with both subsets, markup declarations, conditional
+// sections and parameter-entity references.
+
+#include "lib/verAziruzi/XpParser.h"
+
+namespace {
+
+bool IsVersionChar(char16_t c) {
+  return (c >= u'A' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'_' || c == u':' || c == u'-';
+}
+
+bool IsEncodingChar(char16_t c, bool first) {
+  if (c >= u'A' && c <= u'z') return true;
+  return !first && ((c >= u'0' && c <= u'9') || c == u'.' || c == u'_' || c == u'-' || c == u'=');
+}
+
+WideString Quoted(const WideString& text) { return u"'" + text + u"'"; }
+
+}  // namespace
+
+void TXpParser::ParseDocument() {
+  FXMLDecParsed = false;
+  ParseProlog();
+  Require(u"<");
+  ParseElement();
+  ParseMisc();
+  SkipWhitespace(true);
+  if (!IsEndOfInput()) Fail(xpmDataAfterDocument);
+}
+
+void TXpParser::ParseProlog() {
+  ParseMisc();
+  if (TryReadString(u"<!DOCTYPE")) {
+    FXMLDecParsed = true;
+    ParseDocTypeDecl();
+    ParseMisc();
+  }
+}
+
+void TXpParser::ParseMisc() {
+  for (;;) {
+    SkipWhitespace(true);
+    if (TryReadString(u"<?")) {
+      ParsePI();
+      FXMLDecParsed = true;
+    } else if (TryReadString(u"<!--")) {
+      FXMLDecParsed = true;
+      ParseComment();
+    } else {
+      return;
+    }
+  }
+}
+
+void TXpParser::ParseXMLDecl() {
+  if (FXMLDecParsed) Fail(xpmXmlDeclNotFirst);
+  // A text declaration (of an external subset or entity) may leave out the version.
+  bool textDeclaration = !FDocStack.empty();
+  SkipWhitespace(true);
+  bool reference = false;
+  WideString version, encoding, standalone;
+  bool hasVersion = !textDeclaration || FFilter->ReadChar() == u'v';
+  if (hasVersion) {
+    Require(u"version");
+    ParseEq();
+    ParseLiteral(0, reference, version);
+    for (char16_t c : version)
+      if (!IsVersionChar(c)) Fail(xpmInvalidVersion, Quoted(version));
+    if (version != u"1.0") FailText(XpFormatMessage(xpmUnsupportedVersion, {u"1.0"}));
+    if (FFilter->ReadChar() == u'?')
+      SkipWhitespace(true);
+    else
+      RequireWhitespace();
+  }
+  if (TryReadString(u"encoding")) {
+    ParseEq();
+    ParseLiteral(3, reference, encoding);
+    for (std::size_t i = 0; i < encoding.size(); ++i)
+      if (!IsEncodingChar(encoding[i], i == 0)) Fail(xpmInvalidEncodingDecl, Quoted(encoding));
+    if (XpFoldCase(encoding) == u"iso-8859-1") FFilter->SetFormat(ceISO88591);
+    SkipWhitespace(true);
+  }
+  bool hasStandalone = TryReadString(u"standalone");
+  if (hasStandalone) {
+    ParseEq();
+    ParseLiteral(3, reference, standalone);
+    if (standalone != u"yes" && standalone != u"no") Fail(xpmBadStandalone);
+    FIsStandAlone = standalone == u"yes";
+    SkipWhitespace(true);
+  }
+  Require(u"?>");
+  FFilter->Settle();
+  ResetDataBuffer();
+  WideString text;
+  if (hasVersion) text = u"version=\"" + version + u"\"";
+  if (!encoding.empty()) text += (text.empty() ? u"" : u" ") + (u"encoding=\"" + encoding + u"\"");
+  if (hasStandalone) text += u" standalone=\"" + standalone + u"\"";
+  AppendData(text);
+}
+
+// ---------------------------------------------------------------------------
+// Document type declaration
+
+void TXpParser::ParseDocTypeDecl() {
+  RequireWhitespace();
+  WideString root, publicId, systemId;
+  ReadName(true, root);
+  SkipWhitespace(true);
+  ParseExternalID(false, publicId, systemId);
+  SkipWhitespace(true);
+  if (OnDTDStart) OnDTDStart(this, root, publicId, systemId);
+
+  if (TryReadString(u"[")) {
+    for (;;) {
+      SkipWhitespace(true);
+      if (FFilter->ReadChar() == u'%') {
+        SkipInputChar();
+        WideString value;
+        ParsePEReference(true, false, value);
+      }
+      SkipWhitespace(true);
+      if (TryReadString(u"]")) break;
+      ParseMarkupDecl(true);
+    }
+  }
+
+  if (!systemId.empty()) {
+    if (OnDTDExternalStart) OnDTDExternalStart(this, systemId);
+    FXMLDecParsed = false;
+    PushDocument();
+    try {
+      OpenDataSource(SuspendedLocation(), systemId);
+    } catch (...) {
+      PopDocument();
+      throw;
+    }
+    if (OnDTDExternalLoaded) OnDTDExternalLoaded(this);
+    ReadExternalDeclarations(false);
+    FXMLDecParsed = true;
+    if (OnDTDExternalEnd) OnDTDExternalEnd(this);
+    for (;;) {
+      SkipWhitespace(true);
+      if (FFilter->ReadChar() == u'>' || FFilter->isEOF()) break;
+      ParseMarkupDecl(false);
+    }
+  }
+  SkipWhitespace(true);
+  Require(u">");
+  if (OnDTDEnd) OnDTDEnd(this);
+  if (OnDocTypeDecl) OnDocTypeDecl(this, root, publicId, systemId);
+}
+
+// Markup declarations of the input just opened (external subset or parameter
+// entity), up to its end; then that input is left.
+void TXpParser::ReadExternalDeclarations(bool bInternalSubset) {
+  const std::size_t depth = FDocStack.size();
+  for (;;) {
+    SkipWhitespace(false);
+    while (FDocStack.size() > depth && FFilter->isEOF()) {
+      PopDocument();
+      SkipWhitespace(false);
+    }
+    if (FDocStack.size() < depth) return;  // a declaration ran over its end
+    if (FFilter->isEOF()) break;
+    ParseMarkupDecl(bInternalSubset);
+  }
+  PopDocument();
+}
+
+void TXpParser::ParseExternalID(bool bOptionalSystem, WideString& sPublicId, WideString& sSystemId) {
+  bool reference = false;
+  if (TryReadString(u"PUBLIC")) {
+    RequireWhitespace();
+    ParseLiteral(8, reference, sPublicId);
+    for (char16_t c : sPublicId)
+      if (!XpIsPubidChar(c)) Fail(xpmInvalidPublicIdChar, Quoted(WideString(1, c)));
+    if (bOptionalSystem) {
+      SkipWhitespace(true);
+      char16_t c = FFilter->ReadChar();
+      if (c == u'"' || c == u'\'') ParseLiteral(0, reference, sSystemId);
+    } else {
+      RequireWhitespace();
+      ParseLiteral(0, reference, sSystemId);
+    }
+  } else if (TryReadString(u"SYSTEM")) {
+    RequireWhitespace();
+    ParseLiteral(0, reference, sSystemId);
+  }
+}
+
+void TXpParser::ParseMarkupDecl(bool bInternalSubset) {
+  if (TryReadString(u"<!ELEMENT")) {
+    ParseElementDecl(bInternalSubset);
+  } else if (TryReadString(u"<!ATTLIST")) {
+    ParseAttlistDecl();
+  } else if (TryReadString(u"<!ENTITY")) {
+    ParseEntityDecl();
+  } else if (TryReadString(u"<!NOTATION")) {
+    ParseNotationDecl();
+  } else if (TryReadString(u"<?")) {
+    ParsePI();
+  } else if (TryReadString(u"<!--")) {
+    ParseComment();
+  } else if (TryReadString(u"<![")) {
+    if (bInternalSubset) Fail(xpmConditionalInInternalSubset);
+    ParseConditionalSection();
+  } else if (TryReadString(u"%")) {
+    // A parameter entity standing between declarations brings declarations.
+    WideString name;
+    ReadName(true, name);
+    bool open = IsEntityOpen(name);
+    RequireReferenceEnd();
+    SkipWhitespace(true);
+    int entityClass = GetEntityClass(name, true);
+    if (entityClass == xpecInternal) {
+      CheckEntityReference(name, open);
+      WideString value = GetEntityValue(name, true);
+      PushEntityText(name, value, true);
+      if (!value.empty()) ReadExternalDeclarations(bInternalSubset);
+      return;
+    }
+    if (entityClass != xpecExternal) Fail(xpmUndeclaredEntity, name);
+    WideString identifier = GetEntitySystemId(name);
+    if (identifier.empty()) return;
+    if (OnDTDExternalStart) OnDTDExternalStart(this, identifier);
+    FXMLDecParsed = false;
+    CheckEntityReference(name, open);
+    const std::size_t depth = FDocStack.size();
+    WideString value;
+    ResolveExternalEntity(name, GetEntityPublicId(name), identifier, value);
+    if (FDocStack.size() > depth) ReadExternalDeclarations(bInternalSubset);
+    if (OnDTDExternalEnd) OnDTDExternalEnd(this);
+    FXMLDecParsed = true;
+  } else {
+    WideString token;
+    FFilter->ScanUntil(token, [](char16_t c) { return !XpIsValidNameUnit(false, c); });
+    Fail(xpmExpectedMarkupDecl, token);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Element declarations
+
+void TXpParser::ParseElementDecl(bool bInternalSubset) {
+  RequireWhitespace();
+  WideString name;
+  ReadName(true, name);
+  RequireWhitespace();
+  ParseContentSpec(name, bInternalSubset);
+  SkipWhitespaceAndPEs();
+  Require(u">");
+}
+
+void TXpParser::ParseContentSpec(const WideString& sName, bool bInternalSubset) {
+  while (FFilter->ReadChar() == u'%') {
+    SkipInputChar();
+    WideString value;
+    ParsePEReference(true, false, value);
+    CheckPENesting(value);
+    SkipWhitespace(true);
+  }
+  if (TryReadString(u"EMPTY")) {
+    if (OnDTDElementStart) OnDTDElementStart(this, sName, xpctEmpty);
+    SetElementInfo(sName, xpctEmpty, {});
+  } else if (TryReadString(u"ANY")) {
+    if (OnDTDElementStart) OnDTDElementStart(this, sName, xpctAny);
+    SetElementInfo(sName, xpctAny, {});
+  } else {
+    Require(u"(");
+    ResetDataBuffer();
+    AppendChar(u'(');
+    SkipWhitespace(true);
+    while (FFilter->ReadChar() == u'%') {
+      if (bInternalSubset) Fail(xpmParameterEntityInInternalSubset);
+      SkipInputChar();
+      WideString value;
+      ParsePEReference(true, false, value);
+      SkipWhitespace(true);
+    }
+    if (TryReadString(u"#PCDATA")) {
+      if (OnDTDElementStart) OnDTDElementStart(this, sName, xpctMixed);
+      AppendData(u"#PCDATA");
+      if (OnDTDElementGroupStart) OnDTDElementGroupStart(this);
+      if (OnDTDElementContent) OnDTDElementContent(this, u"#PCDATA", xpoOnce, xprChoice);
+      int occurrence = xpoOnce;
+      ParseMixedContent(occurrence);
+      if (OnDTDElementGroupEnd) OnDTDElementGroupEnd(this, occurrence, xprSequence);
+      SetElementInfo(sName, xpctMixed, TakeDataBuffer(true));
+    } else {
+      if (OnDTDElementStart) OnDTDElementStart(this, sName, xpctChildren);
+      if (OnDTDElementGroupStart) OnDTDElementGroupStart(this);
+      ParseChildrenGroup(sName, 1);
+      SetElementInfo(sName, xpctChildren, TakeDataBuffer(true));
+    }
+  }
+  if (OnDTDElementEnd) OnDTDElementEnd(this, sName);
+}
+
+void TXpParser::SkipWhitespaceAndPEs() {
+  for (;;) {
+    SkipWhitespace(true);
+    if (FFilter->ReadChar() != u'%') return;
+    SkipInputChar();
+    WideString value;
+    ParsePEReference(true, false, value);
+  }
+}
+
+void TXpParser::ParseMixedContent(int& wOccurrence) {
+  SkipWhitespace(true);
+  while (ReadInputChar(false) != u')') {
+    Require(u"|");
+    AppendChar(u'|');
+    SkipWhitespaceAndPEs();
+    WideString name;
+    ReadName(true, name);
+    if (OnDTDElementContent) OnDTDElementContent(this, name, xpoOnce, xprChoice);
+    AppendData(name);
+    SkipWhitespaceAndPEs();
+  }
+  SkipInputChar();
+  AppendChar(u')');
+  wOccurrence = xpoOnce;
+  if (FFilter->TryRead(u"*")) {
+    AppendChar(u'*');
+    wOccurrence = xpoZeroOrMore;
+  }
+}
+
+namespace {
+// The occurrence indicator that follows, consumed; xpoOnce when none does.
+int ReadOccurrence(TXpParserInput& input, WideString& model) {
+  switch (input.ReadChar()) {
+    case u'?':
+      model.push_back(u'?');
+      input.SkipChar();
+      return xpoOptional;
+    case u'*':
+      model.push_back(u'*');
+      input.SkipChar();
+      return xpoZeroOrMore;
+    case u'+':
+      model.push_back(u'+');
+      input.SkipChar();
+      return xpoOneOrMore;
+    default:
+      return xpoOnce;
+  }
+}
+}  // namespace
+
+void TXpParser::ParseChildrenGroup(const WideString& sElement, int depth) {
+  if (depth > kXpMaxContentModelNesting)
+    FailText(u"Content model nesting deeper than " + XpFormat(u"%d", {kXpMaxContentModelNesting}) +
+             u" levels in: " + sElement);
+  do {
+    SkipWhitespace(true);
+    ParseContentParticle(sElement, depth);
+    SkipWhitespace(true);
+  } while (ReadInputChar(false) != u')');
+  SkipInputChar();
+  AppendChar(u')');
+  SkipWhitespace(true);
+  int occurrence = ReadOccurrence(*FFilter, FDataBuffer);
+  SkipWhitespace(true);
+  int relation = xprSequence;
+  if (FFilter->TryRead(u",")) {
+    AppendChar(u',');
+  } else if (FFilter->TryRead(u"|")) {
+    AppendChar(u'|');
+    relation = xprChoice;
+  }
+  if (OnDTDElementGroupEnd) OnDTDElementGroupEnd(this, occurrence, relation);
+}
+
+void TXpParser::ParseContentParticle(const WideString& sElement, int depth) {
+  WideString value;
+  if (FFilter->ReadChar() == u'%') {
+    SkipInputChar();
+    ParsePEReference(true, false, value);
+  }
+  if (TryReadString(u"(")) {
+    AppendChar(u'(');
+    if (OnDTDElementGroupStart) OnDTDElementGroupStart(this);
+    ParseChildrenGroup(sElement, depth + 1);
+    return;
+  }
+  WideString name;
+  ReadName(true, name);
+  AppendData(name);
+  int occurrence = ReadOccurrence(*FFilter, FDataBuffer);
+  SkipWhitespaceAndPEs();
+  int relation = xprSequence;
+  char16_t c = ReadInputChar(false);
+  if (c == u',') {
+    SkipInputChar();
+    AppendChar(u',');
+  } else if (c == u'|') {
+    SkipInputChar();
+    AppendChar(u'|');
+    relation = xprChoice;
+  } else if (c != u')') {
+    Fail(xpmBadContentSeparator, WideString(1, c));
+  }
+  if (OnDTDElementContent) OnDTDElementContent(this, name, occurrence, relation);
+}
+
+// ---------------------------------------------------------------------------
+// Attribute-list declarations
+
+void TXpParser::ParseAttlistDecl() {
+  RequireWhitespace();
+  WideString element;
+  ReadName(true, element);
+  RequireWhitespace();
+  if (OnDTDAttlistStart) OnDTDAttlistStart(this, element);
+  while (FFilter->ReadChar() != u'>' && !FFilter->isEOF()) {
+    FAttrEnum.clear();
+    ParseAttDef(element);
+    SkipWhitespaceAndPEs();
+  }
+  Require(u">");
+  SkipWhitespace(false);
+  if (OnDTDAttlistEnd) OnDTDAttlistEnd(this);
+}
+
+void TXpParser::ParseAttDef(const WideString& sElemName) {
+  SkipWhitespaceAndPEs();
+  WideString name;
+  ReadName(true, name);
+  RequireWhitespace();
+  int type = ParseAttType(sElemName);
+  WideString enumeration;
+  if (type == xpatEnumeration || type == xpatNOTATION) enumeration = TakeDataBuffer(true);
+  RequireWhitespace();
+  ParseAttDefault(sElemName, name, type, enumeration);
+}
+
+int TXpParser::ParseAttType(const WideString& sElemName) {
+  if (FFilter->ReadChar() == u'%') {
+    SkipInputChar();
+    WideString value;
+    ParsePEReference(true, false, value);
+  }
+  if (TryReadString(u"(")) {
+    ParseEnumeration();
+    return xpatEnumeration;
+  }
+  WideString keyword;
+  ReadName(true, keyword);
+  if (keyword == u"NOTATION") ParseNotationType();
+  WideString folded = XpFoldCase(keyword);
+  for (const auto& [text, code] : FAttributeType)
+    if (XpFoldCase(text) == folded) return code;
+  Fail(xpmIllegalAttributeType, u"(" + keyword + u") in element " + sElemName);
+}
+
+void TXpParser::ParseNotationType() {
+  RequireWhitespace();
+  Require(u"(");
+  ParseEnumeration();
+}
+
+void TXpParser::ParseEnumeration() {
+  ResetDataBuffer();
+  AppendChar(u'(');
+  auto nextToken = [this] {
+    SkipWhitespace(true);
+    if (FFilter->ReadChar() == u'%') {
+      SkipInputChar();
+      WideString value;
+      ParsePEReference(true, false, value);
+    }
+    WideString token;
+    ReadName(false, token);
+    FAttrEnum.push_back(token);
+    AppendData(token);
+    SkipWhitespaceAndPEs();
+  };
+  nextToken();
+  while (ReadInputChar(false) != u')') {
+    Require(u"|");
+    AppendChar(u'|');
+    nextToken();
+  }
+  SkipInputChar();
+  AppendChar(u')');
+}
+
+void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& sAttrName, int wType,
+                                const WideString& sEnum) {
+  if (FFilter->ReadChar() == u'%') {
+    SkipInputChar();
+    WideString value;
+    ParsePEReference(true, false, value);
+    RequireWhitespace();
+  }
+  int kind = xpdkValue;
+  WideString value;
+  bool reference = false;
+  if (TryReadString(u"#")) {
+    if (TryReadString(u"FIXED")) {
+      kind = xpdkFixed;
+      RequireWhitespace();
+      ParseLiteral(1, reference, value);
+    } else if (TryReadString(u"REQUIRED")) {
+      kind = xpdkRequired;
+    } else if (TryReadString(u"IMPLIED")) {
+      kind = xpdkImplied;
+    } else {
+      WideString word;
+      ReadName(false, word);
+      Fail(xpmIllegalDefaultKeyword, word);
+    }
+  } else {
+    ParseLiteral(1, reference, value);
+  }
+  AddAttributeInfo(sElemName, sAttrName, wType, sEnum, value, kind);
+  if (OnDTDAttDefinition) OnDTDAttDefinition(this, sAttrName, wType, FAttrEnum, kind, value);
+}
+
+// ---------------------------------------------------------------------------
+// Entity and notation declarations
+
+void TXpParser::ParseEntityDecl() {
+  RequireWhitespace();
+  bool parameter = false;
+  if (TryReadString(u"%")) {
+    parameter = true;
+    RequireWhitespace();
+  }
+  WideString name;
+  ReadName(true, name);
+  RequireWhitespace();
+  char16_t quote = FFilter->ReadChar();
+  if (quote == u'"' || quote == u'\'') {
+    bool reference = false;
+    WideString value;
+    ParseLiteral(1, reference, value);
+    if (!reference && !parameter)
+      for (char16_t c : value)
+        if (c == u'%' || c == u'&' || c == quote) Fail(xpmInvalidEntityValueChar, Quoted(WideString(1, c)));
+    AddInternalEntity(name, value, parameter);
+    if (OnDTDEntityInternal) OnDTDEntityInternal(this, parameter, name, value);
+  } else {
+    WideString publicId, systemId, notation;
+    ParseExternalID(false, publicId, systemId);
+    if (systemId.empty()) Fail(xpmSystemIdMissing, Quoted(name));
+    if (IsWhitespace(FFilter->ReadChar())) {
+      SkipWhitespace(true);
+      if (TryReadString(u"NDATA")) {
+        if (parameter) Fail(xpmNDataInParameterEntity);
+        RequireWhitespace();
+        ReadName(true, notation);
+      }
+    }
+    if (notation.empty())
+      AddExternalEntity(name, publicId, systemId);
+    else
+      AddUnparsedEntity(name, publicId, systemId, notation);
+    if (OnDTDEntityExternal) OnDTDEntityExternal(this, parameter, name, publicId, systemId, notation);
+  }
+  SkipWhitespace(true);
+  Require(u">");
+}
+
+void TXpParser::ParseNotationDecl() {
+  RequireWhitespace();
+  WideString name, publicId, systemId;
+  ReadName(true, name);
+  RequireWhitespace();
+  ParseExternalID(true, publicId, systemId);
+  if (publicId.empty() && systemId.empty()) Fail(xpmExternalModifierMissing, name);
+  AddNotation(name, publicId, systemId);
+  SkipWhitespace(true);
+  Require(u">");
+}
+
+// ---------------------------------------------------------------------------
+// Conditional sections and parameter entities
+
+void TXpParser::ParseConditionalSection() {
+  SkipWhitespace(true);
+  if (FFilter->ReadChar() == u'%') {
+    SkipInputChar();
+    WideString value;
+    ParsePEReference(true, false, value);
+  }
+  if (TryReadString(u"INCLUDE")) {
+    SkipWhitespace(true);
+    Require(u"[");
+    SkipWhitespace(true);
+    if (OnDTDConditionalStart) OnDTDConditionalStart(this, xpcsInclude);
+    while (!TryReadString(u"]]>")) {
+      ParseMarkupDecl(false);
+      SkipWhitespace(true);
+    }
+    if (OnDTDConditionalEnd) OnDTDConditionalEnd(this);
+  } else if (TryReadString(u"IGNORE")) {
+    SkipWhitespace(true);
+    Require(u"[");
+    SkipWhitespace(true);
+    if (OnDTDConditionalStart) OnDTDConditionalStart(this, xpcsIgnore);
+    ParseIgnoreSection();
+    if (OnDTDConditionalEnd) OnDTDConditionalEnd(this);
+  } else {
+    Fail(xpmBadConditionalKeyword);
+  }
+}
+
+void TXpParser::ParseIgnoreSection() {
+  const bool preserve = FPreserve;
+  const int contentType = FCurrentElementContent;
+  FPreserve = true;
+  FCurrentElementContent = xpctMixed;
+  const int line = FFilter->Line();
+  const int column = FFilter->LinePos();
+  WideString text;
+  for (int depth = 1; depth > 0;) {
+    if (FFilter->isEOF()) throw EXpParserError(line, column, FFilter->URL(), WideString(XpMessageText(xpmMalformedIgnoreSection)));
+    if (FFilter->TryRead(u"<![")) {
+      text += u"<![";
+      ++depth;
+    } else if (FFilter->TryRead(u"]]>")) {
+      text += u"]]>";
+      --depth;
+    } else {
+      text.push_back(FFilter->ReadAndSkipChar());
+    }
+  }
+  AppendData(text);
+  FlushCharData();
+  FPreserve = preserve;
+  FCurrentElementContent = contentType;
+}
+
+void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue) {
+  WideString name;
+  ReadName(true, name);
+  bool open = IsEntityOpen(name);
+  RequireReferenceEnd();
+  switch (GetEntityClass(name, bAnyKind)) {
+    case xpecUndeclared:
+      throw EXpParserError(FFilter->Line(), FFilter->LinePos() - 3, FFilter->URL(),
+                           WideString(XpMessageText(xpmUndeclaredEntity)) + name);
+    case xpecInternal:
+      sValue = GetEntityValue(name, bAnyKind);
+      CheckEntityReference(name, open);
+      if (bAppend) {
+        FExpandedChars += static_cast<std::int64_t>(sValue.size());
+        if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Entity expansion limit exceeded at: " + name);
+        AppendData(sValue);
+      } else {
+        PushEntityText(name, sValue, true);
+      }
+      break;
+    case xpecExternal: {
+      CheckEntityReference(name, open);
+      WideString value;
+      ResolveExternalEntity(name, GetEntityPublicId(name), GetEntitySystemId(name), value);
+      break;
+    }
+    default:
+      FHasExternals = true;
+      if (OnNonXMLEntity)
+        OnNonXMLEntity(this, name, GetEntityPublicId(name), GetEntitySystemId(name), GetEntityNotation(name));
+  }
+}
+
+void TXpParser::CheckPENesting(const WideString& sText) {
+  bool opens = sText.find(u'(') != WideString::npos;
+  bool closes = sText.find(u')') != WideString::npos;
+  if (opens != closes) Fail(xpmParameterEntityNesting, sText);
+}

@@ -1,0 +1,202 @@
+// The declaration tables: entities in declaration order (the first declaration
+// binds), elements with their attribute definitions, and notations, the last
+// two sorted by their names' simple case folding.
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+
+#include "lib/verAziruzi/XpParser.h"
+
+WideString XpFoldCase(const WideString& text) {
+  WideString folded = text;
+  for (char16_t& unit : folded)
+    if (unit >= 0x80 && !XpIsSurrogateUnit(unit))
+      unit = static_cast<char16_t>(u_foldCase(unit, U_FOLD_CASE_DEFAULT));
+    else if (unit >= u'A' && unit <= u'Z')
+      unit = static_cast<char16_t>(unit + 32);
+  return folded;
+}
+
+template <class TRecord>
+int TXpFoldedTable<TRecord>::LowerBound(const WideString& folded) const {
+  auto it = std::lower_bound(fEntries.begin(), fEntries.end(), folded,
+                             [](const Entry& entry, const WideString& key) { return entry.Folded < key; });
+  return static_cast<int>(it - fEntries.begin());
+}
+
+template <class TRecord>
+int TXpFoldedTable<TRecord>::IndexOf(const WideString& name) const {
+  if (fEntries.empty()) return -1;
+  WideString folded = XpFoldCase(name);
+  int index = LowerBound(folded);
+  return index < Count() && fEntries[static_cast<std::size_t>(index)].Folded == folded ? index : -1;
+}
+
+template <class TRecord>
+int TXpFoldedTable<TRecord>::FindOrAdd(const WideString& name) {
+  WideString folded = XpFoldCase(name);
+  int index = LowerBound(folded);
+  if (index < Count() && fEntries[static_cast<std::size_t>(index)].Folded == folded) return index;
+  fEntries.insert(fEntries.begin() + index, Entry{folded, name, std::make_unique<TRecord>()});
+  return index;
+}
+
+template class TXpFoldedTable<TXpAttributeInfo>;
+template class TXpFoldedTable<TXpElementInfo>;
+template class TXpFoldedTable<TXpNotationInfo>;
+
+void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo) {
+  if (!fAttributeList) fAttributeList = std::make_unique<TXpFoldedTable<TXpAttributeInfo>>();
+  int index = fAttributeList->IndexOf(sName);
+  if (index >= 0) {
+    auto& entry = (*fAttributeList)[index];
+    if (entry.Name == sName) entry.Record = std::move(oAttrInfo);
+    return;
+  }
+  index = fAttributeList->FindOrAdd(sName);
+  (*fAttributeList)[index].Record = std::move(oAttrInfo);
+}
+
+// ---------------------------------------------------------------------------
+// Entities
+
+int TXpParser::FindEntity(const WideString& sName, bool bAnyKind) const {
+  const auto& index = bAnyKind ? FFirstEntity : FFirstGeneralEntity;
+  auto it = index.find(sName);
+  return it == index.end() ? -1 : it->second;
+}
+
+namespace {
+template <class TField>
+WideString EntityField(const std::vector<std::pair<WideString, std::unique_ptr<TXpEntityInfo>>>& table, int index,
+                       TField field) {
+  return index < 0 ? WideString() : table[static_cast<std::size_t>(index)].second.get()->*field;
+}
+}  // namespace
+
+WideString TXpParser::GetEntityNotation(const WideString& sName) const {
+  return EntityField(FEntityInfo, FindEntity(sName, false), &TXpEntityInfo::NotationName);
+}
+
+WideString TXpParser::GetEntityPublicId(const WideString& sName) const {
+  return EntityField(FEntityInfo, FindEntity(sName, false), &TXpEntityInfo::PublicId);
+}
+
+WideString TXpParser::GetEntitySystemId(const WideString& sName) const {
+  return EntityField(FEntityInfo, FindEntity(sName, false), &TXpEntityInfo::SystemId);
+}
+
+int TXpParser::GetEntityClass(const WideString& sName, bool bAnyKind) const {
+  int index = FindEntity(sName, bAnyKind);
+  return index < 0 ? xpecUndeclared : FEntityInfo[static_cast<std::size_t>(index)].second->EntityClass;
+}
+
+WideString TXpParser::GetEntityValue(const WideString& sName, bool bAnyKind) const {
+  return EntityField(FEntityInfo, FindEntity(sName, bAnyKind), &TXpEntityInfo::Value);
+}
+
+void TXpParser::AddEntity(const WideString& sName, int wClass, bool bPeFlag, const WideString& sPublicId,
+                          const WideString& sSystemId, const WideString& sValue, const WideString& sNotationName) {
+  if (FindEntity(sName, bPeFlag) >= 0) return;
+  auto info = std::make_unique<TXpEntityInfo>();
+  info->EntityClass = wClass;
+  info->IsParameterEntity = bPeFlag;
+  info->PublicId = sPublicId;
+  info->SystemId = sSystemId;
+  info->Value = sValue;
+  info->NotationName = sNotationName;
+  int index = static_cast<int>(FEntityInfo.size());
+  FEntityInfo.emplace_back(sName, std::move(info));
+  FFirstEntity.try_emplace(sName, index);
+  if (!bPeFlag) FFirstGeneralEntity.try_emplace(sName, index);
+}
+
+void TXpParser::AddInternalEntity(const WideString& sName, const WideString& sValue, bool bPeFlag) {
+  AddEntity(sName, xpecInternal, bPeFlag, {}, {}, sValue, {});
+}
+
+void TXpParser::AddExternalEntity(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId) {
+  AddEntity(sName, xpecExternal, false, sPublicId, sSystemId, {}, {});
+}
+
+void TXpParser::AddUnparsedEntity(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId,
+                                  const WideString& sNotationName) {
+  AddEntity(sName, xpecUnparsed, false, sPublicId, sSystemId, {}, sNotationName);
+}
+
+void TXpParser::InitPredefinedEntities() {
+  ResetDataBuffer();
+  AddInternalEntity(u"amp", u"&#38;", false);
+  AddInternalEntity(u"lt", u"&#60;", false);
+  AddInternalEntity(u"gt", u"&#62;", false);
+  AddInternalEntity(u"apos", u"&#39;", false);
+  AddInternalEntity(u"quot", u"&#34;", false);
+}
+
+void TXpParser::ResolveExternalEntity(const WideString& sName, const WideString& sPublicId,
+                                      const WideString& sSystemId, WideString& sValue) {
+  FlushCharData();
+  sValue.clear();
+  FHasExternals = true;
+  WideString identifier = sSystemId;
+  if (OnResolveEntity) OnResolveEntity(this, sName, sPublicId, sSystemId, identifier);
+  if (identifier.empty()) return;
+  PushDocument();
+  try {
+    OpenDataSource(SuspendedLocation(), identifier);
+  } catch (...) {
+    PopDocument();
+    throw;
+  }
+  FFilter->EntityName = sName;
+}
+
+// ---------------------------------------------------------------------------
+// Elements, attributes and notations
+
+int TXpParser::IndexOfElement(const WideString& sName) const { return FElementInfo.IndexOf(sName); }
+
+int TXpParser::SetElementInfo(const WideString& sName, int wContentType, const WideString& sContentModel) {
+  int index = FElementInfo.FindOrAdd(sName);
+  TXpElementInfo& info = *FElementInfo[index].Record;
+  if (wContentType != xpctUndeclared) info.ContentType = wContentType;
+  if (!sContentModel.empty()) info.ContentModel = sContentModel;
+  return index;
+}
+
+int TXpParser::GetElementContentType(int index) const {
+  return index < 0 ? xpctUndeclared : FElementInfo[index].Record->ContentType;
+}
+
+TXpFoldedTable<TXpAttributeInfo>* TXpParser::GetElementAttributes(int index) {
+  return index < 0 ? nullptr : FElementInfo[index].Record->AttributeList();
+}
+
+void TXpParser::AddAttributeInfo(const WideString& sElemName, const WideString& sAttrName, int wType,
+                                 const WideString& sEnum, const WideString& sValue, int wValueType) {
+  int index = SetElementInfo(sElemName, xpctUndeclared, {});
+  auto info = std::make_unique<TXpAttributeInfo>();
+  info->AttrType = wType;
+  info->Enum = sEnum;
+  info->Value = sValue;
+  info->ValueType = wValueType;
+  FElementInfo[index].Record->SetAttribute(sAttrName, std::move(info));
+}
+
+int TXpParser::GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const {
+  int element = IndexOfElement(sElemName);
+  if (element < 0) return xpatUndeclared;
+  const auto* attributes = FElementInfo[element].Record->AttributeList();
+  if (!attributes) return xpatUndeclared;
+  int index = attributes->IndexOf(sAttrName);
+  return index < 0 ? xpatUndeclared : (*attributes)[index].Record->AttrType;
+}
+
+void TXpParser::AddNotation(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId) {
+  if (FNotationInfo.IndexOf(sName) >= 0) return;
+  if (OnDTDNotation) OnDTDNotation(this, sName, sPublicId, sSystemId);
+  int index = FNotationInfo.FindOrAdd(sName);
+  FNotationInfo[index].Record->PublicId = sPublicId;
+  FNotationInfo[index].Record->SystemId = sSystemId;
+}

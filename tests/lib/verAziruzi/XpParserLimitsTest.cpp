@@ -1,0 +1,206 @@
+// Hostile and huge inputs: every one ends with an error line or a clean parse,
+// never a hang, a stack overflow or exhausted memory; and no network location
+// is opened unless the parser is told to.
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "lib/verAziruzi/XpParser.h"
+#include "tests/support/LoopbackServers.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+std::string U8(const WideString& s) { return XpWideToUtf8(s); }
+std::string Num(int n) { return U8(XpFormat(u"%d", {n})); }
+
+// The one error line of a failed parse, or "" when the parse succeeded.
+std::string ParseError(const std::string& text, std::string* data = nullptr) {
+  TXpParser parser;
+  parser.OnAttribute = [](TXpComponent*, const WideString&, const WideString&, bool) {};
+  if (data) parser.OnCharData = [data](TXpComponent*, const WideString& v) { *data += U8(v); };
+  if (parser.ParseMemory(text.data(), static_cast<int>(text.size()))) return "";
+  EXPECT_EQ(parser.ErrorCount(), 1);
+  return U8(parser.GetErrorMsg(0));
+}
+
+std::string Repeat(const std::string& piece, int count) {
+  std::string text;
+  text.reserve(piece.size() * static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) text += piece;
+  return text;
+}
+
+TEST(XpParserLimits, ExpansionIsBounded) {
+  std::string laughs = "<!DOCTYPE a [<!ENTITY l0 '" + Repeat("lol", 300) + "'>";
+  for (int i = 1; i <= 9; ++i)
+    laughs += "<!ENTITY l" + Num(i) + " '" + Repeat("&l" + Num(i - 1) + ";", 10) + "'>";
+  laughs += "]><a>&l9;</a>";
+  EXPECT_THAT(ParseError(laughs), HasSubstr("Error: Entity expansion limit exceeded at: l"));
+
+  std::string quadratic = "<!DOCTYPE a [<!ENTITY big '" + std::string(100000, 'x') + "'>]><a>" +
+                          Repeat("&big;", 200) + "</a>";
+  EXPECT_THAT(ParseError(quadratic), EndsWith("Error: Entity expansion limit exceeded at: big"));
+  // The same in an attribute value.
+  std::string inAttribute = "<!DOCTYPE a [<!ENTITY big '" + std::string(100000, 'x') + "'>]><a v='" +
+                            Repeat("&big;", 200) + "'/>";
+  EXPECT_THAT(ParseError(inAttribute), EndsWith("Error: Entity expansion limit exceeded at: big"));
+
+  // Predefined entities and character references do not count.
+  std::string data;
+  EXPECT_EQ(ParseError("<!DOCTYPE a [<!ENTITY e 'ab'>]><a>" + Repeat("&e;&lt;&#65;", 1000) + "</a>", &data), "");
+  EXPECT_EQ(data.size(), 4000u);
+}
+
+TEST(XpParserLimits, EntityNestingIsBounded) {
+  std::string chain = "<!DOCTYPE a [";
+  for (int i = 0; i < 70; ++i) chain += "<!ENTITY e" + Num(i) + " 'x&e" + Num(i + 1) + ";'>";
+  chain += "<!ENTITY e70 'end'>]><a>&e0;</a>";
+  EXPECT_THAT(ParseError(chain), EndsWith("Error: Entity nesting deeper than 64 levels at: e64"));
+  // A chain of references in tail position nests as well.
+  std::string tail = "<!DOCTYPE a [";
+  for (int i = 0; i < 70; ++i) tail += "<!ENTITY e" + Num(i) + " '&e" + Num(i + 1) + ";'>";
+  tail += "<!ENTITY e70 'end'>]><a>&e0;</a>";
+  EXPECT_THAT(ParseError(tail), EndsWith("Error: Entity nesting deeper than 64 levels at: e64"));
+}
+
+TEST(XpParserLimits, CircularReferencesFail) {
+  struct Case {
+    const char* name;
+    std::string document;
+    std::string error;  // "" for a clean parse
+  };
+  const Case cases[] = {
+      {"after markup", "<!DOCTYPE a [<!ENTITY a '<x/>&a;'>]><r>&a;</r>", "Circular reference to: a"},
+      {"after a predefined entity", "<!DOCTYPE a [<!ENTITY a '&lt;&a;'>]><r>&a;</r>", "Circular reference to: a"},
+      {"after a character reference", "<!DOCTYPE a [<!ENTITY a '&#65;&a;'>]><r>&a;</r>", "Circular reference to: a"},
+      {"three in a ring", "<!DOCTYPE a [<!ENTITY a '&b;'><!ENTITY b '&c;'><!ENTITY c '&a;'>]><r>&a;</r>",
+       "Circular reference to: a"},
+      {"in an attribute", "<!DOCTYPE a [<!ENTITY a 'x&a;'>]><r v='&a;'/>", "Circular reference to: a"},
+      {"in a default", "<!DOCTYPE a [<!ENTITY a '&a;'><!ATTLIST r v CDATA '&a;'>]><r/>", "Circular reference to: a"},
+      {"parameter entity", "<!DOCTYPE a [<!ENTITY % p '%p;'>%p;]><r/>", "Circular reference to: p"},
+      {"names differ in case", "<!DOCTYPE a [<!ENTITY a '&A;'><!ENTITY A 'x'>]><r>&a;</r>", ""},
+      {"used twice", "<!DOCTYPE a [<!ENTITY a 'x'>]><r v='&a;&a;'>&a;&a;</r>", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string error = ParseError(c.document);
+    if (c.error.empty())
+      EXPECT_EQ(error, "");
+    else
+      EXPECT_THAT(error, EndsWith("Error: " + c.error));
+  }
+}
+
+TEST(XpParserLimits, CircularExternalEntityFails) {
+  TTempFolder folder("xplimits");
+  std::ofstream(folder.Path("e.ent")) << "x&e;";
+  std::ofstream(folder.Path("p.ent")) << "%p;";
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE r [<!ENTITY e SYSTEM 'e.ent'>]><r>&e;</r>";
+  std::ofstream(folder.Path("pe.xml")) << "<!DOCTYPE r SYSTEM 'pe.dtd'><r/>";
+  std::ofstream(folder.Path("pe.dtd")) << "<!ENTITY % p SYSTEM 'p.ent'>\n%p;\n";
+  for (const char* name : {"doc.xml", "pe.xml"}) {
+    SCOPED_TRACE(name);
+    TXpParser parser;
+    EXPECT_FALSE(parser.ParseDataSource(XpUtf8ToWide(folder.Path(name))));
+    ASSERT_EQ(parser.ErrorCount(), 1);
+    EXPECT_THAT(U8(parser.GetErrorMsg(0)), HasSubstr("Error: Circular reference to: "));
+  }
+}
+
+TEST(XpParserLimits, DeepNestingEndsWithAnErrorLine) {
+  std::string elements = Repeat("<e>", 100000) + Repeat("</e>", 100000);
+  EXPECT_EQ(ParseError(elements), "File: . Line: 1 Col: " + Num(2049 * 3) +
+                                      " Error: Element nesting deeper than 2048 levels at: e");
+  EXPECT_EQ(ParseError(Repeat("<e>", 2048) + Repeat("</e>", 2048)), "");
+
+  std::string groups = "<!DOCTYPE a [<!ELEMENT a " + Repeat("(", 100000) + "b" + Repeat(")", 100000) + ">]><a/>";
+  EXPECT_THAT(ParseError(groups), EndsWith("Error: Content model nesting deeper than 256 levels in: a"));
+  EXPECT_EQ(ParseError("<!DOCTYPE a [<!ELEMENT a " + Repeat("(", 256) + "b" + Repeat(")", 256) + ">]><a/>"), "");
+}
+
+TEST(XpParserLimits, ManyAttributesInOneTag) {
+  std::string tag = "<a";
+  for (int i = 0; i < 100000; ++i) tag += " n" + Num(i) + "='v'";
+  EXPECT_EQ(ParseError(tag + "/>"), "");
+  EXPECT_THAT(ParseError(tag + " N7='w'/>"), EndsWith("Error: Attributes cannot be redefined in a start tag"));
+}
+
+// ---------------------------------------------------------------------------
+// Remote sources
+
+// A listener on a free port of 127.0.0.1 that only counts who knocks.
+class TQuietListener {
+public:
+  TQuietListener() {
+    fSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fSocket < 0 || bind(fSocket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(fSocket, 4) != 0 || getsockname(fSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot listen on 127.0.0.1");
+    fPort = ntohs(address.sin_port);
+  }
+  ~TQuietListener() { close(fSocket); }
+  TQuietListener(const TQuietListener&) = delete;
+  TQuietListener& operator=(const TQuietListener&) = delete;
+
+  int Port() const { return fPort; }
+  bool SomeoneConnected() const {
+    pollfd ready{fSocket, POLLIN, 0};
+    return poll(&ready, 1, 200) > 0;
+  }
+
+private:
+  int fSocket = -1;
+  int fPort = 0;
+};
+
+TEST(XpParserRemote, OffByDefault) {
+  TQuietListener listener;
+  TTempFolder folder("xpremote");
+  const std::string address = "127.0.0.1:" + Num(listener.Port()) + "/doc.dtd";
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE a SYSTEM 'http://" << address << "'><a/>";
+  std::ofstream(folder.Path("ent.xml")) << "<!DOCTYPE a [<!ENTITY e SYSTEM 'ftp://" << address << "'>]><a>&e;</a>";
+
+  TXpParser parser;
+  EXPECT_FALSE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml"))));
+  ASSERT_EQ(parser.ErrorCount(), 1);
+  EXPECT_EQ(U8(parser.GetErrorMsg(0)), "File: http://" + address + ". Line: 0 Col: 0 Error: Network access is off: " + address);
+  EXPECT_FALSE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("ent.xml"))));
+  EXPECT_THAT(U8(parser.GetErrorMsg(0)), EndsWith("Network access is off: " + address));
+
+  WideString document = XpUtf8ToWide("http://" + address);
+  EXPECT_THROW(parser.ParseDataSource(document), EXpParserError);
+  ASSERT_EQ(parser.ErrorCount(), 1);
+  EXPECT_THAT(U8(parser.GetErrorMsg(0)), EndsWith("Network access is off: " + address));
+  EXPECT_FALSE(listener.SomeoneConnected());
+}
+
+TEST(XpParserRemote, SwitchedOnLoadsTheDtd) {
+  TLoopbackServers servers;
+  std::ofstream(servers.Root() / "doc.dtd") << "<!ENTITY e 'from the server'>";
+  TTempFolder folder("xpremote");
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE a SYSTEM 'http://" << servers.HttpHost() << "/doc.dtd'><a>&e;</a>";
+  TXpParser parser;
+  parser.AllowRemoteSources = true;
+  std::string text;
+  parser.OnCharData = [&](TXpComponent*, const WideString& v) { text += U8(v); };
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml"))))
+      << (parser.ErrorCount() ? U8(parser.GetErrorMsg(0)) : "");
+  EXPECT_EQ(text, "from the server");
+}
+
+}  // namespace
