@@ -1,12 +1,10 @@
 #include "lib/verAziruzi/XpDOMElement.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf16.h>
-
 #include <set>
 
 #include "lib/verAziruzi/XpDOMCharData.h"
 #include "lib/verAziruzi/XpDOMDocument.h"
+#include "lib/verAziruzi/XpParser.h"
 
 namespace {
 
@@ -32,24 +30,6 @@ bool PrefixPattern(std::u16string_view name, std::u16string_view& prefix) {
 
 bool IgnoresCase(const TXpNode* node) {
   return node->OwnerDocument() && node->OwnerDocument()->IgnoreCase();
-}
-
-// ICU simple case folding, code point by code point; lone surrogates stay.
-WideString FoldCase(std::u16string_view text) {
-  WideString folded;
-  folded.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    UChar32 c;
-    U16_NEXT(text.data(), i, text.size(), c);
-    c = u_foldCase(c, U_FOLD_CASE_DEFAULT);
-    if (c > 0xFFFF) {
-      folded += static_cast<char16_t>(U16_LEAD(c));
-      folded += static_cast<char16_t>(U16_TRAIL(c));
-    } else {
-      folded += static_cast<char16_t>(c);
-    }
-  }
-  return folded;
 }
 
 void ClearOwnerElement(TXpNode* attribute, const TXpNode* element) {
@@ -340,7 +320,7 @@ std::unique_ptr<TXpNodeList> TXpElement::GetElementsWithIDs(const WideString& at
     const std::size_t start = i;
     while (i < ids.size() && !XpIsXmlWhitespace(ids[i])) ++i;
     if (i > start) {
-      wanted.insert(FoldCase(std::u16string_view(ids).substr(start, i - start)));
+      wanted.insert(XpFoldCase(ids.substr(start, i - start)));
       ++count;
     }
   }
@@ -348,7 +328,7 @@ std::unique_ptr<TXpNodeList> TXpElement::GetElementsWithIDs(const WideString& at
   if (count == 0) return list;
   XpWalkDescendants(this, [&](TXpNode* node) {
     if (node->NodeType() == ELEMENT_NODE &&
-        wanted.count(FoldCase(static_cast<TXpElement*>(node)->GetAttribute(attribute))) > 0) {
+        wanted.count(XpFoldCase(static_cast<TXpElement*>(node)->GetAttribute(attribute))) > 0) {
       list->Add(node);
       if (static_cast<std::size_t>(list->Length()) >= count) return TXpWalkStep::Stop;
     }
