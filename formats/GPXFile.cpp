@@ -369,13 +369,17 @@ void TGPXFile::ExportGPX(TGPXTextSink& out) {
   out.Write("</gpx>");
 }
 
-void TGPXFile::ExportGPX(const std::string& Filename) {
-  if (GPXd == nullptr) throw std::logic_error("TGPXFile: no document to write");
+void TGPXFile::ExportSafely(const std::string& Filename, const std::function<void(TGPXTextSink&)>& write) {
+  if (GPXd == nullptr) throw std::logic_error(std::string(ClassName()) + ": no document to write");
   TSafeFileWriter file(Filename);
   TFileSink sink(file);
-  ExportGPX(sink);
-  Modified = false;
+  write(sink);
   file.Commit();
+  Modified = false;
+}
+
+void TGPXFile::ExportGPX(const std::string& Filename) {
+  ExportSafely(Filename, [this](TGPXTextSink& out) { ExportGPX(out); });
 }
 
 void TGPXFile::CopyFrom(const TGPXFile& GPXFile) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,8 +93,14 @@ public:
   std::string LineBreakStr = "\r\n";
   std::string IndentStr = "\t";
 
-private:
+protected:
+  // One IndentStr character per level.
   std::string Indent(int level) const;
+  // Writes the named file through `write`: the old file is replaced only when
+  // the new one is complete, and Modified turns False only then.
+  void ExportSafely(const std::string& Filename, const std::function<void(TGPXTextSink&)>& write);
+
+private:
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;
   // The opening tag and the texts, link, number, type and line style that a

@@ -158,7 +158,8 @@ public:
 
 // A point list that holds only TGPXwpt (anything else is refused on entry, so
 // the typed views below are always right). Enabled after construction.
-// `for (TGPXwpt& p : list.Waypoints())` walks the points.
+// `for (TGPXwpt& p : list.Waypoints())` walks the points. SortByDate (of the
+// point list) orders the points with CompareWaypointsByDate.
 class TGPXwptList : public TPointList2 {
 public:
   TGPXwptList() { SetEnabled(true); }
@@ -220,6 +221,17 @@ public:
   std::string extensions;
 };
 
+// What a join gives back: the object that received the points (nullptr when
+// nothing was joined), and the object that left the document -- the second
+// route or segment, or the track that held only that segment -- now the
+// caller's. Whoever holds it must make sure nothing picks it any more (the
+// selection, a view) before dropping it, which frees it.
+template <class Kept, class Gone = TObject>
+struct [[nodiscard]] TGPXJoin {
+  Kept* Joined = nullptr;
+  std::unique_ptr<Gone> Unlinked;
+};
+
 // A track: an ordered list of its segments. `for (TGPXtrkseg& s : track)`.
 class TGPXtrk : public TOwningList<TGPXtrkseg> {
 public:
@@ -235,6 +247,16 @@ public:
   // The track's texts, number and style; appends a copy of every segment of trk
   // (segments held stay).
   void CopyFrom(const TGPXtrk& trk);
+
+  // Cuts segment Which in two at its point Where (index i, 3 <= i <= Count - 3):
+  // Which keeps points 0 to i, a new segment of copies of points i to the end is
+  // inserted right after it (at 0 when Which is not in this track) and returned.
+  // Otherwise nothing changes and the result is nullptr.
+  TGPXtrkseg* Cuttrkseg(TGPXtrkseg& Which, const TGPXwpt* Where);
+
+  // Orders the segments by the time of their first points. Every segment must
+  // hold a point: otherwise EListError, with the track untouched.
+  void SortByDate();
 
   std::string name;
   std::string cmt;
@@ -264,6 +286,22 @@ public:
   // Takes rtelist's `filled`, then appends a copy of every route.
   void CopyFrom(const TGPXrteList& rtelist);
 
+  // As TGPXtrk::Cuttrkseg; the new route's name gets " (part 2)" appended.
+  TGPXrte* CutRoute(TGPXrte& Which, const TGPXwpt* Where);
+
+  // Joins Route2 into Route1 and unlinks Route2 from this list. Route2's points
+  // go after Route1's when the routes meet there (last point of Route1 at the
+  // same place as Route2's first), when Route1 ends earlier than Route2 starts,
+  // or when Route1 stands before Route2 in this list; in front otherwise. A point
+  // where they meet is held once. Route1 receives copies; Route2 keeps its own
+  // points. EListError before anything changes when a route has no points or
+  // Route2 is not in this list; the same route twice joins nothing.
+  TGPXJoin<TGPXrte, TGPXrte> BindRoutes(TGPXrte& Route1, TGPXrte& Route2);
+
+  // Orders the routes by the time of their first points. Every route must hold
+  // a point: otherwise EListError, with the list untouched.
+  void SortByDate();
+
   bool filled = false;
 
 private:
@@ -283,6 +321,17 @@ public:
 
   // Takes trkList's `filled`, then appends a copy of every track.
   void CopyFrom(const TGPXtrkList& trkList);
+
+  // The first track that holds the segment; nullptr when none does.
+  TGPXtrk* GetTrackOfTrackSeg(const TGPXtrkseg* TrackSeg) const;
+
+  // Joins TrackSeg2 into TrackSeg1 as BindRoutes joins routes; when neither the
+  // meeting point nor the times decide, TrackSeg2 goes after TrackSeg1 when it
+  // stands later in the document (track index, then segment index). TrackSeg2
+  // leaves its track, or the track leaves this list when it held only
+  // TrackSeg2. EListError before anything changes when a segment has no points
+  // or TrackSeg2 is in no track of this list.
+  TGPXJoin<TGPXtrkseg> BindTrackSeg(TGPXtrkseg& TrackSeg1, TGPXtrkseg& TrackSeg2);
 
   bool filled = false;
 
@@ -359,6 +408,11 @@ public:
   // segment (tracks in order) that holds it; nullptr when none does.
   TGPXwptList* GetWaypointParent(const TGPXwpt* waypoint) const;
 
+  // Joins the two picked objects -- two routes (BindRoutes) or two track
+  // segments (BindTrackSeg), the first receiving the second -- and takes what
+  // left the document out of the selection. Any other selection joins nothing.
+  TGPXJoin<TObject> BindSelection();
+
   std::string version;
   std::string creator;
   TGPXmetadata metadata;
@@ -371,3 +425,11 @@ public:
 private:
   bool penabled = true;
 };
+
+// 1 when Item1 is later, -1 when earlier, 0 for the same time.
+inline int CompareWaypointsByDate(const TGPXwpt& Item1, const TGPXwpt& Item2) {
+  return ComparePointsByDate(Item1, Item2);
+}
+
+// CompareWaypointsByDate of the first points; EListError for a list without points.
+int ComparePointListsByDate(const TPointList2& Item1, const TPointList2& Item2);

@@ -136,6 +136,22 @@ public:
 
   void FreeAndDelete(int index) { (void)Delete(index); }
 
+  // Frees the items first to last - 1 (last excluded) in one step.
+  void FreeRange(int first, int last) {
+    if (first < 0 || first > Count()) throw EListError(first);
+    if (last < first || last > Count()) throw EListError(last);
+    items_.erase(items_.begin() + first, items_.begin() + last);
+  }
+
+  // Inserts all items at index (which may be Count), keeping their order. Every
+  // item is checked before the list changes.
+  void InsertAll(int index, std::vector<std::unique_ptr<T>> items) {
+    if (index < 0 || index > Count()) throw EListError(index);
+    for (const auto& item : items) CheckItem(item);
+    items_.insert(items_.begin() + index, std::make_move_iterator(items.begin()),
+                  std::make_move_iterator(items.end()));
+  }
+
   // Appends a deep copy (T::CopyFrom) of every item of source, in order. The
   // count is taken first, so a list copied into itself doubles exactly once.
   void AppendCopiesOf(const TOwningList& source) {

@@ -1,21 +1,19 @@
 #include "formats/GPXFile.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <string>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/TempFolder.h"
+#include "tests/support/FileTest.h"
 
 #include "model/GPX.h"
 #include "platform/MathErrors.h"
 #include "platform/SafeFile.h"
 #include "tests/support/CommaLocale.h"
 
-namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -59,15 +57,7 @@ std::string Export(TGPX& gpx, bool style = false, bool compress = false) {
   return out.Text;
 }
 
-class GPXFileOnDisk : public ::testing::Test {
-protected:
-  std::string Path(const std::string& name) const { return folder_.Path(name); }
-  static std::string Contents(const std::string& path) {
-    const auto bytes = ReadFilePrefix(path, 1 << 20);
-    return std::string(bytes.begin(), bytes.end());
-  }
-  TTempFolder folder_{"gpxfile"};
-};
+class GPXFileOnDisk : public TFileTest {};
 
 TEST_F(GPXFileOnDisk, OnePointDocumentIsWrittenByteForByteWhateverTheLocale) {
   REQUIRE_COMMA_LOCALE(german);
@@ -108,7 +98,7 @@ TEST_F(GPXFileOnDisk, AFailedExportKeepsTheOldFile) {
   failing.GPXd = &bad;
   EXPECT_THROW(failing.ExportGPX(path), EInvalidOp);
   EXPECT_EQ(Contents(path), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_.Dir()), {}), 1);
+  EXPECT_EQ(EntriesInDir(), 1);
 
   EXPECT_THROW(file.ExportGPX(Path("no/folder/x.gpx")), EFileError);
 }

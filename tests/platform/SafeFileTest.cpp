@@ -9,28 +9,19 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/TempFolder.h"
+#include "tests/support/FileTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class SafeFileTest : public ::testing::Test {
+class SafeFileTest : public TFileTest {
 protected:
-  std::string Path(const std::string& name) const { return folder_.Path(name); }
-
-  static std::string Contents(const std::string& path) {
-    const auto bytes = ReadFilePrefix(path, 1 << 20);
-    return std::string(bytes.begin(), bytes.end());
-  }
   static void Put(const std::string& path, const std::string& text) {
     TSafeFileWriter w(path);
     w.Write(text);
     w.Commit();
   }
-  int EntriesInDir() const { return static_cast<int>(std::distance(fs::directory_iterator(folder_.Dir()), {})); }
-
-  TTempFolder folder_{"safefile"};
 };
 
 TEST_F(SafeFileTest, CommitReplacesTheTargetAndLeavesNoTemporaryFile) {
