@@ -9,3 +9,4 @@
 #include "lib/verAziruzi/XpDOMNode.h"
 #include "lib/verAziruzi/XpDOMNodeList.h"
 #include "lib/verAziruzi/XpDOMWriter.h"
+#include "lib/verAziruzi/XpXPath.h"

@@ -4,6 +4,7 @@
 
 #include "lib/verAziruzi/XpDOMDtd.h"
 #include "lib/verAziruzi/XpDOMWriter.h"
+#include "lib/verAziruzi/XpXPath.h"
 
 // ---------------------------------------------------------------------------
 // Element factories
@@ -56,6 +57,7 @@ void XpDOMInitialize() {
   {
     std::lock_guard lock(gRegistryMutex);
     if (gFactories) return;
+    XpXPathCreateNameTables();
     gFactories = new TXpPointerList();
   }
   TXpElementFactory::Register<TXpElementFactory>(u"default");
@@ -69,6 +71,7 @@ void XpDOMFinalize() {
     for (int i = 0; i < gFactories->Count(); ++i) delete FactoryAt(i);
   delete gFactories;
   gFactories = nullptr;
+  XpXPathFreeNameTables();
 }
 
 // ---------------------------------------------------------------------------
@@ -113,6 +116,7 @@ TXpDocument::TXpDocument() : TXpNode(DOCUMENT_NODE) {
   if (!fElementFactory) XpAssertFailed("no element factory is registered");
   fPlainElements = typeid(*fElementFactory) == typeid(TXpElementFactory);
   SetOwnerDocument(this);
+  fXPathParser = std::make_unique<TXpXPathParser>();
 }
 
 TXpDocument::~TXpDocument() {

@@ -19,12 +19,13 @@
 
 class TXpDocumentType;
 class TXpValue;
+class TXpXPathParser;
 
 enum TXpLineBreakMode { lbmDefault, lbmCR, lbmCRLF, lbmLF };
 
 using TXpNodeEvent = std::function<void(TXpNode* node)>;
 using TXpNodeCancelEvent = std::function<void(TXpNode* node, bool& cancel)>;
-using TXpCurrentNodeEvent = std::function<void(void* owner, TXpNode* currentNode)>;
+using TXpCurrentNodeEvent = std::function<void(void* owner, TXpNode*& currentNode)>;
 using TXpElementAvailableEvent = std::function<void(TXpNode* node, const WideString& elementName, bool& available)>;
 using TXpFormatNumberEvent =
     std::function<void(TXpNode* owner, const WideString& number, const WideString& pattern, const WideString& format,
@@ -113,6 +114,8 @@ public:
   void SetNoCharReplacement(bool value) { fNoCharReplacement = value; }
   TXpDomImplementation& DomImplementation() { return fDomImplementation; }
   TXpElementFactory* ElementFactory() const { return fElementFactory; }
+  // Tokenizes the expressions of the Select operations.
+  TXpXPathParser& XPathParser() { return *fXPathParser; }
 
   // --- XPath callbacks
   TXpCurrentNodeEvent OnCurrentNode;
@@ -186,6 +189,7 @@ private:
   bool fNoCharReplacement = false;
   bool fPlainElements = false;  // the factory is the library's own
   std::unordered_map<std::u16string_view, TXpName*, ViewHash> fNames;
+  std::unique_ptr<TXpXPathParser> fXPathParser;
 };
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "lib/verAziruzi/XpExcept.h"
 
 class TXpElement;
+class TXpValue;
 
 // The node types.
 inline constexpr int ELEMENT_NODE = 1;
@@ -166,6 +167,20 @@ public:
   // The position test of a numeric predicate on a name step.
   bool IsNthOfName(int n) const;
   static bool NameFilter(const TXpNode* node, const std::vector<WideString>& names);
+
+  // --- XPath, with this node as the context node. Select passes every error on;
+  // the others catch all but std::bad_alloc and answer what they hold by then.
+  std::unique_ptr<TXpValue> Select(const WideString& query, const TXpNodeList* context = nullptr);
+  std::unique_ptr<TXpNodeList> SelectNodes(const WideString& query);
+  // The first node of SelectNodes, owned by the tree; null when none.
+  TXpNode* SelectSingleNode(const WideString& query);
+  bool SelectBoolean(const WideString& query);
+  bool SelectBooleanContext(const WideString& query, const TXpNodeList* context);
+  int SelectInteger(const WideString& query);
+  double SelectNumber(const WideString& query);
+  double SelectNumberContext(const WideString& query, const TXpNodeList* context);
+  WideString SelectString(const WideString& query);
+  WideString SelectStringContext(const WideString& query, const TXpNodeList* context);
 
   // --- Navigation
   TXpNode* FirstChild() const { return fChildNodes.fNodes.empty() ? nullptr : fChildNodes.fNodes.front(); }
