@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "DomFixture.h"
-#include "lib/verAziruzi/XpDOMBuilder.h"
+#include "lib/verAziruzi/XpDOMObjModel.h"
 #include "lib/verAziruzi/XpDOMDtd.h"
 #include "tests/support/CommaLocale.h"
 
@@ -146,7 +146,7 @@ class XPathTest : public ::testing::Test {
 protected:
   void SetUp() override {
     const std::string text = kGpx;
-    ASSERT_TRUE(builder.LoadMemory(text.data(), static_cast<int>(text.size()))) << U8(parser.GetErrorMsg(0));
+    ASSERT_TRUE(model.LoadMemory(text.data(), static_cast<int>(text.size()))) << U8(model.GetErrorMsg(0));
   }
 
   TXpNode* Point(int index) { return FindAll(u"trkpt")[index]; }
@@ -179,9 +179,8 @@ protected:
     return Names(*value->AsNodeSet());
   }
 
-  TXpParser parser;
-  TXpRef<TXpDocument> doc = TXpDocument::Create();
-  TXpDOMBuilder builder{parser, doc};
+  TXpObjModel model;
+  TXpRef<TXpDocument> doc = TXpRef<TXpDocument>::Share(model.Document());
 };
 
 // ---------------------------------------------------------------------------
