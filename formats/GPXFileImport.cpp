@@ -54,19 +54,17 @@ void ForChildrenNamed(const TXpNode* node, std::u16string_view name, Visit&& vis
     if (child->NodeType() == ELEMENT_NODE && child->NameMatches(name)) visit(child);
 }
 
-// The last node a relative path of child names selects below node.
+// The last node a relative path selects below node; the tree holds it.
 const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
-  const std::size_t slash = path.find(u'/');
-  const std::u16string_view step = path.substr(0, slash);
-  const TXpNode* found = nullptr;
-  ForChildrenNamed(node, step, [&](const TXpNode* child) {
-    if (slash == std::u16string_view::npos) {
-      found = child;
-    } else if (const TXpNode* below = LastByPath(child, path.substr(slash + 1))) {
-      found = below;
-    }
-  });
-  return found;
+  // A selection only reads the tree.
+  return const_cast<TXpNode*>(node)->SelectNodes(WideString(path))->Last();
+}
+
+// The nodes a relative path selects below node, in document order.
+template <class Visit>
+void ForEachSelected(const TXpNode* node, const WideString& path, Visit&& visit) {
+  const std::unique_ptr<TXpNodeList> list = const_cast<TXpNode*>(node)->SelectNodes(path);
+  for (const TXpNode* selected : list->Nodes()) visit(selected);
 }
 
 std::string ChildrenMarkup(const TXpNode* node) {
@@ -122,8 +120,7 @@ std::string TGPXFile::GetLastNodeText(const TXpNode* Node, std::u16string_view P
 }
 
 std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16string_view Name) {
-  const TXpNode* last = nullptr;
-  ForChildrenNamed(Node, Name, [&](const TXpNode* child) { last = child; });
+  const TXpNode* last = LastByPath(Node, Name);
   return last ? ChildrenMarkup(last) : std::string();
 }
 
@@ -277,7 +274,7 @@ private:
   std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
     auto route = std::make_unique<TGPXrte>();
     ImportHead(node, *route, route->rtype);
-    ForChildrenNamed(node, Path(u"rtept"),
+    ForEachSelected(node, Path(u"rtept"),
                      [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
     return route;
   }
@@ -285,10 +282,10 @@ private:
   std::unique_ptr<TGPXtrk> ImportGPXTRK(const TXpNode* node) {
     auto track = std::make_unique<TGPXtrk>();
     ImportHead(node, *track, track->ttype);
-    ForChildrenNamed(node, Path(u"trkseg"), [&](const TXpNode* segmentNode) {
+    ForEachSelected(node, Path(u"trkseg"), [&](const TXpNode* segmentNode) {
       auto segment = std::make_unique<TGPXtrkseg>();
       segment->extensions = Extensions(segmentNode);
-      ForChildrenNamed(segmentNode, Path(u"trkpt"),
+      ForEachSelected(segmentNode, Path(u"trkpt"),
                        [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
       track->Add(std::move(segment));
     });

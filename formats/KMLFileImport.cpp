@@ -1,7 +1,6 @@
 // The KML reader of the KML file object.
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,26 +22,8 @@ bool LocalNameIs(const TXpNode* node, std::u16string_view name) {
   return XpSameAsciiText(own, name);
 }
 
-const TXpNode* FirstChildNamed(const TXpNode* node, std::u16string_view name) {
-  for (const TXpNode* child : node->ChildNodes()->Nodes())
-    if (LocalNameIs(child, name)) return child;
-  return nullptr;
-}
-
-// The string value of the first node in document order that a path of child
-// names selects; empty when it selects nothing.
-std::optional<std::string> FirstByPath(const TXpNode* node, std::u16string_view path) {
-  const std::size_t slash = path.find(u'/');
-  const std::u16string_view step = path.substr(0, slash);
-  for (const TXpNode* child : node->ChildNodes()->Nodes()) {
-    if (!LocalNameIs(child, step)) continue;
-    if (slash == std::u16string_view::npos) return U8(child->StringValue());
-    if (auto below = FirstByPath(child, path.substr(slash + 1))) return below;
-  }
-  return std::nullopt;
-}
-
-std::string StringAt(const TXpNode* node, std::u16string_view path) { return FirstByPath(node, path).value_or(""); }
+// The string value of the first node a path selects, empty when none.
+std::string StringAt(TXpNode* node, const char16_t* path) { return U8(node->SelectString(path)); }
 
 // Every "<br/>", in any letter case, as CR LF.
 std::string BreaksToCRLF(const std::string& text) {
@@ -65,24 +46,23 @@ class TKMLFile::TKMLImport {
 public:
   explicit TKMLImport(TKMLFile& file) : file_(file) {}
 
-  void ReadPlacemark(const TXpNode* placemark) {
+  void ReadPlacemark(TXpNode* placemark) {
     ++placemarkCount_;
-    if (FirstChildNamed(placemark, u"Point")) {
+    if (placemark->SelectBoolean(u"Point")) {
       const std::string coordinates = StringAt(placemark, u"Point/coordinates");
       if (coordinates.find(',') == std::string::npos) return;
       auto point = std::make_unique<TGPXwpt>();
       const std::string_view tuple = Trim(coordinates);
       ReadTuple(tuple, *point);
       point->name = StringAt(placemark, u"name");
-      if (auto when = FirstByPath(placemark, u"TimeStamp/when"))
-        point->DateTime = file_.ReadTime(*when, What() + ": when");
+      if (placemark->SelectBoolean(u"TimeStamp/when"))
+        point->DateTime = file_.ReadTime(StringAt(placemark, u"TimeStamp/when"), What() + ": when");
       point->desc = BreaksToCRLF(StringAt(placemark, u"Snippet"));
       waypoints_.push_back(std::move(point));
       ++pointPlacemarkWaypoints_;
-    } else if (FirstChildNamed(placemark, u"LineString")) {
+    } else if (placemark->SelectBoolean(u"LineString")) {
       const std::string coordinates = StringAt(placemark, u"LineString/coordinates");
-      const TXpNode* parent = placemark->ParentNode();
-      const std::string name = parent ? StringAt(parent, u"name") : std::string();
+      const std::string name = StringAt(placemark, u"../name");
       auto segment = std::make_unique<TGPXtrkseg>();
       ForEachTuple(coordinates, [&](std::string_view tuple) {
         auto point = std::make_unique<TGPXwpt>();
@@ -172,8 +152,8 @@ void TKMLFile::ImportKML(const std::string& FileName) {
   SkippedPlacemarks = 0;
   TXpObjModel model;
   if (!LoadDocument(model, FileName, " (")) return;
-  const TXpNode* root = nullptr;
-  for (const TXpNode* child : model.Document()->ChildNodes()->Nodes())
+  TXpNode* root = nullptr;
+  for (TXpNode* child : model.Document()->ChildNodes()->Nodes())
     if (LocalNameIs(child, u"kml")) root = child;
   if (!root) {
     LogNotLoaded(model);
@@ -184,10 +164,8 @@ void TKMLFile::ImportKML(const std::string& FileName) {
   try {
     // From the root itself, so that a comment before the Document element or
     // a placemark right below kml is no loss.
-    XpWalkDescendants(root, [&](TXpNode* node) {
-      if (LocalNameIs(node, u"Placemark")) reader.ReadPlacemark(node);
-      return TXpWalkStep::Continue;
-    });
+    const std::unique_ptr<TXpNodeList> placemarks = root->SelectNodes(u".//Placemark");
+    for (TXpNode* placemark : placemarks->Nodes()) reader.ReadPlacemark(placemark);
   } catch (const EGPXReadError& error) {
     AddLog(error.what());
     AddLog("File not loaded");
