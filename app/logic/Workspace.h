@@ -18,7 +18,9 @@ class TCanvas;
 class TDialogs;
 class TDispatcher;
 class TGPXDraw;
+class TGPXFile;
 class TGPXtrkList;
+class TGPXtrkseg;
 
 // What "Add Files..." reads from the window besides the files.
 struct TLoadOptions {
@@ -155,6 +157,10 @@ public:
 
 private:
   void Log(const std::string& line) const;
+  // Shows and logs why a reader refused a file; False then.
+  bool ReaderSucceeded(const std::string& FileName, const TGPXFile& reader);
+  void ReportNoTrackLines(const std::string& FileName, const std::vector<std::string>& skipped);
+  static std::string UnreadDepthElement(const TGPXtrkseg& segment);
   // After a loader appended tracks: the maximum depth and the view's data.
   void LoadedDataChanged(const TLoadOptions& options);
 

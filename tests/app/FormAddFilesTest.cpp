@@ -67,11 +67,12 @@ TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
   const std::string ht = WriteHT("Depth.HT", {Line(0, 300, 200)});
   const std::string other = Path("notes.txt");
   const std::string gpx = Path("lake.gpx");
+  { std::ofstream(gpx, std::ios::binary) << "<kml/>"; }
   AddFiles({other, ht, gpx});
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], "File extension not supported: " + other);
-  EXPECT_EQ(errors[1], "Cannot add " + gpx + ": GPX files cannot be read yet");
+  EXPECT_EQ(errors[1], gpx + " could not be read:\n\nFile not loaded");
   EXPECT_EQ(Ws().GPXdata->trk.Count(), 1);  // the upper-case .HT was read
   EXPECT_EQ(Ws().MaxDepth, 300);
 

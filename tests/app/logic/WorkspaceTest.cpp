@@ -125,6 +125,7 @@ TEST_F(WorkspaceTest, TheDepthPromptNamesTheFileAndTheTrackOncePerFile) {
 TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   const std::string first = HT("first.ht", {Line(0, 300, 200)});
   const std::string broken = folder.Path("lake.gpx");
+  { std::ofstream(broken, std::ios::binary) << "<gpx><trk>"; }
   const std::string other = folder.Path("notes.txt");
   const std::string last = HT("LAST.HT", {Line(0, 500, 200)});
   int pumped = 0;
@@ -134,7 +135,7 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   EXPECT_EQ(pumped, 4);
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 2u);
-  EXPECT_EQ(errors[0].rfind("Cannot add " + broken + ": ", 0), 0u) << errors[0];
+  EXPECT_EQ(errors[0].rfind(broken + " could not be read:\n", 0), 0u) << errors[0];
   EXPECT_EQ(errors[1], "File extension not supported: " + other);
   // Both HT files are in, the later one too, and the steps after the loop ran.
   EXPECT_EQ(ws.GPXdata->trk.Count(), 2);
