@@ -15,6 +15,14 @@
 
 using TXpInvalidDocumentEvent = std::function<void(TXpComponent* oOwner, int code, TXpNode* node, bool& stop)>;
 
+// Validation stopped: by the OnInvalidDocument handler, with the text of the
+// finding, or by DTD nodes that do not form declarations ("Improperly formed
+// DTD").
+class TXpInvalidHalt : public EXpException {
+public:
+  using EXpException::EXpException;
+};
+
 class TXpObjModel : public TXpComponent {
 public:
   TXpObjModel();
@@ -42,6 +50,14 @@ public:
   int ErrorCount() const { return static_cast<int>(omErrors.size()); }
   // The document's top-level nodes as markup, joined by CR LF.
   WideString XmlDocument() const;
+
+  // --- Validation against the DTD the load kept as nodes. Each finding goes to
+  // OnInvalidDocument with its code (1 to 15) and node; the handler may ask to
+  // stop. True only when nothing was found. ValidateDocument answers False for
+  // any exception inside; ValidateElement passes TXpInvalidHalt on. Without a
+  // document type ValidateElement reports 1.
+  bool ValidateDocument();
+  bool ValidateElement(TXpElement* oElem, TXpDocumentType* oDTD);
 
   TXpDocument* Document() const { return omDocument.get(); }
   // Null is ignored, and so is the document already held; otherwise the old one
@@ -104,6 +120,25 @@ public:
   const WideString& DocName() const { return omParser->DocName(); }
 
 private:
+  // The declarations in force for one validation.
+  struct TXpDTDDeclarations;
+  using TXpAttlists = std::vector<TXpDTDAttlist*>;
+  bool ValidateTree(TXpElement* root, TXpDocumentType* dtd);
+  bool CheckElement(TXpElement* element, const TXpDTDDeclarations& declarations);
+  bool CheckContent(TXpElement* element, const TXpDTDElement* declaration);
+  bool CheckAttribute(TXpElement* element, TXpAttribute* attribute, const TXpAttlists& lists);
+  void CheckRequiredAttributes(TXpElement* element, const TXpAttlists& lists);
+  bool ElementInContentModel(const TXpNode* child, const TXpDTDElementGroup* group) const;
+  enum TXpMatch { mrNoMatch = 1, mrMatch = 2 };
+  TXpMatch MatchItems(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group);
+  TXpMatch MatchChoice(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group, std::size_t from);
+  bool MatchGroup(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group, bool topLevel);
+  bool HasChildrenFrom(std::size_t pos, const TXpElement* element) const;
+  // A finding: told to the handler, counted, and raised when the handler asked
+  // to stop.
+  void ReportInvalid(int code, TXpNode* node);
+  void Find(int code, TXpNode* node, const WideString& stopText);
+
   void ConnectParser();
   void PrepareLoad();
   // Runs one parse with the tree building around it; `source` names the input
@@ -130,4 +165,6 @@ private:
   TXpNodeList omStylePIs;
   std::set<WideString> omTrackedAttributes;
   std::set<WideString> omTrackedElements;
+  bool omValidationStop = false;
+  int omFindings = 0;
 };
