@@ -288,6 +288,9 @@ private:
       ForEachSelected(segmentNode, Path(u"trkpt"),
                        [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
       track->Add(std::move(segment));
+      // The tree is this reader's own: a segment read gives its memory to the
+      // points of the next, so a survey never holds its tree and its points at once.
+      const_cast<TXpNode*>(segmentNode)->RemoveAll();
     });
     return track;
   }

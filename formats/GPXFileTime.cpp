@@ -80,6 +80,15 @@ void DropLeading(std::string& text, char c) {
   if (!text.empty() && text.front() == c) text.erase(0, 1);
 }
 
+// The second part of "ww-d" or "mm-dd" (the '-' optional): 1 when absent or
+// not a number.
+std::int64_t PartAfterTwoOr1(const std::string& text) {
+  if (text.size() <= 2) return 1;
+  std::string part = text.substr(2);
+  DropLeading(part, '-');
+  return IntOr(part, 1);
+}
+
 std::string Trimmed(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -124,23 +133,9 @@ TDateTime TGPXFile::ISO8601ToDateTime(std::string_view Value) {
       date = EncodeDateDay(year, IntOr(rest, 1));
     } else if (!rest.empty() && rest.front() == 'W') {
       rest.erase(0, 1);
-      const std::int64_t week = IntOr(std::string_view(rest).substr(0, 2), 1);
-      std::int64_t weekday = 1;
-      if (rest.size() > 2) {
-        std::string day = rest.substr(2);
-        DropLeading(day, '-');
-        weekday = IntOr(day, 1);
-      }
-      date = EncodeDateWeek(year, week, weekday);
+      date = EncodeDateWeek(year, IntOr(std::string_view(rest).substr(0, 2), 1), PartAfterTwoOr1(rest));
     } else {
-      const std::int64_t month = IntOr(std::string_view(rest).substr(0, 2), 1);
-      std::int64_t day = 1;
-      if (rest.size() > 2) {
-        std::string dayText = rest.substr(2);
-        DropLeading(dayText, '-');
-        day = IntOr(dayText, 1);
-      }
-      date = EncodeDate(year, month, day);
+      date = EncodeDate(year, IntOr(std::string_view(rest).substr(0, 2), 1), PartAfterTwoOr1(rest));
     }
   }
 

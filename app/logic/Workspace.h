@@ -157,6 +157,11 @@ public:
 
 private:
   void Log(const std::string& line) const;
+  // The typed depth (raised to 0) and the typed offset of one data set, each
+  // asked only when its flag says so; answers the data set's new stamp.
+  std::int32_t AskTypedDepths(std::int32_t d, bool askDepth, bool askOffset, const std::string& name,
+                              const std::function<void(std::int32_t)>& setDepth,
+                              const std::function<void(std::int32_t)>& addDepth);
   // Shows and logs why a reader refused a file; False then.
   bool ReaderSucceeded(const std::string& FileName, const TGPXFile& reader);
   void ReportNoTrackLines(const std::string& FileName, const std::vector<std::string>& skipped);

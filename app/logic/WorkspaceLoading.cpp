@@ -134,21 +134,29 @@ void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& opt
     RemoveZeroDepth(T);
   }
   const std::string name = FileNameOnly(FileName) + "Track: " + converter.sTrackName;
-  if (options.AddDepth && d == 0) {
-    std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", name + " Depth [cm]:");
-    if (v < 0) v = 0;
-    SetDepth(T, v);
-    d = v;
-  }
-  if (options.AddOffset) {
-    const std::int32_t o = AskCentimetres(fDialogs, "Add value to dataset", name + " Add Depth [cm]:");
-    AddDepth(T, o);
-    d = OffsetDepth(d, o);
-  }
+  d = AskTypedDepths(d, options.AddDepth && d == 0, options.AddOffset, name,
+                     [&](std::int32_t v) { SetDepth(T, v); }, [&](std::int32_t o) { AddDepth(T, o); });
   StampMaxDepth(T, d);
   GPXdata->trk.CopyFrom(T.trk);
   LoadedDataChanged(options);
   fInterpolatable = true;
+}
+
+std::int32_t TWorkspace::AskTypedDepths(std::int32_t d, bool askDepth, bool askOffset, const std::string& name,
+                                        const std::function<void(std::int32_t)>& setDepth,
+                                        const std::function<void(std::int32_t)>& addDepth) {
+  if (askDepth) {
+    std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", name + " Depth [cm]:");
+    if (v < 0) v = 0;
+    setDepth(v);
+    d = v;
+  }
+  if (askOffset) {
+    const std::int32_t o = AskCentimetres(fDialogs, "Add value to dataset", name + " Add Depth [cm]:");
+    addDepth(o);
+    d = OffsetDepth(d, o);
+  }
+  return d;
 }
 
 bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& reader) {
@@ -204,18 +212,9 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
         foreignDepth = UnreadDepthElement(segment);
       }
       // An empty segment has nothing to give a depth to.
-      if (options.AddDepth && d == 0 && segment.Count() > 0) {
-        std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", name + " Depth [cm]:");
-        if (v < 0) v = 0;
-        SetTrackSegDepth(segment, v);
-        d = v;
-      }
-      if (options.AddOffset) {
-        const std::int32_t o = AskCentimetres(fDialogs, "Add value to dataset", name + " Add Depth [cm]:");
-        AddTrackSegDepth(segment, o);
-        d = OffsetDepth(d, o);
-      }
-      segment.maxdepth = d;
+      segment.maxdepth = AskTypedDepths(
+          d, options.AddDepth && d == 0 && segment.Count() > 0, options.AddOffset, name,
+          [&](std::int32_t v) { SetTrackSegDepth(segment, v); }, [&](std::int32_t o) { AddTrackSegDepth(segment, o); });
     }
   }
   if (!foreignDepth.empty()) {
