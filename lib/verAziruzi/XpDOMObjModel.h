@@ -55,7 +55,8 @@ public:
   // OnInvalidDocument with its code (1 to 15) and node; the handler may ask to
   // stop. True only when nothing was found. ValidateDocument answers False for
   // any exception inside; ValidateElement passes TXpInvalidHalt on. Without a
-  // document type ValidateElement reports 1.
+  // document type ValidateElement reports 1. The handler must leave the tree
+  // as it is while validation runs.
   bool ValidateDocument();
   bool ValidateElement(TXpElement* oElem, TXpDocumentType* oDTD);
 
