@@ -7,6 +7,8 @@ source scripts/ensure-packages.sh
 ensure_packages "${SHOALWRIGHT_BUILD_PACKAGES[@]}"
 ensure_locale de_DE.UTF-8
 
+scripts/check-layers.sh
+
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DSHOALWRIGHT_SANITIZE=ON -DSHOALWRIGHT_TESTS=ON

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "lib/verAziruzi/XpBase.h"
 #include "model/CommonTypes.h"
 #include "model/GPX.h"
 #include "platform/Object.h"
@@ -26,6 +28,16 @@ public:
 // The namespace the depth extension's prefix "h" is bound to in every file
 // written, so that namespace-aware readers accept the files.
 inline constexpr std::string_view kDepthNamespace = "urn:shoalwright:depth:1";
+
+class TXpNode;
+class TXpObjModel;
+
+// Input that makes a whole file unreadable (a position that is not one); the
+// readers catch it, log it and add nothing.
+class EGPXReadError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
 
 // The GPX 1.1 file object: writes a TGPX document in the program's one GPX dialect
 // (UTF-8, the point depth in a fixed h: extension block, optionally the gpx_style
@@ -49,7 +61,27 @@ public:
   // The same document text, to any sink.
   void ExportGPX(TGPXTextSink& out);
 
-  // The reader (ImportGPXFile and its helpers) joins here with the XML library.
+  // Reads the named GPX 1.0 or 1.1 file into GPXd, after what it holds. A file
+  // that is not XML, has no gpx root or holds a point without a valid position
+  // adds nothing: the log then ends with "File not loaded" and Loaded stays as it
+  // was. Otherwise the log gets the three count lines and Loaded turns True. A
+  // date out of range reads as 0, with a log line.
+  void ImportGPXFile(const std::string& FileName);
+  // The same for a document held as bytes (UTF-8 unless it declares otherwise).
+  void ImportGPXString(std::string_view GPXString);
+
+  // The text of the last node that a relative path of child names ("name",
+  // "extensions/h:depth") selects below Node; empty when it selects nothing.
+  // Names compare by the document's case rule.
+  static std::string GetLastNodeText(const TXpNode* Node, std::u16string_view Path);
+  // The markup inside the last child element called Name, trimmed; empty when
+  // there is none.
+  static std::string GetExtensionNodeContent(const TXpNode* Node, std::u16string_view Name);
+  // The UTC time an ISO 8601 text denotes (calendar, ordinal and week dates,
+  // basic and extended forms, fractions, zones); 0 for a text of fewer than 8
+  // characters or a date of fewer than 4. A field out of range raises
+  // EConvertError.
+  static TDateTime ISO8601ToDateTime(std::string_view Value);
 
   // Text builders. Each line ends in LineBreakStr and starts with one IndentStr
   // character per level.
@@ -94,6 +126,18 @@ public:
   std::string IndentStr = "\t";
 
 protected:
+  void AddLog(std::string line) { mLog.push_back(std::move(line)); }
+  // The load both readers start with: the object model's settings, then the
+  // load itself; False (with a log line) when an error still escaped it.
+  bool LoadDocument(TXpObjModel& model, const std::string& FileName, std::string_view context);
+  // Logs the object model's error lines and "File not loaded".
+  void LogNotLoaded(const TXpObjModel& model);
+  // A latitude or longitude text: blanks around it are allowed, anything but a
+  // finite number within +-limit throws EGPXReadError naming `what`.
+  static double ReadCoordinate(std::string_view text, double limit, const std::string& what);
+  // ISO8601ToDateTime of a field, 0 with a log line when it is out of range.
+  TDateTime ReadTime(std::string_view text, const std::string& what);
+
   // One IndentStr character per level.
   std::string Indent(int level) const;
   // Writes the named file through `write`: the old file is replaced only when
@@ -101,6 +145,9 @@ protected:
   void ExportSafely(const std::string& Filename, const std::function<void(TGPXTextSink&)>& write);
 
 private:
+  friend class TGPXImport;  // the walker of GPXFileImport.cpp
+  void ImportGPX(TXpObjModel& model);
+
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;
   // The opening tag and the texts, link, number, type and line style that a

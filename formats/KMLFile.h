@@ -26,9 +26,21 @@ public:
   // The same document text, to any sink.
   void ExportKML(TGPXTextSink& out);
 
-  // The reader (ImportKML) joins here with the XML library.
+  // Reads the named KML file (root kml in any letter case, any version) into
+  // GPXd: a placemark with a point becomes a waypoint, one with a line string a
+  // track of one segment named after the placemark's parent (a line of one
+  // point a waypoint of that name). A file that is not XML, has no kml root or
+  // holds a coordinate that is no position adds nothing and logs "File not
+  // loaded"; Loaded turns True once a kml root was read.
+  void ImportKML(const std::string& FileName);
+
+  // Placemarks of the last ImportKML that gave nothing: polygons, multiple
+  // geometries, gx:Track and the like.
+  int SkippedPlacemarks = 0;
 
 private:
+  class TKMLImport;
+
   // "FF" (opaque) and the style's colour in KML's order blue, green, red;
   // FFFF0000 (blue) unless GPX_Style is set and the style has a colour.
   std::string KMLLineColor(const TGPX_StyleLine& style) const;

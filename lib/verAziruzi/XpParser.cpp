@@ -57,6 +57,11 @@ WideString TXpParser::GetErrorMsg(int index) const {
   return FErrors[static_cast<std::size_t>(index)];
 }
 
+WideString TXpParser::CurrentInputDir() const {
+  const TXpBaseDirContext* context = FFilter ? FFilter->DirContext() : nullptr;
+  return context ? context->Dir() : WideString();
+}
+
 TXpCharEncoding TXpParser::InCharSet() const { return FFilter ? FFilter->Format() : FInCharSet; }
 
 // ---------------------------------------------------------------------------

@@ -208,6 +208,11 @@ public:
   bool HasExternals() const { return FHasExternals; }
   const WideString& DocLocation() const { return FDocLocation; }
   const WideString& DocName() const { return FDocName; }
+  // While OnDTDExternalStart runs: whether it announces an external parameter
+  // entity between declarations rather than the document's external subset.
+  bool ExternalStartIsParameterEntity() const { return FExternalIsPE; }
+  // The folder or address of the input being read, empty without one.
+  WideString CurrentInputDir() const;
 
   int BufferSize = 8192;
   bool NormalizeData = true;
@@ -400,6 +405,7 @@ private:
   bool FIsStandAlone = false;
   bool FHasExternals = false;
   bool FXMLDecParsed = false;
+  bool FExternalIsPE = false;
 
   std::int64_t FExpandedChars = 0;  // entity replacement text read in this parse
   int FEntityDepth = 0;             // entity inputs on the stack

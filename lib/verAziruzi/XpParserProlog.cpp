@@ -217,7 +217,16 @@ void TXpParser::ParseMarkupDecl(bool bInternalSubset) {
     if (entityClass != xpecExternal) Fail(xpmUndeclaredEntity, name);
     WideString identifier = GetEntitySystemId(name);
     if (identifier.empty()) return;
-    if (OnDTDExternalStart) OnDTDExternalStart(this, identifier);
+    if (OnDTDExternalStart) {
+      FExternalIsPE = true;
+      try {
+        OnDTDExternalStart(this, identifier);
+      } catch (...) {
+        FExternalIsPE = false;
+        throw;
+      }
+      FExternalIsPE = false;
+    }
     FXMLDecParsed = false;
     CheckEntityReference(name, open);
     const std::size_t depth = FDocStack.size();

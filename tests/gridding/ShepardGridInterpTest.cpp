@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 #include "gridding/ShepardInterp.h"
 #include "gridding/ShepardThread.h"
 #include "mapview/Projection.h"

@@ -1,0 +1,256 @@
+// Adding files: the loaders of the workspace and the depth decisions they take.
+
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/logic/DepthPreparation.h"
+#include "app/logic/Dialogs.h"
+#include "app/logic/Workspace.h"
+#include "formats/GPXFile.h"
+#include "formats/HTConvert.h"
+#include "formats/KMLFile.h"
+#include "mapview/GPXDraw.h"
+#include "model/GPX.h"
+#include "platform/NumberText.h"
+#include "platform/SafeFile.h"
+
+namespace {
+// The converter's refusals go to the error dialog.
+class TDialogErrorSink : public THTErrorSink {
+public:
+  explicit TDialogErrorSink(TDialogs& dialogs) : fDialogs(dialogs) {}
+  void ShowError(const std::string& text) override { fDialogs.ShowError(text); }
+
+private:
+  TDialogs& fDialogs;
+};
+// "3 waypoints"; empty for none.
+std::string CountOf(int count, const std::string& what) {
+  if (count == 0) return {};
+  return numtext::FormatInt(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+bool HasTrackPoints(const TGPX& doc) {
+  for (const TGPXtrk& track : doc.trk)
+    for (const TGPXtrkseg& segment : track)
+      if (segment.Count() > 0) return true;
+  return false;
+}
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+         c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The first element in a point's extension text whose local name is "depth" in
+// any letter case; empty when there is none or when it is our own h:depth.
+std::string DepthElementIn(const std::string& extensions) {
+  for (std::size_t open = extensions.find('<'); open != std::string::npos; open = extensions.find('<', open + 1)) {
+    std::size_t end = open + 1;
+    while (end < extensions.size() && IsNameChar(extensions[end])) ++end;
+    const std::string name = extensions.substr(open + 1, end - open - 1);
+    const std::size_t colon = name.rfind(':');
+    std::string local = colon == std::string::npos ? name : name.substr(colon + 1);
+    for (char& c : local) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (local == "depth") return name;
+  }
+  return {};
+}
+
+}  // namespace
+
+// What a segment without our depth carries that looks like depth: another
+// program's depth element, or "ele" when every altitude is negative (sounders
+// that write depth so). Empty when nothing does.
+std::string TWorkspace::UnreadDepthElement(const TGPXtrkseg& segment) {
+  bool allNegative = segment.Count() > 0;
+  std::string other;
+  for (const TGPXwpt& point : segment.Waypoints()) {
+    const std::string element = DepthElementIn(point.extensions);
+    if (element == "h:depth") return {};
+    if (other.empty()) other = element;
+    if (!(point.Altitude < 0)) allNegative = false;
+  }
+  if (!other.empty()) return other;
+  return allNegative ? "ele" : std::string();
+}
+
+bool TWorkspace::AddFiles(const std::vector<std::string>& files, const TLoadOptions& options,
+                          const std::function<void()>& afterEach) {
+  fInterpolatable = false;
+  for (const std::string& path : files) {
+    const std::string ext = LowerExtension(path);
+    try {
+      if (ext == ".gpx")
+        LoadGPXFile(path, options);
+      else if (ext == ".kml")
+        LoadKMLFile(path, options);
+      else if (ext == ".ht")
+        LoadHTFile(path, options);
+      else
+        fDialogs.ShowError("File extension not supported: " + path);
+    } catch (const std::exception& e) {
+      // One broken file ends only itself: what it appended stays, the rest load.
+      Log("Cannot add " + path + ": " + e.what());
+      fDialogs.ShowError("Cannot add " + path + ": " + e.what());
+    }
+    if (afterEach) afterEach();
+  }
+  ResetRadii();
+  FileLoaded = true;
+  return fInterpolatable;
+}
+
+void TWorkspace::LoadedDataChanged(const TLoadOptions& options) {
+  MaxDepth = GetMaxDepth(*GPXdata);
+  GPXView->MaxDepth = MaxDepth;
+  GPXView->ShadowMapTrackWidth = options.ExtrapolationRadius;
+  GPXView->GPXd = GPXdata.get();
+}
+
+void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& options) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(FileName, ec)) return;
+  Log("LoadHTFile: Trying to open " + FileName);
+  TGPX T;
+  TDialogErrorSink errors(fDialogs);
+  THTConvert converter(&T, "", FileName, &errors);
+  try {
+    converter.ReadHT();
+  } catch (const EFileError& e) {
+    // A file that cannot be read adds nothing; the other files still load.
+    fDialogs.ShowError(e.what());
+    return;
+  }
+  Log("LoadHTFile: Appending HT Track: " + converter.sTrackName);
+  // The whole file is one data set: one depth check, one prompt, one stamp.
+  std::int32_t d = GetMaxDepth(T);
+  Log("LoadHTFile: GetMaxDepth is " + numtext::FormatInt(d));
+  if (d != 0) {
+    Log("LoadHTFile: Track has valid depth readings");
+    Log("LoadHTFile: Removing all 0m readings");
+    RemoveZeroDepth(T);
+  }
+  const std::string name = FileNameOnly(FileName) + "Track: " + converter.sTrackName;
+  d = AskTypedDepths(d, options.AddDepth && d == 0, options.AddOffset, name,
+                     [&](std::int32_t v) { SetDepth(T, v); }, [&](std::int32_t o) { AddDepth(T, o); });
+  StampMaxDepth(T, d);
+  GPXdata->trk.CopyFrom(T.trk);
+  LoadedDataChanged(options);
+  fInterpolatable = true;
+}
+
+std::int32_t TWorkspace::AskTypedDepths(std::int32_t d, bool askDepth, bool askOffset, const std::string& name,
+                                        const std::function<void(std::int32_t)>& setDepth,
+                                        const std::function<void(std::int32_t)>& addDepth) {
+  if (askDepth) {
+    std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", name + " Depth [cm]:");
+    if (v < 0) v = 0;
+    setDepth(v);
+    d = v;
+  }
+  if (askOffset) {
+    const std::int32_t o = AskCentimetres(fDialogs, "Add value to dataset", name + " Add Depth [cm]:");
+    addDepth(o);
+    d = OffsetDepth(d, o);
+  }
+  return d;
+}
+
+bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& reader) {
+  if (reader.Loaded) return true;
+  std::string text = FileName + " could not be read:";
+  for (const std::string& line : reader.mLog) {
+    Log(line);
+    text += "\n" + line;
+  }
+  fDialogs.ShowError(text);
+  return false;
+}
+
+void TWorkspace::ReportNoTrackLines(const std::string& FileName, const std::vector<std::string>& skipped) {
+  std::string text = FileName + " holds no track lines";
+  std::string counts;
+  for (const std::string& part : skipped)
+    if (!part.empty()) counts += (counts.empty() ? "" : ", ") + part;
+  if (!counts.empty()) text += " (skipped: " + counts + ")";
+  Log(text);
+  fDialogs.ShowError(text);
+}
+
+void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& options) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(FileName, ec)) return;
+  Log("LoadGPXFile: Trying to open " + FileName);
+  TGPX T;
+  TGPXFile reader;
+  reader.GPXd = &T;
+  reader.ImportGPXFile(FileName);
+  if (!ReaderSucceeded(FileName, reader)) return;
+  if (!HasTrackPoints(T)) {
+    int routePoints = 0;
+    for (const TGPXrte& route : T.rte) routePoints += route.Count();
+    ReportNoTrackLines(FileName, {CountOf(T.wpt.Count(), "waypoint"), CountOf(T.rte.Count(), "route"),
+                                  CountOf(routePoints, "route point")});
+    return;
+  }
+  // Each segment is judged on its own: depth recording or shore line.
+  std::string foreignDepth;
+  for (TGPXtrk& track : T.trk) {
+    Log("LoadGPXFile: Examining Track " + track.name);
+    const std::string name = FileNameOnly(FileName) + "Track: " + track.name;
+    for (TGPXtrkseg& segment : track) {
+      std::int32_t d = GetTrackSegMaxDepth(segment);
+      Log("LoadGPXFile: GetMaxDepth is " + numtext::FormatInt(d));
+      if (d != 0) {
+        Log("LoadGPXFile: Track has valid depth readings");
+        Log("LoadGPXFile: Removing all 0m readings");
+        RemoveTrackSegZeroDepth(segment);
+      } else if (foreignDepth.empty()) {
+        foreignDepth = UnreadDepthElement(segment);
+      }
+      // An empty segment has nothing to give a depth to.
+      segment.maxdepth = AskTypedDepths(
+          d, options.AddDepth && d == 0 && segment.Count() > 0, options.AddOffset, name,
+          [&](std::int32_t v) { SetTrackSegDepth(segment, v); }, [&](std::int32_t o) { AddTrackSegDepth(segment, o); });
+    }
+  }
+  if (!foreignDepth.empty()) {
+    const std::string text = FileName + ": the depth in <" + foreignDepth +
+                             "> is not read; only h:depth gives a depth, so those segments count as shore lines";
+    Log(text);
+    fDialogs.MessageDlg(text, TMsgDlgType::mtWarning, mbOK);
+  }
+  GPXdata->trk.CopyFrom(T.trk);
+  LoadedDataChanged(options);
+  fInterpolatable = true;
+}
+
+void TWorkspace::LoadKMLFile(const std::string& FileName, const TLoadOptions& options) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(FileName, ec)) return;
+  TGPX T;
+  TKMLFile reader;
+  reader.GPXd = &T;
+  reader.ImportKML(FileName);
+  if (!ReaderSucceeded(FileName, reader)) return;
+  if (!HasTrackPoints(T)) {
+    ReportNoTrackLines(FileName, {CountOf(T.wpt.Count(), "waypoint"),
+                                  CountOf(reader.SkippedPlacemarks, "placemark without a line")});
+    return;
+  }
+  // The whole file is one data set: one typed depth at most, never an offset.
+  std::int32_t d = 0;
+  if (options.AddDepth) {
+    std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", FileNameOnly(FileName) + " Depth [cm]:");
+    if (v < 0) v = 0;
+    SetDepth(T, v);
+    d = v;
+    fInterpolatable = true;
+  }
+  StampMaxDepth(T, d);
+  GPXdata->trk.CopyFrom(T.trk);
+  LoadedDataChanged(options);
+}

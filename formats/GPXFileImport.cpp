@@ -1,0 +1,449 @@
+// The GPX reader: the object model parses the file, a walker reads the gpx root
+// into a document of its own, and only a file read whole reaches GPXd.
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/GPXFile.h"
+#include "lib/verAziruzi/XpDOMObjModel.h"
+#include "platform/NumberText.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::optional<double> ReadNumber(std::string_view text) {
+  const std::optional<double> value = numtext::ParseDouble(TrimView(text));
+  if (value && !std::isfinite(*value)) return std::nullopt;
+  return value;
+}
+
+double NumberOr(std::string_view text, double absent) { return ReadNumber(text).value_or(absent); }
+
+std::int64_t IntegerOr(std::string_view text, std::int64_t absent) {
+  return numtext::ParseInt(TrimView(text)).value_or(absent);
+}
+
+std::int32_t Int32Or(std::string_view text, std::int32_t absent) {
+  const std::int64_t value = IntegerOr(text, absent);
+  return value < INT32_MIN || value > INT32_MAX ? absent : static_cast<std::int32_t>(value);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string U8(const WideString& text) { return XpWideToUtf8(text); }
+
+// The children of node whose names the path step names, by the document's
+// case rule.
+template <class Visit>
+void ForChildrenNamed(const TXpNode* node, std::u16string_view name, Visit&& visit) {
+  for (TXpNode* child : node->ChildNodes()->Nodes())
+    if (child->NodeType() == ELEMENT_NODE && child->NameMatches(name)) visit(child);
+}
+
+// The last node a relative path selects below node; the tree holds it.
+const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
+  // A selection only reads the tree.
+  return const_cast<TXpNode*>(node)->SelectNodes(WideString(path))->Last();
+}
+
+// The nodes a relative path selects below node, in document order.
+template <class Visit>
+void ForEachSelected(const TXpNode* node, const WideString& path, Visit&& visit) {
+  const std::unique_ptr<TXpNodeList> list = const_cast<TXpNode*>(node)->SelectNodes(path);
+  for (const TXpNode* selected : list->Nodes()) visit(selected);
+}
+
+std::string ChildrenMarkup(const TXpNode* node) {
+  std::string text;
+  for (const TXpNode* child : node->ChildNodes()->Nodes()) text += U8(child->XmlDocument());
+  return std::string(TrimView(text));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Shared with the KML reader
+
+bool TGPXFile::LoadDocument(TXpObjModel& model, const std::string& FileName, std::string_view context) {
+  model.SetIgnoreCase(true);
+  model.SetLineBreakMode(lbmDefault);
+  try {
+    model.LoadDataSource(XpUtf8ToWide(FileName));
+  } catch (const std::exception& error) {
+    AddLog(std::string(error.what()) + std::string(context) + "0).");
+    return false;
+  }
+  return true;
+}
+
+void TGPXFile::LogNotLoaded(const TXpObjModel& model) {
+  std::string errors;
+  for (const WideString& line : model.Errors()) errors += U8(line) + "\n";
+  AddLog(std::string(TrimView(errors)));
+  AddLog("File not loaded");
+}
+
+double TGPXFile::ReadCoordinate(std::string_view text, double limit, const std::string& what) {
+  if (TrimView(text).empty()) throw EGPXReadError(what + " is missing");
+  const std::optional<double> value = ReadNumber(text);
+  if (!value) throw EGPXReadError(what + " \"" + std::string(text) + "\" is not a number");
+  if (std::fabs(*value) > limit) throw EGPXReadError(what + " " + std::string(TrimView(text)) + " is out of range");
+  return *value;
+}
+
+TDateTime TGPXFile::ReadTime(std::string_view text, const std::string& what) {
+  try {
+    return ISO8601ToDateTime(text);
+  } catch (const EConvertError& error) {
+    AddLog(what + " \"" + std::string(text) + "\" read as no time: " + U8(error.Message()));
+    return 0;
+  }
+}
+
+std::string TGPXFile::GetLastNodeText(const TXpNode* Node, std::u16string_view Path) {
+  const TXpNode* found = LastByPath(Node, Path);
+  return found ? U8(found->Text()) : std::string();
+}
+
+std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16string_view Name) {
+  const TXpNode* last = LastByPath(Node, Name);
+  return last ? ChildrenMarkup(last) : std::string();
+}
+
+// ---------------------------------------------------------------------------
+// The walker
+
+// Reads one gpx root. GPX names carry the root's prefix ("gpx:trk" below
+// "gpx:gpx"); the depth is the element written "h:depth", whatever its
+// namespace.
+class TGPXImport {
+public:
+  TGPXImport(TGPXFile& file, const TXpNode* root) : file_(file) {
+    const WideString& name = root->NodeName();
+    prefix_ = name.substr(0, name.size() - 3);
+  }
+
+  void Walk(const TXpNode* root) {
+    for (const TXpNode* child : root->ChildNodes()->Nodes()) {
+      if (child->NodeType() != ELEMENT_NODE) continue;
+      const std::u16string_view name = Local(child);
+      if (name.empty()) continue;
+      if (Is(name, u"metadata")) {
+        metadata_ = ImportGPXMetadata(child);
+      } else if (Is(name, u"wpt")) {
+        ImportGPXWPT(child, waypoints_, "wpt", ++wptCount_);
+      } else if (Is(name, u"rte")) {
+        routes_.push_back(ImportGPXRTE(child));
+      } else if (Is(name, u"trk")) {
+        tracks_.push_back(ImportGPXTRK(child));
+      } else if (Is(name, u"extensions")) {
+        extension_ = ImportGPXExtensions(child);
+      }
+    }
+  }
+
+  // Hands everything read to the document, after what it holds.
+  void MoveInto(TGPX& target) {
+    if (metadata_) target.metadata.CopyFrom(*metadata_);
+    if (extension_) target.extension.Text = *extension_;
+    for (auto& point : waypoints_.Clear()) target.wpt.Add(std::move(point));
+    if (wptCount_ > 0) target.wpt.filled = true;
+    for (auto& route : routes_) target.rte.Add(std::move(route));
+    if (!routes_.empty()) target.rte.filled = true;
+    for (auto& track : tracks_) target.trk.Add(std::move(track));
+    if (!tracks_.empty()) target.trk.filled = true;
+  }
+
+private:
+  // The name without the root's prefix; empty for a name without it.
+  std::u16string_view Local(const TXpNode* node) const {
+    const std::u16string_view name = node->NodeName();
+    if (name.size() <= prefix_.size() || !XpSameAsciiText(name.substr(0, prefix_.size()), prefix_)) return {};
+    return name.substr(prefix_.size());
+  }
+  static bool Is(std::u16string_view local, std::u16string_view name) { return XpSameAsciiText(local, name); }
+  WideString Path(std::u16string_view name) const { return prefix_ + WideString(name); }
+
+  std::string Text(const TXpNode* node, std::u16string_view name) const {
+    return TGPXFile::GetLastNodeText(node, Path(name));
+  }
+  std::string Extensions(const TXpNode* node) const {
+    return TGPXFile::GetExtensionNodeContent(node, Path(u"extensions"));
+  }
+  static std::string Attribute(const TXpNode* node, const WideString& name) {
+    const TXpNamedNodeMap* attributes = node->Attributes();
+    const TXpNode* attribute = attributes ? attributes->GetNamedItem(name) : nullptr;
+    return attribute ? U8(attribute->NodeValue()) : std::string();
+  }
+  static bool HasAttribute(const TXpNode* node, const WideString& name) {
+    const TXpNamedNodeMap* attributes = node->Attributes();
+    return attributes && attributes->GetNamedItem(name);
+  }
+
+  // A point's children in one pass: the last of each name wins.
+  void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number) {
+    const std::string what = std::string(tag) + " " + std::to_string(number);
+    auto point = std::make_unique<TGPXwpt>();
+    point->Latitude = TGPXFile::ReadCoordinate(Attribute(node, u"lat"), 90, what + ": lat");
+    point->Longitude = TGPXFile::ReadCoordinate(Attribute(node, u"lon"), 180, what + ": lon");
+    const TXpNode* field[kFieldCount] = {};
+    const TXpNode* depth = nullptr;
+    for (const TXpNode* child : node->ChildNodes()->Nodes()) {
+      if (child->NodeType() != ELEMENT_NODE) continue;
+      const std::u16string_view name = Local(child);
+      if (name.empty()) continue;
+      for (int i = 0; i < kFieldCount; ++i) {
+        if (!Is(name, kFieldNames[i])) continue;
+        field[i] = child;
+        if (i == kExtensions)
+          ForChildrenNamed(child, u"h:depth", [&](const TXpNode* d) { depth = d; });
+        break;
+      }
+    }
+    const auto text = [&](int i) { return field[i] ? U8(field[i]->Text()) : std::string(); };
+    if (field[kTime]) point->DateTime = file_.ReadTime(text(kTime), what + ": time");
+    point->Altitude = NumberOr(text(kEle), 0);
+    point->magvar = NumberOr(text(kMagvar), 0);
+    point->geoidheight = NumberOr(text(kGeoidheight), 0);
+    point->name = text(kName);
+    point->cmt = text(kCmt);
+    point->desc = text(kDesc);
+    point->src = text(kSrc);
+    if (field[kLink]) ImportGPXLink(field[kLink], point->link);
+    point->sym = text(kSym);
+    point->wtype = text(kType);
+    point->fix = LowerAscii(text(kFix));
+    point->sat = static_cast<std::uint8_t>(IntegerOr(text(kSat), 255) & 0xFF);
+    point->hdop = NumberOr(text(kHdop), -1);
+    point->vdop = NumberOr(text(kVdop), -1);
+    point->pdop = NumberOr(text(kPdop), -1);
+    point->ageofdgpsdata = NumberOr(text(kAgeofdgpsdata), -1);
+    point->dgpsid = Int32Or(text(kDgpsid), -1);
+    point->HBdepth = depth ? NumberOr(U8(depth->Text()), 0) : 0;
+    if (field[kExtensions]) point->extensions = ChildrenMarkup(field[kExtensions]);
+    list.Add(std::move(point));
+    list.filled = true;
+  }
+
+  // The fields a route and a track share.
+  template <class List>
+  void ImportHead(const TXpNode* node, List& list, std::string& type) {
+    list.name = Text(node, u"name");
+    list.cmt = Text(node, u"cmt");
+    list.desc = Text(node, u"desc");
+    list.src = Text(node, u"src");
+    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, list.link);
+    list.number = Int32Or(Text(node, u"number"), -1);
+    type = Text(node, u"type");
+    ImportLineExtensions(node, list);
+    if (list.name.empty() && !list.desc.empty()) list.name = list.desc;
+  }
+
+  template <class List>
+  void ImportLineExtensions(const TXpNode* node, List& list) {
+    const TXpNode* extensions = LastByPath(node, Path(u"extensions"));
+    if (!extensions) return;
+    std::string text;
+    for (const TXpNode* child : extensions->ChildNodes()->Nodes()) {
+      if (child->NodeName() == u"line") {
+        const std::string color = TGPXFile::GetLastNodeText(child, u"color");
+        if (!color.empty()) list.LineStyle.SetColorStr(color);
+        const std::string opacity = TGPXFile::GetLastNodeText(child, u"opacity");
+        if (!opacity.empty()) list.LineStyle.SetOpacityStr(opacity);
+      } else {
+        text += file_.LineBreakStr + U8(child->XmlDocument());
+      }
+    }
+    list.extensions = std::string(TrimView(text));
+  }
+
+  std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
+    auto route = std::make_unique<TGPXrte>();
+    ImportHead(node, *route, route->rtype);
+    ForEachSelected(node, Path(u"rtept"),
+                     [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
+    return route;
+  }
+
+  std::unique_ptr<TGPXtrk> ImportGPXTRK(const TXpNode* node) {
+    auto track = std::make_unique<TGPXtrk>();
+    ImportHead(node, *track, track->ttype);
+    ForEachSelected(node, Path(u"trkseg"), [&](const TXpNode* segmentNode) {
+      auto segment = std::make_unique<TGPXtrkseg>();
+      segment->extensions = Extensions(segmentNode);
+      ForEachSelected(segmentNode, Path(u"trkpt"),
+                       [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+      track->Add(std::move(segment));
+      // The tree is this reader's own: a segment read gives its memory to the
+      // points of the next, so a survey never holds its tree and its points at once.
+      const_cast<TXpNode*>(segmentNode)->RemoveAll();
+    });
+    return track;
+  }
+
+  std::unique_ptr<TGPXmetadata> ImportGPXMetadata(const TXpNode* node) {
+    auto metadata = std::make_unique<TGPXmetadata>();
+    metadata->name = Text(node, u"name");
+    metadata->desc = Text(node, u"desc");
+    if (const TXpNode* author = LastByPath(node, Path(u"author"))) ImportGPXPerson(author, metadata->author);
+    if (const TXpNode* copyright = LastByPath(node, Path(u"copyright")))
+      ImportGPXCopyright(copyright, metadata->copyright);
+    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, metadata->link);
+    if (const TXpNode* bounds = LastByPath(node, Path(u"bounds"))) ImportGPXBounds(bounds, metadata->bounds);
+    if (LastByPath(node, Path(u"time"))) metadata->mtime = file_.ReadTime(Text(node, u"time"), "metadata: time");
+    metadata->keywords = Text(node, u"keywords");
+    metadata->extensions = Extensions(node);
+    metadata->filled = true;
+    return metadata;
+  }
+
+  void ImportGPXPerson(const TXpNode* node, TGPXperson& person) {
+    person.name = Text(node, u"name");
+    if (person.name.empty()) person.name = U8(node->Text());
+    if (const TXpNode* email = LastByPath(node, Path(u"email"))) ImportGPXEmail(email, person.email);
+    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, person.link);
+    person.filled = true;
+  }
+
+  void ImportGPXEmail(const TXpNode* node, TGPXemail& email) {
+    email.id = Text(node, u"id");
+    email.domain = Text(node, u"domain");
+    email.filled = true;
+  }
+
+  void ImportGPXCopyright(const TXpNode* node, TGPXcopyright& copyright) {
+    copyright.author = Attribute(node, u"author");
+    copyright.year = Int32Or(Text(node, u"year"), -1);
+    copyright.license = Text(node, u"license");
+    copyright.filled = true;
+  }
+
+  void ImportGPXLink(const TXpNode* node, TGPXLink& link) {
+    link.href = Attribute(node, u"href");
+    if (link.href.empty()) link.href = U8(node->Text());
+    link.text = Text(node, u"text");
+    link.ltype = Text(node, u"type");
+    link.filled = true;
+  }
+
+  void ImportGPXBounds(const TXpNode* node, TGPXbounds& bounds) {
+    if (!node->HasAttributes()) return;
+    const auto read = [&](const char16_t* name, double& field) {
+      if (HasAttribute(node, name)) field = NumberOr(Attribute(node, name), 0);
+    };
+    read(u"minlat", bounds.minlat);
+    read(u"minlon", bounds.minlon);
+    read(u"maxlat", bounds.maxlat);
+    read(u"maxlon", bounds.maxlon);
+    bounds.filled = true;
+  }
+
+  std::string ImportGPXExtensions(const TXpNode* node) const {
+    const WideString& name = node->NodeName();
+    std::string text(TrimView(U8(node->XmlDocument())));
+    const std::string open = "<" + U8(name) + ">", close = "</" + U8(name) + ">";
+    if (text == open + "<" + U8(name) + "/>" + close) return {};
+    if (const std::size_t start = text.find(open); !text.empty() && start != std::string::npos) {
+      text = text.substr(start + open.size());
+      text = text.substr(0, text.find(close));
+    }
+    return text;
+  }
+
+  enum Field {
+    kTime, kEle, kMagvar, kGeoidheight, kName, kCmt, kDesc, kSrc, kLink, kSym, kType, kFix, kSat, kHdop, kVdop,
+    kPdop, kAgeofdgpsdata, kDgpsid, kExtensions, kFieldCount
+  };
+  static constexpr std::u16string_view kFieldNames[kFieldCount] = {
+      u"time", u"ele", u"magvar", u"geoidheight", u"name", u"cmt", u"desc", u"src", u"link", u"sym",
+      u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
+
+  TGPXFile& file_;
+  WideString prefix_;
+  std::unique_ptr<TGPXmetadata> metadata_;
+  std::optional<std::string> extension_;
+  TGPXwptList waypoints_;
+  std::vector<std::unique_ptr<TGPXrte>> routes_;
+  std::vector<std::unique_ptr<TGPXtrk>> tracks_;
+  int wptCount_ = 0, rteptCount_ = 0, trkptCount_ = 0;
+};
+
+namespace {
+
+// The last child of the document named gpx, with or without a prefix.
+const TXpNode* FindGPXRoot(const TXpDocument* document) {
+  const TXpNode* root = nullptr;
+  for (const TXpNode* child : document->ChildNodes()->Nodes()) {
+    if (child->NodeType() != ELEMENT_NODE) continue;
+    const std::u16string_view name = child->NodeName();
+    const std::size_t colon = name.rfind(u':');
+    if (XpSameAsciiText(colon == std::u16string_view::npos ? name : name.substr(colon + 1), u"gpx")) root = child;
+  }
+  return root;
+}
+
+}  // namespace
+
+void TGPXFile::ImportGPXFile(const std::string& FileName) {
+  TXpObjModel model;
+  if (!LoadDocument(model, FileName, " (LoadDataSource")) return;
+  ImportGPX(model);
+}
+
+void TGPXFile::ImportGPXString(std::string_view GPXString) {
+  TXpObjModel model;
+  model.SetIgnoreCase(true);
+  model.SetLineBreakMode(lbmDefault);
+  try {
+    model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
+  } catch (const std::exception& error) {
+    AddLog(std::string(error.what()) + " (0).");
+    return;
+  }
+  ImportGPX(model);
+}
+
+void TGPXFile::ImportGPX(TXpObjModel& model) {
+  const TXpNode* root = FindGPXRoot(model.Document());
+  if (!root) {
+    LogNotLoaded(model);
+    return;
+  }
+  TGPXImport reader(*this, root);
+  try {
+    reader.Walk(root);
+  } catch (const EGPXReadError& error) {
+    AddLog(error.what());
+    AddLog("File not loaded");
+    return;
+  }
+  model.ClearDocument();  // the tree goes before the points join GPXd
+  Loaded = true;
+  if (!GPXd) return;
+  reader.MoveInto(*GPXd);
+  const TGPX& doc = *GPXd;
+  int routePoints = 0, trackPoints = 0, segments = 0;
+  for (const TGPXrte& route : doc.rte) routePoints += route.Count();
+  for (const TGPXtrk& track : doc.trk) {
+    segments += track.Count();
+    for (const TGPXtrkseg& segment : track) trackPoints += segment.Count();
+  }
+  AddLog(std::to_string(doc.wpt.Count()) + " waypoints");
+  AddLog(std::to_string(doc.rte.Count()) + " routes (" + std::to_string(routePoints) + " points))");
+  AddLog(std::to_string(doc.trk.Count()) + " tracks (" + std::to_string(trackPoints) + " points in " +
+         std::to_string(segments) + " track segments)");
+}

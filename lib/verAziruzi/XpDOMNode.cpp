@@ -1,0 +1,623 @@
+#include "lib/verAziruzi/XpDOMNode.h"
+
+#include <algorithm>
+
+#include "platform/NumberText.h"
+
+#include "lib/verAziruzi/XpDOMCharData.h"
+#include "lib/verAziruzi/XpDOMDocument.h"
+#include "lib/verAziruzi/XpDOMElement.h"
+#include "lib/verAziruzi/XpDOMWriter.h"
+
+namespace {
+
+const WideString kEmpty;
+
+bool IsLeafType(int type) {
+  switch (type) {
+    case TEXT_NODE:
+    case CDATA_SECTION_NODE:
+    case ENTITY_NODE:
+    case PROCESSING_INSTRUCTION_NODE:
+    case COMMENT_NODE:
+    case NOTATION_NODE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The nodes waiting to be freed while a disposal runs on this thread; null when
+// none runs.
+thread_local std::vector<TXpNode*>* tPendingDisposal = nullptr;
+
+}  // namespace
+
+void XpAssertFailed(const char* what) { throw EAssertionFailed(std::string("Assertion failed: ") + what); }
+
+void XpRaiseDOM(EXpExceptionCode code) { throw TXpDOMException::CreateCode(code); }
+
+char16_t XpAsciiUpper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
+
+bool XpSameAsciiText(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (XpAsciiUpper(a[i]) != XpAsciiUpper(b[i])) return false;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Life
+
+TXpNode::TXpNode(int nodeType) : fNodeType(static_cast<std::int16_t>(nodeType)) {}
+
+TXpNode::~TXpNode() {
+  // Whatever outlives this node must not keep pointing at it.
+  for (TXpNode* child : fChildNodes.fNodes)
+    if (child->fParentNode == this) child->fParentNode = nullptr;
+  if (fExtra && fExtra->attributes)
+    for (TXpNode* attribute : fExtra->attributes->Nodes())
+      if (attribute->fParentNode == this) attribute->fParentNode = nullptr;
+  if (fName) fName->Release();
+}
+
+void TXpNode::Release() {
+  if (--fRefCount < 1) XpDisposeNode(this);
+}
+
+void XpDisposeNode(TXpNode* node) {
+  if (tPendingDisposal) {
+    tPendingDisposal->push_back(node);
+    return;
+  }
+  // Freeing a node releases its children, which may die in turn: they queue up
+  // here instead of freeing each other recursively.
+  std::vector<TXpNode*> pending{node};
+  struct Guard {
+    ~Guard() { tPendingDisposal = nullptr; }
+  } guard;
+  tPendingDisposal = &pending;
+  while (!pending.empty()) {
+    TXpNode* dying = pending.back();
+    pending.pop_back();
+    delete dying;
+  }
+}
+
+TXpNode::Extra& TXpNode::EnsureExtra() {
+  if (!fExtra) fExtra = std::make_unique<Extra>();
+  return *fExtra;
+}
+
+TXpNamedNodeMap& TXpNode::EnsureAttributes() {
+  Extra& extra = EnsureExtra();
+  if (!extra.attributes) extra.attributes = std::make_unique<TXpNamedNodeMap>();
+  return *extra.attributes;
+}
+
+TXpNamedNodeMap& TXpNode::EnsureNamespaceList() {
+  Extra& extra = EnsureExtra();
+  if (!extra.namespaceList) extra.namespaceList = std::make_unique<TXpNamedNodeMap>();
+  return *extra.namespaceList;
+}
+
+// ---------------------------------------------------------------------------
+// Fields
+
+const WideString& TXpNode::NodeName() const { return fName ? fName->Text() : kEmpty; }
+
+void TXpNode::SetNodeName(std::u16string_view name) {
+  TXpName* shared = nullptr;
+  if (!name.empty()) shared = fOwnerDocument ? fOwnerDocument->InternName(name) : new TXpName(name);
+  if (fName) fName->Release();
+  fName = shared;
+}
+
+const WideString& TXpNode::Defaultnamespace() const { return fExtra ? fExtra->defaultNamespace : kEmpty; }
+
+void TXpNode::SetDefaultnamespace(const WideString& uri) {
+  if (fExtra || !uri.empty()) EnsureExtra().defaultNamespace = uri;
+}
+
+void TXpNode::SetNodeId(int id) {
+  if (fExtra || id != 0) EnsureExtra().nodeId = id;
+}
+
+void TXpNode::SetTag(int tag) {
+  if (fExtra || tag != 0) EnsureExtra().tag = tag;
+}
+
+void TXpNode::SetBaseURI(const WideString& uri) {
+  if (fExtra || !uri.empty()) EnsureExtra().baseURI = uri;
+}
+
+std::u16string_view TXpNode::NodeStringType() const {
+  switch (fNodeType) {
+    case ELEMENT_NODE: return u"ELEMENT_NODE";
+    case ATTRIBUTE_NODE: return u"ATTRIBUTE_NODE";
+    case TEXT_NODE: return u"TEXT_NODE";
+    case CDATA_SECTION_NODE: return u"CDATA_SECTION_NODE";
+    case ENTITY_REFERENCE_NODE: return u"ENTITY_REFERENCE_NODE";
+    case ENTITY_NODE: return u"ENTITY_NODE";
+    case PROCESSING_INSTRUCTION_NODE: return u"PROCESSING_INSTRUCTION_NODE";
+    case COMMENT_NODE: return u"COMMENT_NODE";
+    case DOCUMENT_NODE: return u"DOCUMENT_NODE";
+    case DOCUMENT_TYPE_NODE: return u"DOCUMENT_TYPE_NODE";
+    case DOCUMENT_FRAGMENT_NODE: return u"DOCUMENT_FRAGMENT_NODE";
+    case NOTATION_NODE: return u"NOTATION_NODE";
+    default: return u"UNKNOWN";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Tree operations
+
+std::size_t TXpNode::ChildIndexOf(const TXpNode* child) const {
+  const std::vector<TXpNode*>& nodes = fChildNodes.fNodes;
+  const std::size_t count = nodes.size();
+  std::size_t hint = child->fIndexHint;
+  if (hint < count && nodes[hint] == child) return hint;
+  // A stale hint is usually off by the few siblings inserted or removed nearby,
+  // so the search starts there and spreads outwards.
+  if (hint >= count) hint = count ? count - 1 : 0;
+  for (std::size_t distance = 0; distance <= count; ++distance) {
+    bool inRange = false;
+    if (hint + distance < count) {
+      inRange = true;
+      if (nodes[hint + distance] == child) {
+        child->fIndexHint = static_cast<std::uint32_t>(hint + distance);
+        return hint + distance;
+      }
+    }
+    if (distance <= hint) {
+      inRange = true;
+      if (nodes[hint - distance] == child) {
+        child->fIndexHint = static_cast<std::uint32_t>(hint - distance);
+        return hint - distance;
+      }
+    }
+    if (!inRange) break;
+  }
+  return static_cast<std::size_t>(-1);
+}
+
+int TXpNode::IndexInParent() const {
+  if (!fParentNode) return -1;
+  return static_cast<int>(static_cast<std::ptrdiff_t>(fParentNode->ChildIndexOf(this)));
+}
+
+void TXpNode::CheckInsertion(const TXpNode* newChild) const {
+  if (!newChild) XpRaiseDOM(ecInvalidParamErr);
+  if (newChild->fOwnerDocument != fOwnerDocument) XpRaiseDOM(ecWrongDocumentErr);
+  if (IsLeafType(fNodeType)) XpRaiseDOM(ecHierarchyRequestErr);
+  // A fragment is copied in, never inserted itself, so it cannot close a cycle.
+  if (newChild->fNodeType == DOCUMENT_FRAGMENT_NODE) return;
+  if (newChild == this) XpRaiseDOM(ecHierarchyRequestErr);
+  // Every ancestor has a child, so a childless node cannot be one.
+  if (newChild->HasChildNodes())
+    for (const TXpNode* ancestor = fParentNode; ancestor; ancestor = ancestor->fParentNode)
+      if (ancestor == newChild) XpRaiseDOM(ecHierarchyRequestErr);
+}
+
+// Takes the node out of its parent's child list, keeping the list's reference
+// for the caller.
+void TXpNode::DetachFromParent() {
+  TXpNode* parent = fParentNode;
+  if (!parent) return;
+  const std::size_t index = parent->ChildIndexOf(this);
+  if (index != static_cast<std::size_t>(-1)) {
+    parent->fChildNodes.fNodes.erase(parent->fChildNodes.fNodes.begin() + static_cast<std::ptrdiff_t>(index));
+  } else {
+    // Not in the list (an attribute names its element this way): the reference
+    // the caller is given must be a new one.
+    AddRef();
+  }
+  fParentNode = nullptr;
+}
+
+void TXpNode::AttachChild(TXpNode* child) {
+  child->AddRef();
+  child->fParentNode = this;
+  child->fIndexHint = static_cast<std::uint32_t>(fChildNodes.fNodes.size());
+  fChildNodes.fNodes.push_back(child);
+}
+
+// Inserts before `before` (at the end when null), expanding a fragment into
+// deep copies of its children. The copies are all made before the tree changes.
+void TXpNode::InsertExpanded(TXpNode* newChild, const TXpNode* before) {
+  std::vector<TXpNode*>& nodes = fChildNodes.fNodes;
+  if (newChild->fNodeType == DOCUMENT_FRAGMENT_NODE) {
+    std::vector<TXpRef<TXpNode>> copies;
+    for (const TXpNode* child : newChild->fChildNodes.fNodes)
+      if (TXpRef<TXpNode> copy = child->CloneNode(true)) copies.push_back(std::move(copy));
+    std::size_t index = before ? ChildIndexOf(before) : nodes.size();
+    for (TXpRef<TXpNode>& copy : copies) {
+      copy->fParentNode = this;
+      copy->fIndexHint = static_cast<std::uint32_t>(index);
+      nodes.insert(nodes.begin() + static_cast<std::ptrdiff_t>(index++), copy.Detach());
+    }
+    return;
+  }
+  // A moved node keeps its one reference: the old list's becomes the new one's.
+  // Its leaving may shift the place it goes to, so that is looked up after.
+  if (newChild->fParentNode)
+    newChild->DetachFromParent();
+  else
+    newChild->AddRef();
+  const std::size_t index = before ? ChildIndexOf(before) : nodes.size();
+  newChild->fParentNode = this;
+  newChild->fIndexHint = static_cast<std::uint32_t>(index);
+  nodes.insert(nodes.begin() + static_cast<std::ptrdiff_t>(index), newChild);
+}
+
+void TXpNode::AppendChild(TXpNode* newChild) {
+  CheckInsertion(newChild);
+  InsertExpanded(newChild, nullptr);
+}
+
+void TXpNode::InsertBefore(TXpNode* newChild, TXpNode* refChild) {
+  CheckInsertion(newChild);
+  if (refChild && ChildIndexOf(refChild) == static_cast<std::size_t>(-1)) XpRaiseDOM(ecNotFoundErr);
+  if (newChild == refChild) return;
+  InsertExpanded(newChild, refChild);
+}
+
+TXpRef<TXpNode> TXpNode::RemoveChild(TXpNode* oldChild) {
+  if (!oldChild) XpRaiseDOM(ecNotFoundErr);
+  const std::size_t index = ChildIndexOf(oldChild);
+  if (index == static_cast<std::size_t>(-1)) XpRaiseDOM(ecNotFoundErr);
+  fChildNodes.fNodes.erase(fChildNodes.fNodes.begin() + static_cast<std::ptrdiff_t>(index));
+  oldChild->fParentNode = nullptr;
+  return TXpRef<TXpNode>::Adopt(oldChild);
+}
+
+TXpRef<TXpNode> TXpNode::ReplaceChild(TXpNode* newChild, TXpNode* oldChild) {
+  CheckInsertion(newChild);
+  if (!oldChild || ChildIndexOf(oldChild) == static_cast<std::size_t>(-1)) XpRaiseDOM(ecNotFoundErr);
+  if (newChild == oldChild) return TXpRef<TXpNode>::Share(oldChild);
+  // The new node leaves its old place first, which may be in this very list.
+  if (newChild->fParentNode)
+    newChild->DetachFromParent();
+  else
+    newChild->AddRef();
+  const std::size_t index = ChildIndexOf(oldChild);
+  fChildNodes.fNodes[index] = newChild;
+  newChild->fParentNode = this;
+  newChild->fIndexHint = static_cast<std::uint32_t>(index);
+  oldChild->fParentNode = nullptr;
+  return TXpRef<TXpNode>::Adopt(oldChild);
+}
+
+void TXpNode::RemoveAll() {
+  std::vector<TXpNode*> children;
+  children.swap(fChildNodes.fNodes);
+  for (TXpNode* child : children) {
+    if (child->fParentNode == this) child->fParentNode = nullptr;
+    child->Release();
+  }
+}
+
+void TXpNode::Normalize(bool addSpace) {
+  auto mergeTexts = [addSpace](TXpNode* parent) {
+    std::vector<TXpNode*>& nodes = parent->fChildNodes.fNodes;
+    std::size_t kept = 0;
+    TXpNode* run = nullptr;  // the first text node of the current run
+    std::vector<TXpNode*> merged;
+    for (TXpNode* child : nodes) {
+      if (child->fNodeType == TEXT_NODE && run) {
+        if (addSpace) run->fNodeValue += u' ';
+        run->fNodeValue += child->fNodeValue;
+        merged.push_back(child);
+        continue;
+      }
+      run = child->fNodeType == TEXT_NODE ? child : nullptr;
+      child->fIndexHint = static_cast<std::uint32_t>(kept);
+      nodes[kept++] = child;
+    }
+    if (merged.empty()) return;
+    nodes.resize(kept);
+    for (TXpNode* child : merged) {
+      child->fParentNode = nullptr;
+      child->Release();
+    }
+  };
+  mergeTexts(this);
+  XpWalkDescendants(this, [&](TXpNode* node) {
+    mergeTexts(node);
+    return TXpWalkStep::Continue;
+  });
+}
+
+TXpRef<TXpNode> TXpNode::CloneSelf(bool) const { return nullptr; }
+
+TXpRef<TXpNode> TXpNode::CloneNode(bool deep) const {
+  TXpRef<TXpNode> copy = CloneSelf(deep);
+  if (copy && deep && fNodeType != CDATA_SECTION_NODE) XpCloneChildren(this, copy);
+  return copy;
+}
+
+void XpCloneChildren(const TXpNode* source, TXpNode* target) {
+  std::vector<std::pair<const TXpNode*, TXpNode*>> pending{{source, target}};
+  while (!pending.empty()) {
+    auto [from, to] = pending.back();
+    pending.pop_back();
+    for (const TXpNode* child : from->ChildNodes()->Nodes()) {
+      TXpRef<TXpNode> copy = child->CloneSelf(true);
+      if (!copy) continue;
+      TXpNode* raw = copy.get();
+      to->AttachChild(raw);
+      if (child->HasChildNodes() && child->NodeType() != CDATA_SECTION_NODE) pending.emplace_back(child, raw);
+    }
+  }
+}
+
+void TXpNode::CopyCommonTo(TXpNode& copy) const {
+  copy.fNodeType = fNodeType;
+  copy.fOwnerDocument = fOwnerDocument;
+  if (fName) {
+    fName->AddRef();
+    if (copy.fName) copy.fName->Release();
+    copy.fName = fName;
+  }
+  copy.fNodeValue = fNodeValue;
+  copy.SetNodeId(NodeId());
+  copy.SetDefaultnamespace(Defaultnamespace());
+}
+
+void TXpNode::SetOwnerDocument(TXpDocument* document) {
+  fOwnerDocument = document;
+  if (!fExtra) return;
+  if (fExtra->attributes)
+    for (TXpNode* attribute : fExtra->attributes->Nodes()) attribute->fOwnerDocument = document;
+  if (fExtra->namespaceList)
+    for (TXpNode* declaration : fExtra->namespaceList->Nodes()) declaration->fOwnerDocument = document;
+}
+
+void TXpNode::ForceOwnerDocument(TXpNode* node) const {
+  if (!node) return;
+  TXpDocument* document = fOwnerDocument;
+  node->SetOwnerDocument(document);
+  XpWalkDescendants(node, [document](TXpNode* descendant) {
+    descendant->SetOwnerDocument(document);
+    return TXpWalkStep::Continue;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Queries
+
+bool TXpNode::HasAttributes() const { return Attributes() && Attributes()->Length() > 0; }
+
+bool TXpNode::NameMatches(std::u16string_view name) const {
+  const WideString& own = NodeName();
+  if (own == name) return true;
+  return fOwnerDocument && fOwnerDocument->IgnoreCase() && XpSameAsciiText(own, name);
+}
+
+bool TXpNode::NameFilter(const TXpNode* node, const std::vector<WideString>& names) {
+  if (names.empty()) throw std::out_of_range("NameFilter without a name");
+  return node->NameMatches(names.front());
+}
+
+bool TXpNode::IsNthOfName(int n) const {
+  if (n < 1 || !fParentNode) return false;
+  int count = 0;
+  for (const TXpNode* sibling : fParentNode->fChildNodes.fNodes) {
+    if (sibling == this) return count + 1 == n;
+    if (sibling->NameMatches(NodeName()) && ++count >= n) return false;
+  }
+  return false;
+}
+
+bool TXpNode::IsSupported(const WideString& feature, const WideString& version) const {
+  return XpSameAsciiText(feature, u"XML") && (version == u"1.0" || version == u"2.0");
+}
+
+WideString TXpNode::ResolveNSPrefix(const WideString& prefix) const {
+  for (const TXpNode* node = this; node && (node->fNodeType == ELEMENT_NODE || node->fNodeType == ATTRIBUTE_NODE);
+       node = node->fParentNode) {
+    if (prefix.empty()) {
+      if (!node->Defaultnamespace().empty()) return node->Defaultnamespace();
+    } else if (const TXpNamedNodeMap* declarations = node->NamespaceList()) {
+      if (const TXpNode* declaration = declarations->GetNamedItem(prefix)) return declaration->NodeValue();
+    }
+  }
+  return {};
+}
+
+namespace {
+
+// Adds node when it has the type (0 any) and, when a name is given, matches it;
+// for type 2 its matching attributes instead.
+void GatherOne(TXpNodeList& list, const TXpNode* node, int type, const WideString* name) {
+  if (type == ATTRIBUTE_NODE) {
+    if (const TXpNamedNodeMap* attributes = node->Attributes())
+      for (TXpNode* attribute : attributes->Nodes())
+        if (!name || attribute->NameMatches(*name)) list.Add(attribute);
+    return;
+  }
+  if ((type == 0 || node->NodeType() == type) && (!name || node->NameMatches(*name)))
+    list.Add(const_cast<TXpNode*>(node));
+}
+
+}  // namespace
+
+std::unique_ptr<TXpNodeList> TXpNode::GetChildNodesByNodeType(int type) const {
+  auto list = std::make_unique<TXpNodeList>();
+  for (const TXpNode* child : fChildNodes.fNodes) GatherOne(*list, child, type, nullptr);
+  return list;
+}
+
+std::unique_ptr<TXpNodeList> TXpNode::GetNodesByNodeType(int type) const {
+  auto list = std::make_unique<TXpNodeList>();
+  XpWalkDescendants(this, [&](TXpNode* node) {
+    GatherOne(*list, node, type, nullptr);
+    return TXpWalkStep::Continue;
+  });
+  return list;
+}
+
+std::unique_ptr<TXpNodeList> TXpNode::GetChildrenByName(int type, const WideString& name) const {
+  auto list = std::make_unique<TXpNodeList>();
+  for (const TXpNode* child : fChildNodes.fNodes) GatherOne(*list, child, type, &name);
+  return list;
+}
+
+void TXpNode::GatherDescendants(TXpNodeList& list, TXpNode* start, int type, const WideString& name) {
+  if (!start) return;
+  if (!start->fParentNode) {
+    // A node at the top has no following siblings.
+    GatherOne(list, start, type, &name);
+    XpWalkDescendants(start, [&](TXpNode* node) {
+      GatherOne(list, node, type, &name);
+      return TXpWalkStep::Continue;
+    });
+    return;
+  }
+  const int from = start->IndexInParent();
+  if (from < 0) return;
+  XpWalkDescendants(
+      start->fParentNode,
+      [&](TXpNode* node) {
+        GatherOne(list, node, type, &name);
+        return TXpWalkStep::Continue;
+      },
+      static_cast<std::size_t>(from));
+}
+
+std::unique_ptr<TXpNodeList> TXpNode::GetDescendantsByType(int type, const WideString& name) const {
+  auto list = std::make_unique<TXpNodeList>();
+  GatherDescendants(*list, FirstChild(), type, name);
+  return list;
+}
+
+// ---------------------------------------------------------------------------
+// Navigation
+
+TXpNode* TXpNode::NextSibling() const {
+  if (!fParentNode) return nullptr;
+  const std::size_t index = fParentNode->ChildIndexOf(this);
+  const std::vector<TXpNode*>& nodes = fParentNode->fChildNodes.fNodes;
+  if (index == static_cast<std::size_t>(-1) || index + 1 >= nodes.size()) return nullptr;
+  TXpNode* next = nodes[index + 1];
+  next->fIndexHint = static_cast<std::uint32_t>(index + 1);
+  return next;
+}
+
+TXpNode* TXpNode::PreviousSibling() const {
+  if (!fParentNode) return nullptr;
+  const std::size_t index = fParentNode->ChildIndexOf(this);
+  if (index == static_cast<std::size_t>(-1) || index == 0) return nullptr;
+  TXpNode* previous = fParentNode->fChildNodes.fNodes[index - 1];
+  previous->fIndexHint = static_cast<std::uint32_t>(index - 1);
+  return previous;
+}
+
+TXpNode* TXpNode::LastDescendantOrSelf() const {
+  const TXpNode* node = this;
+  while (node->HasChildNodes()) node = node->LastChild();
+  return const_cast<TXpNode*>(node);
+}
+
+TXpNode* TXpNode::NextInDocument() const {
+  if (TXpNode* first = FirstChild()) return first;
+  for (const TXpNode* node = this; node; node = node->fParentNode)
+    if (TXpNode* next = node->NextSibling()) return next;
+  return nullptr;
+}
+
+TXpNode* TXpNode::PreviousInDocument() const {
+  if (TXpNode* previous = PreviousSibling()) return previous->LastDescendantOrSelf();
+  return fParentNode;
+}
+
+namespace {
+
+// The 1-based positions from the top of the tree down to the node.
+std::vector<int> LevelPositions(const TXpNode* node) {
+  std::vector<int> positions;
+  for (; node->ParentNode(); node = node->ParentNode()) positions.push_back(node->IndexInParent() + 1);
+  std::reverse(positions.begin(), positions.end());
+  return positions;
+}
+
+}  // namespace
+
+WideString TXpNode::LevelCode() const {
+  WideString code;
+  for (int position : LevelPositions(this)) {
+    if (!code.empty()) code += u'.';
+    code += XpUtf8ToWide(numtext::FormatInt(position));
+  }
+  return code;
+}
+
+bool TXpNode::IsAfter(const TXpNode* node) const {
+  if (!node || node == this) return false;
+  const std::vector<int> mine = LevelPositions(this);
+  const std::vector<int> theirs = LevelPositions(node);
+  if (mine.empty() || theirs.empty()) return false;
+  for (std::size_t i = 0;; ++i) {
+    if (i == mine.size()) return false;   // this is an ancestor of node
+    if (i == theirs.size()) return true;  // this is a descendant of node
+    if (theirs[i] != mine[i]) return theirs[i] < mine[i];
+  }
+}
+
+WideString TXpNode::LocationPath() const {
+  std::vector<const TXpNode*> chain;
+  const TXpNode* top = this;
+  for (; top->fParentNode; top = top->fParentNode) chain.push_back(top);
+  WideString path = top == this ? NodeName() : top->LocationPath();
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    path += u'/';
+    path += (*it)->NodeName();
+    path += u'[';
+    path += XpUtf8ToWide(numtext::FormatInt((*it)->IndexInParent() + 1));
+    path += u']';
+  }
+  return path;
+}
+
+WideString TXpNode::LocalName() const {
+  const WideString& name = NodeName();
+  const std::size_t colon = name.find(u':');
+  return colon == WideString::npos ? name : name.substr(colon + 1);
+}
+
+WideString TXpNode::Prefix() const {
+  const WideString& name = NodeName();
+  const std::size_t colon = name.find(u':');
+  return colon == WideString::npos ? WideString() : name.substr(0, colon);
+}
+
+WideString TXpNode::NamespaceURI() const { return ResolveNSPrefix(Prefix()); }
+
+WideString TXpNode::BaseURI() const {
+  if (fExtra && !fExtra->baseURI.empty()) return fExtra->baseURI;
+  return fOwnerDocument && fOwnerDocument != this ? fOwnerDocument->BaseURI() : WideString();
+}
+
+WideString XpGatherText(const TXpNode* node, bool addSpace) {
+  WideString text;
+  auto take = [&](const TXpNode* piece) {
+    if (piece->NodeType() != TEXT_NODE && piece->NodeType() != CDATA_SECTION_NODE) return;
+    if (piece->NodeValue().empty()) return;
+    if (addSpace && !text.empty()) text += u' ';
+    text += piece->NodeValue();
+  };
+  take(node);
+  XpWalkDescendants(node, [&](TXpNode* descendant) {
+    take(descendant);
+    return TXpWalkStep::Continue;
+  });
+  return text;
+}
+
+WideString TXpNode::Text() const { return XpGatherText(this, true); }
+
+WideString TXpNode::StringValue() const { return XpGatherText(this, false); }
+
+WideString TXpNode::XmlDocument() const { return XpWriteNode(this); }
+
+void TXpNode::WriteXml(WideString&, int) const {}

@@ -1,0 +1,308 @@
+#pragma once
+
+// The node base of the document tree: names, value, type, parent and owner
+// document, the child list, reference counting, the tree operations, navigation
+// in document order and text gathering.
+//
+// A survey file makes millions of nodes, so a node stays small: the child list
+// lives inside the node, the rarely used fields (attributes, namespaces, base
+// URI, ids and tags) stand apart and are allocated on first use, names are shared
+// per document, and each node remembers its position among its siblings (checked
+// on every use) so that sibling steps take constant time. No walk recurses: deep
+// trees are searched, copied, written and freed with explicit stacks.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "lib/verAziruzi/XpDOMNodeList.h"
+#include "lib/verAziruzi/XpExcept.h"
+
+class TXpElement;
+class TXpValue;
+
+// The node types.
+inline constexpr int ELEMENT_NODE = 1;
+inline constexpr int ATTRIBUTE_NODE = 2;
+inline constexpr int TEXT_NODE = 3;
+inline constexpr int CDATA_SECTION_NODE = 4;
+inline constexpr int ENTITY_REFERENCE_NODE = 5;
+inline constexpr int ENTITY_NODE = 6;
+inline constexpr int PROCESSING_INSTRUCTION_NODE = 7;
+inline constexpr int COMMENT_NODE = 8;
+inline constexpr int DOCUMENT_NODE = 9;
+inline constexpr int DOCUMENT_TYPE_NODE = 10;
+inline constexpr int DOCUMENT_FRAGMENT_NODE = 11;
+inline constexpr int NOTATION_NODE = 12;
+inline constexpr int DTD_ELEMENT_NODE = 50;
+inline constexpr int DTD_ELEMENT_GROUP_NODE = 51;
+inline constexpr int DTD_ELEMENT_CONTENT_NODE = 52;
+inline constexpr int DTD_ATTLIST_NODE = 53;
+inline constexpr int DTD_ATT_DEFINITION_NODE = 54;
+inline constexpr int DTD_ENTITY_NODE = 55;
+inline constexpr int DTD_NOTATION_NODE = 56;
+inline constexpr int DTD_CONDITIONAL_NODE = 57;
+inline constexpr int XPATH_TOKEN_NODE = 99;
+
+// The DOM error codes, in their fixed order.
+enum EXpExceptionCode {
+  ecNone,
+  ecIndexSizeErr,
+  ecWStringSizeErr,
+  ecHierarchyRequestErr,
+  ecWrongDocumentErr,
+  ecInvalidNameErr,
+  ecNoDataAllowedErr,
+  ecNoModificationAllowedErr,
+  ecNotFoundErr,
+  ecNotSupportedErr,
+  ecInuseAttributeErr,
+  ecInvalidParamErr,
+  ecExpectedToken,
+};
+
+// A DOM error: a code, a value (the expected token for ecExpectedToken) and an
+// empty message.
+class TXpDOMException : public EXpException {
+public:
+  static TXpDOMException CreateCode(EXpExceptionCode code) { return TXpDOMException(code, 0); }
+  static TXpDOMException CreateValue(EXpExceptionCode code, int value) { return TXpDOMException(code, value); }
+  EXpExceptionCode Code() const noexcept { return fCode; }
+  int Value() const noexcept { return fValue; }
+
+private:
+  TXpDOMException(EXpExceptionCode code, int value) : EXpException(WideString()), fCode(code), fValue(value) {}
+  EXpExceptionCode fCode;
+  int fValue;
+};
+
+[[noreturn]] void XpRaiseDOM(EXpExceptionCode code);
+
+// An immutable name shared by every node of a document that bears it.
+class TXpName {
+public:
+  explicit TXpName(std::u16string_view text) : fText(text) {}
+  const WideString& Text() const { return fText; }
+  void AddRef() { fRefs.fetch_add(1, std::memory_order_relaxed); }
+  void Release() {
+    if (fRefs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
+
+private:
+  std::atomic<int> fRefs{1};
+  WideString fText;
+};
+
+// ASCII-only upper-casing of a to z, the library's case rule for names.
+char16_t XpAsciiUpper(char16_t unit);
+// Equal after ASCII upper-casing, without making copies.
+bool XpSameAsciiText(std::u16string_view a, std::u16string_view b);
+
+class TXpNode {
+public:
+  TXpNode(const TXpNode&) = delete;
+  TXpNode& operator=(const TXpNode&) = delete;
+
+  // Reference counting: a node starts with one reference, its creator's, and is
+  // destroyed when the count falls below 1.
+  void AddRef() { ++fRefCount; }
+  void Release();
+  int RefCount() const { return fRefCount; }
+
+  // --- Fields
+  int NodeType() const { return fNodeType; }
+  const WideString& NodeName() const;
+  void SetNodeName(std::u16string_view name);
+  const WideString& NodeValue() const { return fNodeValue; }
+  void SetNodeValue(WideString value) { fNodeValue = std::move(value); }
+  TXpNode* ParentNode() const { return fParentNode; }
+  TXpDocument* OwnerDocument() const { return fOwnerDocument; }
+  TXpNodeList* ChildNodes() { return &fChildNodes; }
+  const TXpNodeList* ChildNodes() const { return &fChildNodes; }
+  // Null until the first attribute or namespace declaration.
+  TXpNamedNodeMap* Attributes() const { return fExtra ? fExtra->attributes.get() : nullptr; }
+  TXpNamedNodeMap* NamespaceList() const { return fExtra ? fExtra->namespaceList.get() : nullptr; }
+  const WideString& Defaultnamespace() const;
+  void SetDefaultnamespace(const WideString& uri);
+  int NodeId() const { return fExtra ? fExtra->nodeId : 0; }
+  void SetNodeId(int id);
+  int Tag() const { return fExtra ? fExtra->tag : 0; }
+  void SetTag(int tag);
+  bool OutputEscaping() const { return fFlags & kOutputEscaping; }
+  void SetOutputEscaping(bool value) { SetFlag(kOutputEscaping, value); }
+  void SetBaseURI(const WideString& uri);
+  std::u16string_view NodeStringType() const;
+
+  // --- Tree operations (on the parent). A node that still has a parent is taken
+  // out of its old place first; a node is never put below itself.
+  void AppendChild(TXpNode* newChild);
+  void InsertBefore(TXpNode* newChild, TXpNode* refChild);
+  TXpRef<TXpNode> RemoveChild(TXpNode* oldChild);
+  TXpRef<TXpNode> ReplaceChild(TXpNode* newChild, TXpNode* oldChild);
+  // Releases every child; a child that survives no longer names this node.
+  void RemoveAll();
+  void Normalize(bool addSpace);
+  TXpRef<TXpNode> CloneNode(bool deep) const;
+  // Gives node and its whole subtree this node's owner document.
+  void ForceOwnerDocument(TXpNode* node) const;
+  // This node and its attributes and namespace declarations (not its children).
+  void SetOwnerDocument(TXpDocument* document);
+
+  // --- Queries
+  bool HasAttributes() const;
+  bool HasChildNodes() const { return !fChildNodes.fNodes.empty(); }
+  bool IsAfter(const TXpNode* node) const;
+  bool IsSupported(const WideString& feature, const WideString& version) const;
+  WideString ResolveNSPrefix(const WideString& prefix) const;
+  std::unique_ptr<TXpNodeList> GetChildNodesByNodeType(int type) const;
+  std::unique_ptr<TXpNodeList> GetNodesByNodeType(int type) const;
+  std::unique_ptr<TXpNodeList> GetChildrenByName(int type, const WideString& name) const;
+  virtual std::unique_ptr<TXpNodeList> GetDescendantsByType(int type, const WideString& name) const;
+  // Adds start, its following siblings and all their descendants of the type
+  // (0 any) whose name matches; for type 2 the matching attributes of each.
+  static void GatherDescendants(TXpNodeList& list, TXpNode* start, int type, const WideString& name);
+  // The library's name comparison: exact, or ASCII-case-blind under IgnoreCase.
+  bool NameMatches(std::u16string_view name) const;
+  // The position test of a numeric predicate on a name step.
+  bool IsNthOfName(int n) const;
+  static bool NameFilter(const TXpNode* node, const std::vector<WideString>& names);
+
+  // --- XPath, with this node as the context node. Select passes every error on;
+  // the others catch all but std::bad_alloc and answer what they hold by then.
+  std::unique_ptr<TXpValue> Select(const WideString& query, const TXpNodeList* context = nullptr);
+  std::unique_ptr<TXpNodeList> SelectNodes(const WideString& query);
+  // The first node of SelectNodes, owned by the tree; null when none.
+  TXpNode* SelectSingleNode(const WideString& query);
+  bool SelectBoolean(const WideString& query);
+  bool SelectBooleanContext(const WideString& query, const TXpNodeList* context);
+  int SelectInteger(const WideString& query);
+  double SelectNumber(const WideString& query);
+  double SelectNumberContext(const WideString& query, const TXpNodeList* context);
+  WideString SelectString(const WideString& query);
+  WideString SelectStringContext(const WideString& query, const TXpNodeList* context);
+
+  // --- Navigation
+  TXpNode* FirstChild() const { return fChildNodes.fNodes.empty() ? nullptr : fChildNodes.fNodes.front(); }
+  TXpNode* LastChild() const { return fChildNodes.fNodes.empty() ? nullptr : fChildNodes.fNodes.back(); }
+  TXpNode* NextSibling() const;
+  TXpNode* PreviousSibling() const;
+  TXpNode* LastDescendantOrSelf() const;
+  TXpNode* NextInDocument() const;
+  TXpNode* PreviousInDocument() const;
+  // Zero-based position in the parent's child list, -1 without one.
+  int IndexInParent() const;
+  WideString LevelCode() const;
+  virtual WideString LocationPath() const;
+  WideString LocalName() const;
+  WideString Prefix() const;
+  WideString NamespaceURI() const;
+  virtual WideString BaseURI() const;
+  // The text of the subtree: Text with a space between pieces, StringValue without.
+  WideString Text() const;
+  virtual WideString StringValue() const;
+  // The node and its subtree as markup.
+  WideString XmlDocument() const;
+
+  // A node's own, shallow part of a clone: null for what cannot be cloned.
+  virtual TXpRef<TXpNode> CloneSelf(bool deep) const;
+  // The markup of a text, CDATA or comment child at an indentation level.
+  virtual void WriteXml(WideString& out, int level) const;
+
+protected:
+  explicit TXpNode(int nodeType);
+  virtual ~TXpNode();
+
+  // Copies the fields every clone shares: type, name, value, id, owner document
+  // and default namespace.
+  void CopyCommonTo(TXpNode& copy) const;
+  // Puts a node at the end of the child list and makes this its parent, with no
+  // checks; the list takes a reference.
+  void AttachChild(TXpNode* child);
+  // For the holders of nodes outside the child lists (attributes).
+  void SetParentNode(TXpNode* parent) { fParentNode = parent; }
+  // The attribute map and namespace list, created on first use.
+  TXpNamedNodeMap& EnsureAttributes();
+  TXpNamedNodeMap& EnsureNamespaceList();
+
+  enum : std::uint8_t {
+    kOutputEscaping = 1,
+    kFullEndTag = 2,
+    kIgnoreEndTag = 4,
+    kSpecified = 8,
+    kExternalDTD = 16,
+    kIsPE = 32,
+  };
+  bool Flag(std::uint8_t flag) const { return fFlags & flag; }
+  void SetFlag(std::uint8_t flag, bool value) { fFlags = value ? fFlags | flag : fFlags & ~flag; }
+
+private:
+  friend class TXpDocument;
+  friend class TXpNodeList;
+  friend void XpDisposeNode(TXpNode* node);
+  friend void XpCloneChildren(const TXpNode* source, TXpNode* target);
+
+  struct Extra {
+    std::unique_ptr<TXpNamedNodeMap> attributes;
+    std::unique_ptr<TXpNamedNodeMap> namespaceList;
+    WideString baseURI;
+    WideString defaultNamespace;
+    int nodeId = 0;
+    int tag = 0;
+  };
+  Extra& EnsureExtra();
+  void CheckInsertion(const TXpNode* newChild) const;
+  void DetachFromParent();
+  void InsertExpanded(TXpNode* newChild, const TXpNode* before);
+  std::size_t ChildIndexOf(const TXpNode* child) const;
+
+  TXpNodeList fChildNodes;
+  TXpNode* fParentNode = nullptr;
+  TXpDocument* fOwnerDocument = nullptr;
+  TXpName* fName = nullptr;
+  WideString fNodeValue;
+  std::unique_ptr<Extra> fExtra;
+  int fRefCount = 1;
+  mutable std::uint32_t fIndexHint = 0;
+  std::int16_t fNodeType;
+  std::uint8_t fFlags = kOutputEscaping;
+};
+
+// Frees a node whose count has fallen below 1, and everything that dies with it,
+// without recursion.
+void XpDisposeNode(TXpNode* node);
+
+// The text gathering behind Text and StringValue.
+WideString XpGatherText(const TXpNode* node, bool addSpace);
+
+// Deep copies of source's children appended to target, without recursion.
+void XpCloneChildren(const TXpNode* source, TXpNode* target);
+
+// How a walk goes on after a visit.
+enum class TXpWalkStep { Continue, SkipChildren, Stop };
+
+// Visits the children of parent from index `from` on, each followed by its
+// subtree, in document order, with an explicit stack. The visit may change the
+// visited node's own children, nothing above them.
+template <class Visit>
+void XpWalkDescendants(const TXpNode* parent, Visit&& visit, std::size_t from = 0) {
+  struct Level {
+    const std::vector<TXpNode*>* nodes;
+    std::size_t next;
+  };
+  std::vector<Level> stack{{&parent->ChildNodes()->Nodes(), from}};
+  while (!stack.empty()) {
+    Level& top = stack.back();
+    if (top.next >= top.nodes->size()) {
+      stack.pop_back();
+      continue;
+    }
+    TXpNode* node = (*top.nodes)[top.next++];
+    const TXpWalkStep step = visit(node);
+    if (step == TXpWalkStep::Stop) return;
+    if (step == TXpWalkStep::Continue && node->HasChildNodes()) stack.push_back({&node->ChildNodes()->Nodes(), 0});
+  }
+}
+
+// Fails with EAssertionFailed: a broken contract of the caller.
+[[noreturn]] void XpAssertFailed(const char* what);

@@ -1,0 +1,30 @@
+#pragma once
+
+// The serialiser: a node and its subtree back as XML text, by the output
+// settings of the node's owner document (a node without one is written as a new
+// document would write it). The whole text is answered, NULs and all.
+
+#include "lib/verAziruzi/XpDOMNode.h"
+
+class TXpText;
+class TXpCDataSection;
+class TXpComment;
+
+// The XmlDocument text of a node.
+WideString XpWriteNode(const TXpNode* node);
+
+// The markup of parent's children at a level, appended to out; answers whether
+// the last child was a text node. Settings and events come from top's document.
+bool XpWriteChildren(const TXpNode* top, WideString& out, const TXpNode* parent, int level);
+// Text with the escapes of text or of an attribute value; node decides whether
+// to escape at all.
+void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_view text, bool attribute);
+// CR LF and two spaces per level.
+void XpWriteIndent(WideString& out, int level);
+WideString XpAttDefinitionsText(const TXpNode* attlist);
+WideString XpContentModelText(const TXpNode* node);
+
+// The child forms of the three nodes that write themselves.
+void XpWriteTextNode(const TXpText* node, WideString& out, int level);
+void XpWriteCDataNode(const TXpCDataSection* node, WideString& out, int level);
+void XpWriteCommentNode(const TXpComment* node, WideString& out, int level);

@@ -1,0 +1,457 @@
+// Location paths: where a path starts, what one step selects on each axis, the
+// name and node-type tests, predicates and the further '/' and '//' steps.
+// Results keep the order the axes give; nothing is sorted or made unique.
+
+#include <algorithm>
+
+#include "lib/verAziruzi/XpXPathEval.h"
+
+namespace {
+
+enum class Axis {
+  Child,
+  Descendant,
+  DescendantOrSelf,
+  Self,
+  Parent,
+  Ancestor,
+  AncestorOrSelf,
+  FollowingSibling,
+  PrecedingSibling,
+  Following,
+  Preceding,
+  Attribute,
+  Namespace,
+};
+
+bool IsAxisToken(int id) { return id >= xptok::Ancestor && id <= xptok::Self; }
+
+bool IsNodeTypeToken(int id) {
+  return id == xptok::TextTest || id == xptok::CommentTest || id == xptok::PiTest || id == xptok::NodeTest;
+}
+
+Axis AxisOf(int id) {
+  switch (id) {
+    case xptok::Ancestor: return Axis::Ancestor;
+    case xptok::AncestorOrSelf: return Axis::AncestorOrSelf;
+    case xptok::AttributeAxis: return Axis::Attribute;
+    case xptok::Descendant: return Axis::Descendant;
+    case xptok::DescendantOrSelf: return Axis::DescendantOrSelf;
+    case xptok::Following: return Axis::Following;
+    case xptok::FollowingSibling: return Axis::FollowingSibling;
+    case xptok::NamespaceAxis: return Axis::Namespace;
+    case xptok::Parent: return Axis::Parent;
+    case xptok::Preceding: return Axis::Preceding;
+    case xptok::PrecedingSibling: return Axis::PrecedingSibling;
+    case xptok::Self: return Axis::Self;
+    default: return Axis::Child;
+  }
+}
+
+bool IsDocument(const TXpNode* node) { return node->NodeType() == DOCUMENT_NODE; }
+bool IsElement(const TXpNode* node) { return node->NodeType() == ELEMENT_NODE; }
+
+template <class Visit>
+void VisitDescendants(const TXpNode* node, Visit&& visit) {
+  XpWalkDescendants(node, [&](TXpNode* descendant) {
+    visit(descendant);
+    return TXpWalkStep::Continue;
+  });
+}
+
+// The ancestors of a node in document order, the document node left out.
+std::vector<TXpNode*> Ancestors(const TXpNode* node) {
+  std::vector<TXpNode*> chain;
+  for (TXpNode* up = node->ParentNode(); up && !IsDocument(up); up = up->ParentNode()) chain.push_back(up);
+  std::reverse(chain.begin(), chain.end());
+  return chain;
+}
+
+// Every node on the axis, of every type, in list order.
+template <class Visit>
+void VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
+  switch (axis) {
+    case Axis::Child:
+      for (TXpNode* child : node->ChildNodes()->Nodes()) visit(child);
+      return;
+    case Axis::DescendantOrSelf:
+      visit(node);
+      [[fallthrough]];
+    case Axis::Descendant:
+      return VisitDescendants(node, visit);
+    case Axis::Self:
+      return visit(node);
+    case Axis::Parent:
+      if (node->ParentNode()) visit(node->ParentNode());
+      return;
+    case Axis::Ancestor:
+    case Axis::AncestorOrSelf:
+      for (TXpNode* ancestor : Ancestors(node)) visit(ancestor);
+      if (axis == Axis::AncestorOrSelf) visit(node);
+      return;
+    case Axis::FollowingSibling:
+      for (TXpNode* sibling = node->NextSibling(); sibling; sibling = sibling->NextSibling()) visit(sibling);
+      return;
+    case Axis::PrecedingSibling:
+      for (TXpNode* sibling = node->PreviousSibling(); sibling; sibling = sibling->PreviousSibling()) visit(sibling);
+      return;
+    case Axis::Following: {
+      TXpFollowingAxis following(node);
+      for (TXpNode* next = following.NextNode(node); next; next = following.NextNode(next)) visit(next);
+      return;
+    }
+    case Axis::Preceding: {
+      TXpPrecedingAxis preceding(node);
+      for (TXpNode* next = preceding.NextNode(node); next; next = preceding.NextNode(next)) visit(next);
+      return;
+    }
+    case Axis::Attribute:
+      if (const TXpNamedNodeMap* attributes = node->Attributes())
+        for (TXpNode* attribute : attributes->Nodes()) visit(attribute);
+      return;
+    case Axis::Namespace:
+      VisitDescendants(node, [&](TXpNode* descendant) {
+        if (IsElement(descendant)) visit(descendant);
+      });
+      return;
+  }
+}
+
+// The descendant test from an element: the local name, ASCII-case-blind under
+// IgnoreCase; the prefix is not looked at.
+bool LocalNameMatches(const TXpNode* node, std::u16string_view name) {
+  std::u16string_view local = node->NodeName();
+  if (const std::size_t colon = local.find(u':'); colon != std::u16string_view::npos) local.remove_prefix(colon + 1);
+  if (local == name) return true;
+  const TXpDocument* document = node->OwnerDocument();
+  return document && document->IgnoreCase() && XpSameAsciiText(local, name);
+}
+
+// A name or '*' on the axis, each axis with its own comparison.
+void NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list) {
+  const bool star = test.id == xptok::Star;
+  const WideString& name = test.text;
+  auto exact = [&](TXpNode* candidate) {
+    if (star || candidate->NodeName() == name) list.Add(candidate);
+  };
+  auto matching = [&](TXpNode* candidate) {
+    if (star || candidate->NameMatches(name)) list.Add(candidate);
+  };
+  switch (axis) {
+    case Axis::Child:
+      if (IsDocument(node)) {
+        if (TXpElement* root = static_cast<TXpDocument*>(node)->DocumentElement()) exact(root);
+        return;
+      }
+      for (TXpNode* child : node->ChildNodes()->Nodes())
+        if (IsElement(child) && (star || child->NameMatches(name))) list.Add(child);
+      return;
+    case Axis::DescendantOrSelf:
+      exact(node);
+      [[fallthrough]];
+    case Axis::Descendant: {
+      const bool fromDocument = IsDocument(node);
+      VisitDescendants(node, [&](TXpNode* candidate) {
+        if (!IsElement(candidate)) return;
+        if (star || (fromDocument ? candidate->NameMatches(name) : LocalNameMatches(candidate, name)))
+          list.Add(candidate);
+      });
+      return;
+    }
+    case Axis::Following:
+    case Axis::Preceding:
+      return VisitAxis(axis, node, matching);
+    case Axis::Attribute:
+      if (star) return VisitAxis(axis, node, exact);
+      if (const TXpNamedNodeMap* attributes = node->Attributes())
+        if (TXpNode* attribute = attributes->GetNamedItem(name)) list.Add(attribute);
+      return;
+    case Axis::Namespace:
+      return VisitAxis(axis, node, [&](TXpNode* candidate) {
+        if (star || candidate->NamespaceURI() == name) list.Add(candidate);
+      });
+    default:
+      return VisitAxis(axis, node, exact);
+  }
+}
+
+// text(), comment(), processing-instruction() and node(): the nodes of the
+// type on the axis.
+void NodeTypeStep(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list) {
+  const int id = ev.Consume().id;
+  const int type = id == xptok::TextTest      ? TEXT_NODE
+                   : id == xptok::CommentTest ? COMMENT_NODE
+                   : id == xptok::PiTest      ? PROCESSING_INSTRUCTION_NODE
+                                              : 0;
+  ev.Expect(xptok::OpenParen);
+  if (id == xptok::PiTest && ev.NextIs(xptok::String)) {
+    const WideString target = ev.Consume().text;
+    ev.Expect(xptok::CloseParen);
+    if (axis == Axis::Child) {
+      list.CopyList(node->GetChildrenByName(PROCESSING_INSTRUCTION_NODE, target).get());
+    } else {
+      list.CopyList(node->GetDescendantsByType(PROCESSING_INSTRUCTION_NODE, target).get());
+    }
+    return;
+  }
+  ev.Expect(xptok::CloseParen);
+  VisitAxis(axis, node, [&](TXpNode* candidate) {
+    if (type == 0 || candidate->NodeType() == type) list.Add(candidate);
+  });
+}
+
+// The node test after an axis token, or after '//'.
+void AxisTest(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list) {
+  const TXpToken* test = ev.Peek();
+  if (test && (test->id == xptok::Name || test->id == xptok::Star)) return NameStep(axis, node, ev.Consume(), list);
+  if (test && IsNodeTypeToken(test->id)) return NodeTypeStep(ev, axis, node, list);
+  throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
+}
+
+// '@name', '@*' or '@(name)'; after '//' also on every descendant element.
+void AttributeStep(TXpEvaluation& ev, bool doubleSlash, TXpNode* node, TXpNodeList& list) {
+  const bool parenthesised = ev.Accept(xptok::OpenParen);
+  if (!ev.Peek()) throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
+  const TXpToken& name = ev.Consume();
+  if (parenthesised) ev.Expect(xptok::CloseParen);
+  auto collect = [&](const TXpNode* holder) {
+    const TXpNamedNodeMap* attributes = holder->Attributes();
+    if (!attributes) return;
+    if (name.id == xptok::Star) {
+      for (TXpNode* attribute : attributes->Nodes()) list.Add(attribute);
+    } else if (TXpNode* attribute = attributes->GetNamedItem(name.text)) {
+      list.Add(attribute);
+    }
+  };
+  collect(node);
+  if (doubleSlash)
+    VisitDescendants(node, [&](TXpNode* descendant) {
+      if (IsElement(descendant)) collect(descendant);
+    });
+}
+
+// id(...): the elements whose ID attribute holds one of the identifiers.
+void IdStep(TXpEvaluation& ev, TXpNode* node, TXpNodeList& list) {
+  ev.Consume();
+  ev.Expect(xptok::OpenParen);
+  WideString ids;
+  const TXpToken* next = ev.Peek();
+  const bool literal = next && (next->id == xptok::String || next->id == xptok::Number) &&
+                       ev.index + 2 < static_cast<int>(ev.tokens.size()) &&
+                       ev.tokens[ev.index + 2].id == xptok::CloseParen;
+  if (literal) {
+    ids = ev.Consume().text;
+  } else {
+    TXpWork argument;
+    XpEvalExpr(ev, argument, node);
+    if (argument.kind != xpetNodeSet) {
+      ids = argument.text;
+    } else {
+      for (const TXpNode* item : argument.list->Nodes()) {
+        if (!ids.empty()) ids += u' ';
+        ids += item->NodeType() == ATTRIBUTE_NODE ? item->NodeValue() : item->Text();
+      }
+    }
+  }
+  ev.Expect(xptok::CloseParen);
+  TXpDocument* document = node->OwnerDocument();
+  TXpElement* root = document ? document->DocumentElement() : nullptr;
+  if (root) list.CopyList(root->GetElementsWithIDs(document->IdAttribute(), ids).get());
+}
+
+// Passes over one step without evaluating it, as XpEvalStep would read it.
+void SkipStep(TXpEvaluation& ev) {
+  ev.Accept(xptok::DoubleSlash);
+  if (const TXpToken* next = ev.Peek()) {
+    const int id = next->id;
+    if (id == xptok::Dot || id == xptok::DotDot || id == xptok::Name || id == xptok::Star) {
+      ev.Consume();
+    } else if (id == xptok::Child) {
+      ev.Consume();
+      return XpSkipRestOfLevel(ev);
+    } else if (IsAxisToken(id) || IsNodeTypeToken(id)) {
+      if (IsAxisToken(id)) ev.Consume();
+      const TXpToken* test = ev.Peek();
+      if (!test) throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
+      ev.Consume();
+      if (IsNodeTypeToken(test->id)) {
+        ev.Expect(xptok::OpenParen);
+        XpSkipToCloseParen(ev.tokens, ev.index);
+      }
+    } else if (id == xptok::At) {
+      ev.Consume();
+      if (ev.Accept(xptok::OpenParen)) XpSkipToCloseParen(ev.tokens, ev.index);
+      else if (ev.Peek()) ev.Consume();
+    } else if (id == xptok::FnId) {
+      ev.Consume();
+      ev.Expect(xptok::OpenParen);
+      XpSkipToCloseParen(ev.tokens, ev.index);
+    }
+  }
+  while (ev.Accept(xptok::OpenBracket)) XpSkipToCloseBracket(ev.tokens, ev.index);
+}
+
+void SkipPathSteps(TXpEvaluation& ev) {
+  while (ev.NextIs(xptok::Slash) || ev.NextIs(xptok::DoubleSlash)) {
+    ev.Accept(xptok::Slash);
+    SkipStep(ev);
+  }
+}
+
+// A step after its axis token; the reverse axes count their positions from the
+// context node.
+void AxisStep(TXpEvaluation& ev, TXpWork& w, TXpNode* node, int axisToken, bool doubleSlash) {
+  const Axis axis = AxisOf(axisToken);
+  auto list = std::make_unique<TXpNodeList>();
+  AxisTest(ev, axis, node, *list);
+  w.SetList(std::move(list));
+  XpEvalPredicates(ev, w, doubleSlash, axis == Axis::Ancestor || axis == Axis::AncestorOrSelf, node);
+}
+
+}  // namespace
+
+void XpEvalLocationPath(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
+  TXpNode* start = XpPathStartNode(ev, w, contextNode);
+  if (!start) {
+    w.SetList(std::make_unique<TXpNodeList>());
+    SkipStep(ev);
+    return SkipPathSteps(ev);
+  }
+  XpEvalStep(ev, w, start);
+  XpEvalPathContinuation(ev, w, start);
+}
+
+TXpNode* XpPathStartNode(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
+  const TXpToken* next = ev.Peek();
+  if (!next) return contextNode;
+  if (next->id == xptok::Slash || next->id == xptok::DoubleSlash) {
+    if (next->id == xptok::Slash) ev.Consume();
+    return IsDocument(contextNode) ? contextNode : contextNode->OwnerDocument();
+  }
+  if (next->id == xptok::Self) {
+    ev.Consume();
+    TXpWork step = TXpWork::FreshWith(w.list);
+    AxisStep(ev, step, contextNode, xptok::Self, false);
+    return step.list->Length() > 0 ? contextNode : nullptr;
+  }
+  TXpNode* node = contextNode;
+  while ((next = ev.Peek()) && (next->id == xptok::Dot || next->id == xptok::Slash || next->id == xptok::DotDot)) {
+    ev.Consume();
+    if (next->id == xptok::DotDot && node) {
+      TXpNode* parent = node->ParentNode();
+      node = parent && !IsDocument(parent) ? parent : nullptr;
+    }
+  }
+  return node;
+}
+
+void XpEvalStep(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
+  const bool doubleSlash = ev.Accept(xptok::DoubleSlash);
+  const Axis axis = doubleSlash ? Axis::Descendant : Axis::Child;
+  auto list = std::make_unique<TXpNodeList>();
+  const TXpToken* next = ev.Peek();
+  const int id = next ? next->id : 0;
+  if (id == xptok::Dot) {
+    ev.Consume();
+    list->Add(contextNode);
+    if (doubleSlash) VisitDescendants(contextNode, [&](TXpNode* descendant) { list->Add(descendant); });
+  } else if (id == xptok::Name || id == xptok::Star) {
+    NameStep(axis, contextNode, ev.Consume(), *list);
+  } else if (id == xptok::Child) {
+    // "child::" takes the rest as an expression from the context node.
+    ev.Consume();
+    TXpWork rest;
+    XpEvalExpr(ev, rest, contextNode);
+    if (rest.kind == xpetNodeSet) w.list = rest.list;
+    else w.SetList(std::move(list));
+    return XpEvalPredicates(ev, w, doubleSlash, false, contextNode);
+  } else if (IsAxisToken(id)) {
+    ev.Consume();
+    return AxisStep(ev, w, contextNode, id, doubleSlash);
+  } else if (id == xptok::At) {
+    ev.Consume();
+    AttributeStep(ev, doubleSlash, contextNode, *list);
+  } else if (IsNodeTypeToken(id)) {
+    NodeTypeStep(ev, axis, contextNode, *list);
+  } else if (id == xptok::FnId) {
+    IdStep(ev, contextNode, *list);
+  } else if (id == xptok::DotDot) {
+    ev.Consume();
+    TXpNode* parent = contextNode->ParentNode();
+    if (parent && !IsDocument(parent)) list->Add(parent);
+  } else {
+    // '[' and every token that starts no step: the context node itself.
+    list->Add(contextNode);
+  }
+  w.SetList(std::move(list));
+  XpEvalPredicates(ev, w, doubleSlash, false, contextNode);
+}
+
+void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reverse, TXpNode* contextNode) {
+  while (ev.Accept(xptok::OpenBracket)) {
+    const int bracket = ev.index;
+    if (w.list->Length() == 0) {
+      XpSkipToCloseBracket(ev.tokens, ev.index);
+      continue;
+    }
+    const std::shared_ptr<TXpNodeList> context = w.list;
+    const int count = context->Length();
+    std::vector<char> keep(count);
+    const bool savedReverse = ev.reverseAxis;
+    const TXpNodeList* savedList = ev.candidateList;
+    const TXpNode* savedCandidate = ev.candidate;
+    const int savedPosition = ev.candidatePosition;
+    int end = bracket;
+    for (int i = count - 1; i >= 0; --i) {
+      TXpNode* candidate = context->Item(i);
+      ev.index = bracket;
+      ev.reverseAxis = reverse;
+      ev.candidateList = context.get();
+      ev.candidate = candidate;
+      ev.candidatePosition = i + 1;
+      TXpWork test = TXpWork::FreshWith(context);
+      XpEvalExpr(ev, test, candidate);
+      if (test.kind == xpetNumber) {
+        int n = -1;
+        if (!XpReadWholeNumber(test.text, n)) n = -1;
+        const int position = reverse ? count - i : i + 1;
+        keep[i] = doubleSlash ? candidate->IsNthOfName(n) : position == n;
+      } else {
+        keep[i] = XpToBoolean(test);
+      }
+      end = ev.index;
+    }
+    ev.reverseAxis = savedReverse;
+    ev.candidateList = savedList;
+    ev.candidate = savedCandidate;
+    ev.candidatePosition = savedPosition;
+    ev.index = end;
+    XpSkipToCloseBracket(ev.tokens, ev.index);
+    auto kept = std::make_unique<TXpNodeList>();
+    for (int i = 0; i < count; ++i)
+      if (keep[i]) kept->Add(context->Item(i));
+    w.SetList(std::move(kept));
+  }
+  (void)contextNode;
+}
+
+void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
+  (void)contextNode;
+  while (ev.NextIs(xptok::Slash) || ev.NextIs(xptok::DoubleSlash)) {
+    if (w.list->Length() == 0) return SkipPathSteps(ev);
+    ev.Accept(xptok::Slash);
+    const int start = ev.index;
+    int end = start;
+    auto result = std::make_unique<TXpNodeList>();
+    const std::shared_ptr<TXpNodeList> nodes = w.list;
+    for (TXpNode* node : nodes->Nodes()) {
+      ev.index = start;
+      TXpWork step;
+      XpEvalStep(ev, step, node);
+      result->CopyList(step.list.get());
+      end = ev.index;
+    }
+    ev.index = end;
+    w.SetList(std::move(result));
+  }
+}

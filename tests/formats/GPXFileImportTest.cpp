@@ -1,0 +1,291 @@
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "formats/GPXFile.h"
+#include "lib/verAziruzi/XpDOMObjModel.h"
+#include "model/GPX.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TrackBuilder.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+// 1 June 2012 as a day count.
+constexpr double kJune1st2012 = 41061.0;
+constexpr double kSecond = 1.0 / 86400.0;
+
+class GPXRead : public ::testing::Test {
+protected:
+  // Reads the bytes as a file into doc, after what doc already holds.
+  TGPXFile& Read(const std::string& bytes, const std::string& name = "t.gpx") {
+    const std::string path = folder.Path(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    file = std::make_unique<TGPXFile>();
+    file->GPXd = &doc;
+    file->ImportGPXFile(path);
+    return *file;
+  }
+  std::string LastLog() const { return file->mLog.empty() ? "" : file->mLog.back(); }
+
+  TTempFolder folder{"gpxread"};
+  TGPX doc;
+  std::unique_ptr<TGPXFile> file;
+};
+
+TEST_F(GPXRead, OurOwnFilesReadBackWhole) {
+  TGPX source;
+  auto& point = AddTrackPoint(source, 47.5, 9.25, 123.4);
+  point.DateTime = kJune1st2012 + 0.5;
+  point.Altitude = 395.5;
+  AddTrackPoint(source, 47.6, 9.3, 0);
+  source.trk.GetTrack(0)->name = "Survey <1> & more";
+  source.trk.GetTrack(0)->LineStyle.SetColorStr("00FF00");
+  source.trk.GetTrack(0)->LineStyle.SetOpacity(0.5);
+  source.trk.GetTrack(0)->Add(MakeSegment({{47.7, 9.4, 1234.5}, {47.8, 9.5, 12.5}}));
+  auto waypoint = std::make_unique<TGPXwpt>();
+  waypoint->Latitude = -33.5;
+  waypoint->Longitude = -70.25;
+  waypoint->name = "Z\xc3\xbcrich";
+  waypoint->sat = 7;
+  source.wpt.Add(std::move(waypoint));
+  auto route = std::make_unique<TGPXrte>();
+  route->desc = "along the shore";
+  route->Add(MakePoint<TGPXwpt>(47.1, 9.1));
+  source.rte.Add(std::move(route));
+
+  TGPXFile writer;
+  writer.GPXd = &source;
+  writer.GPXOptions.GPX_Style = true;
+  const std::string path = folder.Path("ours.gpx");
+  writer.ExportGPX(path);
+
+  file = std::make_unique<TGPXFile>();
+  file->GPXd = &doc;
+  file->ImportGPXFile(path);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  EXPECT_THAT(file->mLog, ElementsAre("1 waypoints", "1 routes (1 points))", "1 tracks (4 points in 2 track segments)"));
+  ASSERT_EQ(doc.trk.Count(), 1);
+  const TGPXtrk& track = *doc.trk.GetTrack(0);
+  EXPECT_EQ(track.name, "Survey <1> & more");
+  EXPECT_EQ(track.LineStyle.ColorStr(), "00FF00");
+  EXPECT_DOUBLE_EQ(track.LineStyle.Opacity(), 0.5);
+  EXPECT_EQ(track.extensions, "");
+  ASSERT_EQ(track.Count(), 2);
+  const TGPXwpt& first = *track.GetTrkSeg(0)->GetTrkPoint(0);
+  EXPECT_DOUBLE_EQ(first.Latitude, 47.5);
+  EXPECT_DOUBLE_EQ(first.HBdepth, 123.4);
+  EXPECT_DOUBLE_EQ(first.Altitude, 395.5);
+  EXPECT_NEAR(first.DateTime, kJune1st2012 + 0.5, kSecond / 10);
+  EXPECT_DOUBLE_EQ(track.GetTrkSeg(1)->GetTrkPoint(0)->HBdepth, 1234.5);
+  EXPECT_EQ(doc.wpt.GetWaypoint(0)->name, "Z\xc3\xbcrich");
+  EXPECT_EQ(doc.wpt.GetWaypoint(0)->sat, 7);
+  EXPECT_EQ(doc.rte.GetRoute(0)->name, "along the shore");  // named by its description
+  EXPECT_TRUE(doc.trk.filled && doc.rte.filled && doc.wpt.filled);
+}
+
+const char kDialect[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<GPX version=\"1.1\">\n"
+    " <metadata><name>Lake</name><author>Ann Angler</author>"
+    "  <copyright author=\"Ann\"><year>2012</year><license>free</license></copyright>"
+    "  <link>http://example.invalid/</link><bounds minlat=\"47\" maxlon=\"9.5\"/>"
+    "  <time>2012-06-01T10:20:30Z</time></metadata>\n"
+    " <wpt lat=\" 47.5 \" lon=\"9.25\"><ele>1</ele><ele>2</ele><sat>300</sat><fix>DGPS</fix>"
+    "  <hdop>1.5</hdop><dgpsid>x</dgpsid><time>2012-13-01T00:00:00Z</time></wpt>\n"
+    " <trk><desc>from the boat</desc><extensions><line><color>00ff00</color><opacity>0.25</opacity></line>"
+    "  <Line><color>FF0000</color></Line><other a=\"1\">x</other></extensions>\n"
+    "  <trkseg><trkpt lat=\"47.1\" lon=\"9.1\"><extensions><h:depth>1.23E3</h:depth></extensions></trkpt>"
+    "   <trkpt lat=\"47.2\" lon=\"9.2\"><extensions><gpxtpx:TrackPointExtension><gpxtpx:depth>5.5</gpxtpx:depth>"
+    "</gpxtpx:TrackPointExtension></extensions></trkpt></trkseg>\n"
+    " </trk>\n"
+    " <extensions><extensions/></extensions>\n"
+    "</GPX>\n";
+
+TEST_F(GPXRead, TheDialectOfOtherProgramsAndTheLastChildWins) {
+  Read(kDialect);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  EXPECT_THAT(file->mLog.front(), HasSubstr("wpt 1: time \"2012-13-01T00:00:00Z\" read as no time"));
+  const TGPXwpt& w = *doc.wpt.GetWaypoint(0);
+  EXPECT_DOUBLE_EQ(w.Latitude, 47.5);
+  EXPECT_DOUBLE_EQ(w.Altitude, 2);
+  EXPECT_EQ(w.sat, 300 & 0xFF);
+  EXPECT_EQ(w.fix, "dgps");
+  EXPECT_DOUBLE_EQ(w.hdop, 1.5);
+  EXPECT_DOUBLE_EQ(w.vdop, -1);
+  EXPECT_EQ(w.dgpsid, -1);
+  EXPECT_EQ(w.DateTime, 0);
+  const TGPXtrk& t = *doc.trk.GetTrack(0);
+  EXPECT_EQ(t.name, "from the boat");
+  EXPECT_EQ(t.LineStyle.ColorStr(), "00FF00");  // "Line" is not the style
+  EXPECT_DOUBLE_EQ(t.LineStyle.Opacity(), 0.25);
+  EXPECT_EQ(t.extensions, "<Line><color>FF0000</color></Line>\r\n<other a=\"1\">x</other>");
+  EXPECT_DOUBLE_EQ(t.GetTrkSeg(0)->GetTrkPoint(0)->HBdepth, 1230);
+  const TGPXwpt& other = *t.GetTrkSeg(0)->GetTrkPoint(1);
+  EXPECT_DOUBLE_EQ(other.HBdepth, 0);  // another program's depth is not ours
+  EXPECT_THAT(other.extensions, HasSubstr("<gpxtpx:depth>5.5</gpxtpx:depth>"));
+  EXPECT_EQ(doc.metadata.name, "Lake");
+  EXPECT_EQ(doc.metadata.author.name, "Ann Angler");
+  EXPECT_EQ(doc.metadata.copyright.author, "Ann");
+  EXPECT_EQ(doc.metadata.copyright.year, 2012);
+  EXPECT_EQ(doc.metadata.link.href, "http://example.invalid/");
+  EXPECT_TRUE(doc.metadata.bounds.filled);
+  EXPECT_DOUBLE_EQ(doc.metadata.bounds.minlat, 47);
+  EXPECT_DOUBLE_EQ(doc.metadata.bounds.maxlon, 9.5);
+  EXPECT_NEAR(doc.metadata.mtime, kJune1st2012 + (10 * 3600 + 20 * 60 + 30) * kSecond, kSecond / 100);
+  EXPECT_EQ(doc.extension.Text, "");
+}
+
+TEST_F(GPXRead, Gpx10DefaultNamespacesAndPrefixes) {
+  Read("<gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\"><time>2012-06-01T00:00:00Z</time>"
+       "<bounds minlat=\"1\"/><trk><name>old</name><trkseg><trkpt lat=\"1\" lon=\"2\"><course>3</course>"
+       "<speed>4</speed><ele>5</ele><url>u</url></trkpt></trkseg></trk></gpx>");
+  ASSERT_TRUE(file->Loaded);
+  ASSERT_EQ(doc.trk.Count(), 1);
+  EXPECT_EQ(doc.trk.GetTrack(0)->name, "old");
+  EXPECT_DOUBLE_EQ(doc.trk.GetTrack(0)->GetTrkSeg(0)->GetTrkPoint(0)->Altitude, 5);
+  EXPECT_FALSE(doc.metadata.filled);
+
+  Read("<g:gpx xmlns:g=\"http://www.topografix.com/GPX/1/1\" xmlns:h=\"urn:x\"><g:trk><g:name>pre</g:name>"
+       "<g:trkseg><g:trkpt lat=\"1\" lon=\"2\"><g:ele>7</g:ele><g:extensions><h:depth>250</h:depth></g:extensions>"
+       "</g:trkpt></g:trkseg></g:trk><trk><name>not ours</name></trk></g:gpx>");
+  ASSERT_TRUE(file->Loaded);
+  ASSERT_EQ(doc.trk.Count(), 2);  // after the first file's track
+  const TGPXtrk& t = *doc.trk.GetTrack(1);
+  EXPECT_EQ(t.name, "pre");
+  EXPECT_DOUBLE_EQ(t.GetTrkSeg(0)->GetTrkPoint(0)->Altitude, 7);
+  EXPECT_DOUBLE_EQ(t.GetTrkSeg(0)->GetTrkPoint(0)->HBdepth, 250);
+}
+
+TEST_F(GPXRead, EncodingsComeThroughTheLibrary) {
+  Read("\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx>\r\n<wpt lat=\"1\" lon=\"2\"><name>a\r\nb</name>"
+       "</wpt>\r\n</gpx>\r\n");
+  ASSERT_TRUE(file->Loaded);
+  EXPECT_EQ(doc.wpt.GetWaypoint(0)->name, "a b");
+  Read("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>Z\xfcrich</name></wpt></gpx>");
+  ASSERT_TRUE(file->Loaded);
+  EXPECT_EQ(doc.wpt.GetWaypoint(1)->name, "Z\xc3\xbcrich");
+}
+
+TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
+  AddTrackPoint(doc, 1, 2, 3);
+  struct Case {
+    const char* bytes;
+    const char* line;  // in the log before "File not loaded"
+  };
+  const Case cases[] = {
+      {"not xml at all", "File: "},
+      {"<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\">", "File: "},
+      {"<kml><Document/></kml>", ""},
+      {"<gpx><trk><trkseg><trkpt lon=\"2\"/></trkseg></trk></gpx>", "trkpt 1: lat is missing"},
+      {"<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"1\" lon=\"abc\"/></gpx>", "wpt 2: lon \"abc\" is not a number"},
+      {"<gpx><rte><rtept lat=\"91\" lon=\"2\"/></rte></gpx>", "rtept 1: lat 91 is out of range"},
+      {"<gpx><wpt lat=\"1\" lon=\"-180.5\"/></gpx>", "wpt 1: lon -180.5 is out of range"},
+      {"<gpx><wpt lat=\"NaN\" lon=\"1\"/></gpx>", "wpt 1: lat \"NaN\" is not a number"},
+  };
+  for (const Case& c : cases) {
+    Read(c.bytes);
+    EXPECT_FALSE(file->Loaded) << c.bytes;
+    ASSERT_GE(file->mLog.size(), 2u) << c.bytes;
+    EXPECT_EQ(LastLog(), "File not loaded");
+    EXPECT_THAT(file->mLog[file->mLog.size() - 2], HasSubstr(c.line)) << c.bytes;
+    EXPECT_EQ(doc.trk.Count(), 1) << c.bytes;
+    EXPECT_EQ(doc.wpt.Count(), 0) << c.bytes;
+    EXPECT_EQ(doc.rte.Count(), 0) << c.bytes;
+  }
+  file->ImportGPXFile(folder.Path("missing.gpx"));
+  EXPECT_EQ(LastLog(), "File not loaded");
+}
+
+// The one pass over a point's children gives what one query per field gives.
+TEST_F(GPXRead, OnePassPointsEqualPointsReadByQueries) {
+  for (const std::string& text : {std::string(kDialect), std::string("<gpx><wpt lat=\"3\" lon=\"4\"><name>a</name>"
+                                                                      "<NAME>b</NAME><cmt>c</cmt><sym>s</sym><type>t</type>"
+                                                                      "<src>q</src><desc>d</desc><magvar>1</magvar>"
+                                                                      "<geoidheight>2</geoidheight><pdop>3</pdop>"
+                                                                      "<vdop>4</vdop><ageofdgpsdata>5</ageofdgpsdata>"
+                                                                      "<dgpsid>6</dgpsid><link href=\"h\"><text>x</text>"
+                                                                      "</link><extensions><h:depth>1</h:depth>"
+                                                                      "</extensions><extensions><h:depth>2</h:depth>"
+                                                                      "</extensions></wpt></gpx>")}) {
+    TGPX read;
+    TGPXFile reader;
+    reader.GPXd = &read;
+    reader.ImportGPXString(text);
+    ASSERT_TRUE(reader.Loaded);
+    TXpObjModel model;
+    model.SetIgnoreCase(true);
+    ASSERT_TRUE(model.LoadMemory(text.data(), static_cast<int>(text.size())));
+    std::vector<const TGPXwpt*> points;
+    for (const TGPXwpt& p : read.wpt.Waypoints()) points.push_back(&p);
+    for (const TGPXtrk& t : read.trk)
+      for (const TGPXtrkseg& s : t)
+        for (const TGPXwpt& p : s.Waypoints()) points.push_back(&p);
+    const std::unique_ptr<TXpNodeList> nodes = model.Document()->SelectNodes(u"//wpt | //trkpt");
+    ASSERT_EQ(nodes->Length(), static_cast<int>(points.size()));
+    for (int i = 0; i < nodes->Length(); ++i) {
+      const TXpNode* node = nodes->Item(i);
+      const TGPXwpt& p = *points[static_cast<std::size_t>(i)];
+      const auto q = [&](const char16_t* path) { return TGPXFile::GetLastNodeText(node, path); };
+      EXPECT_EQ(p.name, q(u"name"));
+      EXPECT_EQ(p.cmt, q(u"cmt"));
+      EXPECT_EQ(p.desc, q(u"desc"));
+      EXPECT_EQ(p.src, q(u"src"));
+      EXPECT_EQ(p.sym, q(u"sym"));
+      EXPECT_EQ(p.wtype, q(u"type"));
+      EXPECT_EQ(p.link.text, q(u"link/text"));
+      for (auto [value, path] : {std::pair{p.Altitude, u"ele"}, {p.magvar, u"magvar"}, {p.geoidheight, u"geoidheight"},
+                                 {p.HBdepth, u"extensions/h:depth"}}) {
+        const std::string text = q(path);
+        EXPECT_DOUBLE_EQ(value, text.empty() ? 0 : std::stod(text)) << XpWideToUtf8(path);
+      }
+      for (auto [value, path] : {std::pair{p.hdop, u"hdop"}, {p.vdop, u"vdop"}, {p.pdop, u"pdop"},
+                                 {p.ageofdgpsdata, u"ageofdgpsdata"}}) {
+        const std::string text = q(path);
+        EXPECT_DOUBLE_EQ(value, text.empty() ? -1 : std::stod(text)) << XpWideToUtf8(path);
+      }
+      EXPECT_EQ(p.extensions, TGPXFile::GetExtensionNodeContent(node, u"extensions"));
+    }
+  }
+}
+
+TEST(GPXTime, ISO8601Forms) {
+  const double t102030 = kJune1st2012 + (10 * 3600 + 20 * 60 + 30) * kSecond;
+  struct Case {
+    const char* text;
+    double expected;
+  };
+  const Case cases[] = {
+      {"2012-06-01T10:20:30Z", t102030},
+      {"20120601T102030Z", t102030},
+      {"2012-06-01 10:20:30", t102030},
+      {"2012-06-01T12:20:30+02:00", t102030},
+      {"2012-06-01T08:20:30-0200", t102030},
+      {"2012-153T10:20:30Z", t102030},
+      {"2012-W22-5T10:20:30Z", t102030},
+      {"2012-06-01T10.5Z", kJune1st2012 + 10.5 / 24},
+      {"2012-06-01T10:20,5Z", t102030},
+      {"2012-06-01T10:20:30.25Z", t102030 + 0.25 * kSecond},
+      {"2012-06-01", kJune1st2012},
+      {"2012-06-01T10:20Z", t102030 - 30 * kSecond},
+      {"2012-06", 0},  // fewer than 8 characters
+      {"  2012-06-01  ", kJune1st2012},
+  };
+  for (const Case& c : cases) EXPECT_NEAR(TGPXFile::ISO8601ToDateTime(c.text), c.expected, 1e-9) << c.text;
+  for (const char* bad : {"2012-13-01T00:00:00Z", "2012-06-31", "2012-06-01T24:00:00Z", "2012-06-01T10:60Z",
+                          "2011-366T00:00Z", "2012-W54-1", "2012-06-01T10:00+24:00"})
+    EXPECT_THROW(TGPXFile::ISO8601ToDateTime(bad), EConvertError) << bad;
+  try {
+    TGPXFile::ISO8601ToDateTime("2011-366");
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(XpWideToUtf8(e.Message()), "(2011, 366) is not a valid DateDay pair");
+  }
+}
+
+}  // namespace
