@@ -162,3 +162,5 @@ private:
 WideString XpFormat(std::u16string_view format, std::initializer_list<TXpFormatArg> args);
 // XpFormat of a message's text.
 WideString XpFormatMessage(int number, std::initializer_list<TXpFormatArg> args = {});
+// A text in single quotes, inner single quotes doubled: how messages name it.
+inline WideString XpQuotedText(const WideString& text) { return u"'" + XpReplaceAll(text, u"'", u"''") + u"'"; }

@@ -27,9 +27,6 @@ WideString BackslashesToSlashes(WideString text) {
 // The host part (with any ":port") of an internet folder such as "H:8080/dir/".
 WideString HostOf(const WideString& internetDir) { return internetDir.substr(0, internetDir.find(u'/')); }
 
-// 'text' with inner single quotes doubled, as messages quote a name.
-WideString Quoted(const WideString& text) { return u"'" + XpReplaceAll(text, u"'", u"''") + u"'"; }
-
 // Splits at the last '/': the folder keeps the '/', the name is the rest. Without
 // one the folder is empty and the name is everything.
 void SplitAtLastSlash(const WideString& source, WideString& dir, WideString& file) {
@@ -81,7 +78,7 @@ std::unique_ptr<TXpDirContext> TXpDirContext::Make(const TXpBaseDirContext* curr
     context->SplitSource(currentContext, BackslashesToSlashes(s));
     context->fContextType = baseType;
   } else if (internetBase && s.size() >= 2 && s[1] == u':') {
-    throw EXpException(XpFormatMessage(xpmMixedLocalInternetPath, {Quoted(s), currentContext->Dir()}));
+    throw EXpException(XpFormatMessage(xpmMixedLocalInternetPath, {XpQuotedText(s), currentContext->Dir()}));
   } else if (internetBase) {
     context->fContextType = baseType;
     WideString path = BackslashesToSlashes(s);

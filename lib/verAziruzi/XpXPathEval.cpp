@@ -383,8 +383,7 @@ double TXpValue::AsNumber() const {
       try {
         return XpXPathStrToNumber(fValueString);
       } catch (const EConvertError&) {
-        throw EXpException(
-            XpFormatMessage(xpmStringNotNumber, {u"'" + XpReplaceAll(fValueString, u"'", u"''") + u"'"}));
+        throw EXpException(XpFormatMessage(xpmStringNotNumber, {XpQuotedText(fValueString)}));
       }
     default: return 0;
   }

@@ -12,8 +12,6 @@
 
 namespace {
 
-WideString Quoted(const WideString& text) { return u"'" + XpReplaceAll(text, u"'", u"''") + u"'"; }
-
 WideString IntegerText(std::int64_t value) { return XpFormat(u"%d", {value}); }
 
 // One argument, evaluated from the context node into fresh variables.
@@ -220,15 +218,15 @@ void UnparsedEntityUri(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
         docType = child;
         break;
       }
-  if (!docType) throw TXpXPathException(XpFormatMessage(xpmNoDtdForUnparsedEntity, {Quoted(name)}));
+  if (!docType) throw TXpXPathException(XpFormatMessage(xpmNoDtdForUnparsedEntity, {XpQuotedText(name)}));
   const std::unique_ptr<TXpNodeList> entities = docType->GetDescendantsByType(DTD_ENTITY_NODE, name);
   // A name the DTD does not declare has no URI.
   if (entities->Length() == 0) return w.SetText(xpetString, {});
   if (entities->Length() > 1)
-    throw TXpXPathException(XpFormatMessage(xpmMultipleEntityDeclarations, {Quoted(name)}));
+    throw TXpXPathException(XpFormatMessage(xpmMultipleEntityDeclarations, {XpQuotedText(name)}));
   const auto* entity = static_cast<const TXpDTDEntity*>(entities->Item(0));
   if (entity->NotationName().empty())
-    throw TXpXPathException(XpFormatMessage(xpmNotUnparsedEntity, {Quoted(name)}));
+    throw TXpXPathException(XpFormatMessage(xpmNotUnparsedEntity, {XpQuotedText(name)}));
   const std::unique_ptr<TXpDirContext> base = TXpDirContext::Make(nullptr, entity->BaseURI() + u"dummy.xml");
   w.SetText(xpetString, TXpDirContext::Make(base.get(), entity->SystemID())->URL());
 }

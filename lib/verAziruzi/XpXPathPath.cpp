@@ -387,7 +387,8 @@ void XpEvalStep(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   XpEvalPredicates(ev, w, doubleSlash, false, contextNode);
 }
 
-void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reverse, TXpNode* contextNode) {
+void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reverse,
+                      [[maybe_unused]] TXpNode* contextNode) {
   while (ev.Accept(xptok::OpenBracket)) {
     const int bracket = ev.index;
     if (w.list->Length() == 0) {
@@ -432,11 +433,9 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
       if (keep[i]) kept->Add(context->Item(i));
     w.SetList(std::move(kept));
   }
-  (void)contextNode;
 }
 
-void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
-  (void)contextNode;
+void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, [[maybe_unused]] TXpNode* contextNode) {
   while (ev.NextIs(xptok::Slash) || ev.NextIs(xptok::DoubleSlash)) {
     if (w.list->Length() == 0) return SkipPathSteps(ev);
     ev.Accept(xptok::Slash);

@@ -64,8 +64,6 @@ void Fill(TXpStrHash& table, const NameEntry* begin, const NameEntry* end) {
     table.Add(entry->name, reinterpret_cast<void*>(static_cast<std::intptr_t>(entry->id)));
 }
 
-WideString Quoted(const WideString& text) { return u"'" + XpReplaceAll(text, u"'", u"''") + u"'"; }
-
 // One pass over an expression.
 class Scanner {
 public:
@@ -146,7 +144,7 @@ private:
     if (fPos >= fExpr.size()) return Add(xptok::Name, std::move(name));
     if (name.back() == u':') {
       const int axis = TableId(gAxisNames, name);
-      if (!axis) throw TXpXPathException(XpFormatMessage(xpmUnknownAxis, {Quoted(name)}));
+      if (!axis) throw TXpXPathException(XpFormatMessage(xpmUnknownAxis, {XpQuotedText(name)}));
       return Add(axis, std::move(name));
     }
     if (At(u'(')) {
