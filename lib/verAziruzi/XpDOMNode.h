@@ -103,6 +103,10 @@ public:
   TXpNode(const TXpNode&) = delete;
   TXpNode& operator=(const TXpNode&) = delete;
 
+  // Nodes come from pools of small blocks: a survey makes millions of them.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* memory, std::size_t size) noexcept;
+
   // Reference counting: a node starts with one reference, its creator's, and is
   // destroyed when the count falls below 1.
   void AddRef() { ++fRefCount; }
@@ -228,6 +232,8 @@ private:
   friend void XpCloneChildren(const TXpNode* source, TXpNode* target);
 
   struct Extra {
+    static void* operator new(std::size_t size);
+    static void operator delete(void* memory, std::size_t size) noexcept;
     std::unique_ptr<TXpNamedNodeMap> attributes;
     std::unique_ptr<TXpNamedNodeMap> namespaceList;
     WideString baseURI;
@@ -272,7 +278,7 @@ enum class TXpWalkStep { Continue, SkipChildren, Stop };
 template <class Visit>
 void XpWalkDescendants(const TXpNode* parent, Visit&& visit, std::size_t from = 0) {
   struct Level {
-    const std::vector<TXpNode*>* nodes;
+    const TXpNodeVector* nodes;
     std::size_t next;
   };
   std::vector<Level> stack{{&parent->ChildNodes()->Nodes(), from}};

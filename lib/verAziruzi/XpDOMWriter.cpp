@@ -272,7 +272,7 @@ bool Writer::Run(std::vector<Frame>& stack) {
   bool lastWasText = false;
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const std::vector<TXpNode*>& children = frame.parent->ChildNodes()->Nodes();
+    const TXpNodeVector& children = frame.parent->ChildNodes()->Nodes();
     if (frame.next < children.size()) {
       const TXpNode* child = children[frame.next++];
       frame.lastWasText = child->NodeType() == TEXT_NODE;
@@ -470,7 +470,7 @@ WideString XpContentModelText(const TXpNode* node) {
   std::vector<Frame> stack{{node, 0}};
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const std::vector<TXpNode*>& children = frame.group->ChildNodes()->Nodes();
+    const TXpNodeVector& children = frame.group->ChildNodes()->Nodes();
     if (frame.next >= children.size()) {
       const TXpNode* group = frame.group;
       stack.pop_back();
