@@ -83,8 +83,7 @@ bool XpReadWholeNumber(std::u16string_view text, int& value) {
 void TXpAttribute::SetOwnerElement(TXpNode* element) { SetParentNode(element); }
 
 TXpRef<TXpNode> TXpAttribute::CloneSelf(bool) const {
-  TXpRef<TXpAttribute> copy = TXpAttribute::Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpAttribute> copy = CloneCommon<TXpAttribute>();
   copy->SetSpecified(Specified());
   return copy;
 }

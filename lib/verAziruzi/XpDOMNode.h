@@ -205,6 +205,13 @@ protected:
   // Copies the fields every clone shares: type, name, value, id, owner document
   // and default namespace.
   void CopyCommonTo(TXpNode& copy) const;
+  // A new node of class T with the fields every clone shares.
+  template <class T>
+  TXpRef<T> CloneCommon() const {
+    TXpRef<T> copy = T::Create();
+    CopyCommonTo(*copy);
+    return copy;
+  }
   // Puts a node at the end of the child list and makes this its parent, with no
   // checks; the list takes a reference.
   void AttachChild(TXpNode* child);
