@@ -229,6 +229,16 @@ const TXpParserInput* TXpParser::SuspendedLocation() const {
   return FDocStack.empty() ? nullptr : FDocStack.back().get();
 }
 
+void TXpParser::PushExternalInput(const WideString& sIdentifier) {
+  PushDocument();
+  try {
+    OpenDataSource(SuspendedLocation(), sIdentifier);
+  } catch (...) {
+    PopDocument();
+    throw;
+  }
+}
+
 bool TXpParser::IsEntityOpen(const WideString& sName) const {
   if (FFilter && FFilter->EntityName == sName) return true;
   for (const auto& input : FDocStack)

@@ -280,7 +280,6 @@ protected:
 
 private:
   struct TXpElementFrame;
-  friend class TXpParserTest;
 
   // Frame.
   bool OpenDataSource(const TXpParserInput* oBase, const WideString& sSource);
@@ -294,6 +293,9 @@ private:
   void PushDocument();
   void PopDocument();
   void PushString(const WideString& sText);
+  // Suspends the current input and opens an external subset or entity named
+  // relative to it; the suspended input is resumed when the opening fails.
+  void PushExternalInput(const WideString& sIdentifier);
   void PushEntityText(const WideString& sName, const WideString& sText, bool bCounted);
   void CheckEntityReference(const WideString& sName, bool bOpenBeforeMatch);
   bool IsEntityOpen(const WideString& sName) const;

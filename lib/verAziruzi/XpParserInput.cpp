@@ -52,26 +52,29 @@ bool TXpParserInput::ScanCharData(WideString& out) {
 TXpTextInput::TXpTextInput(const WideString& text, const WideString& entityName) {
   EntityName = entityName;
   fBuf.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Runs of plain units are taken whole.
+    std::size_t run = i;
+    while (run < text.size() && text[run] != 13 && IsXmlUnit(text[run]) && !XpIsSurrogateUnit(text[run])) ++run;
+    fBuf.append(text, i, run - i);
+    i = run;
+    if (i == text.size()) break;
     char16_t c = text[i];
     if (c == 13) {
       if (i + 1 < text.size() && text[i + 1] == 10) ++i;
-      c = 10;
-    } else if (XpIsSurrogateUnit(c)) {
-      bool paired = c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-      if (paired) {
-        fBuf.push_back(c);
-        fBuf.push_back(text[++i]);
-        continue;
-      }
-      c = 0;  // refused below
+      fBuf.push_back(10);
+      ++i;
+      continue;
     }
-    if (!IsXmlUnit(c)) {
-      // Reported when reading reaches it; the line and column are filled then.
-      fError.emplace(0, 0, 0, XpFormatMessage(xpmInvalidXmlChar));
-      break;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      fBuf.append(text, i, 2);
+      i += 2;
+      continue;
     }
-    fBuf.push_back(c);
+    // Reported when reading reaches it; the line and column are filled then.
+    fError.emplace(0, 0, 0, XpFormatMessage(xpmInvalidXmlChar));
+    break;
   }
 }
 

@@ -128,13 +128,7 @@ void TXpParser::ParseDocTypeDecl() {
   if (!systemId.empty()) {
     if (OnDTDExternalStart) OnDTDExternalStart(this, systemId);
     FXMLDecParsed = false;
-    PushDocument();
-    try {
-      OpenDataSource(SuspendedLocation(), systemId);
-    } catch (...) {
-      PopDocument();
-      throw;
-    }
+    PushExternalInput(systemId);
     if (OnDTDExternalLoaded) OnDTDExternalLoaded(this);
     ReadExternalDeclarations(false);
     FXMLDecParsed = true;

@@ -142,13 +142,7 @@ void TXpParser::ResolveExternalEntity(const WideString& sName, const WideString&
   WideString identifier = sSystemId;
   if (OnResolveEntity) OnResolveEntity(this, sName, sPublicId, sSystemId, identifier);
   if (identifier.empty()) return;
-  PushDocument();
-  try {
-    OpenDataSource(SuspendedLocation(), identifier);
-  } catch (...) {
-    PopDocument();
-    throw;
-  }
+  PushExternalInput(identifier);
   FFilter->EntityName = sName;
 }
 

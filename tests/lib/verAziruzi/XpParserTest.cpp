@@ -201,7 +201,67 @@ TEST(XpParserProlog, ErrorsOfDeclarations) {
 }
 
 // ---------------------------------------------------------------------------
+// Declaration tables
+
+TEST(XpParserTables, WhichDeclarationCounts) {
+  RunCases({
+      {"later element declaration wins, names without case",
+       "<!DOCTYPE a [<!ELEMENT A ANY><!ELEMENT a EMPTY>]><a> </a>",
+       {Error(1, 53, "Expected start of new element.")}},
+      {"attribute redefinition replaces, case variant dropped",
+       "<!DOCTYPE a [<!ATTLIST a x CDATA '1'><!ATTLIST a x CDATA '2'><!ATTLIST a X CDATA '3'>]><a/>",
+       {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 1 [1]", "AttlistEnd", "AttlistStart a", "AttDef x 1 1 [2]",
+        "AttlistEnd", "AttlistStart a", "AttDef X 1 1 [3]", "AttlistEnd", "DTDEnd", "DocType a [] []",
+        "Attr x=[2] default", "Start a", "End a"}},
+      {"parameter entity after a general one of that name is ignored: the reference finds the general one",
+       "<!DOCTYPE a [<!ENTITY e 'g'><!ENTITY % e '<!ELEMENT a EMPTY>'>%e;]><a/>",
+       {Error(1, 2, "Expected markup declaration, but found: g")}},
+      {"general entity after a parameter one of that name counts",
+       "<!DOCTYPE a [<!ENTITY % e ''><!ENTITY e 'g'>]><a>&e;</a>",
+       {"DTDStart a [] []", "EntityInternal %e []", "EntityInternal e [g]", "DTDEnd", "DocType a [] []", "Start a",
+        "Text [g]", "End a"}},
+      {"attribute list alone leaves the element ANY", "<!DOCTYPE a [<!ATTLIST a x CDATA #IMPLIED>]><a>t</a>",
+       {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 2 []", "AttlistEnd", "DTDEnd", "DocType a [] []",
+        "Start a", "Text [t]", "End a"}},
+  });
+}
+
+TEST(XpParserTables, ResolverMayStopAnExternalEntity) {
+  TTempFolder folder("xpparser");
+  std::ofstream(folder.Path("e.ent")) << "<?xml version='1.0' encoding='UTF-8'?>loaded";
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE a [<!ENTITY e SYSTEM 'e.ent'>]><a>[&e;]</a>";
+  for (bool stop : {false, true}) {
+    TXpParser parser;
+    std::string text;
+    parser.OnCharData = [&](TXpComponent*, const WideString& v) { text += U8(v); };
+    parser.OnResolveEntity = [&](TXpComponent*, const WideString& name, const WideString&, const WideString& system,
+                                 WideString& value) {
+      EXPECT_EQ(U8(name), "e");
+      EXPECT_EQ(value, system);
+      if (stop) value.clear();
+    };
+    ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml")))) << U8(parser.GetErrorMsg(0));
+    EXPECT_TRUE(parser.HasExternals());
+    EXPECT_EQ(text, stop ? "[]" : "[loaded]");
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Frame
+
+TEST(XpParserFrame, ExternalSubsetTakesInternalParameterEntitiesAndRelativeNamesInEntityText) {
+  TTempFolder folder("xpparser");
+  std::filesystem::create_directory(folder.Path("sub"));
+  std::ofstream(folder.Path("sub/doc.dtd")) << "<!ENTITY % decl '<!ELEMENT a ANY>'>\n%decl;\n";
+  std::ofstream(folder.Path("sub/x.ent")) << "external";
+  std::ofstream(folder.Path("sub/doc.xml"))
+      << "<!DOCTYPE a SYSTEM 'doc.dtd' [<!ENTITY x SYSTEM 'x.ent'><!ENTITY e '&x;'>]><a>&e;</a>";
+  TXpParser parser;
+  TXpParserRecorder recorder(parser);
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("sub/doc.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("ElementStart(a, 1)"));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [external]"));
+}
 
 TEST(XpParserFrame, SettingsAndErrorIndex) {
   TXpParser parser;
