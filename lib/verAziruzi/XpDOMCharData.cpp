@@ -60,41 +60,20 @@ TXpRef<TXpText> TXpText::SplitText(int offset) {
 }
 
 TXpRef<TXpNode> TXpText::CloneSelf(bool) const {
-  TXpRef<TXpText> copy = TXpText::Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpText> copy = CloneCommon<TXpText>();
   copy->SetOutputEscaping(OutputEscaping());
   return copy;
 }
 
-TXpRef<TXpNode> TXpCDataSection::CloneSelf(bool) const {
-  TXpRef<TXpCDataSection> copy = TXpCDataSection::Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpCDataSection::CloneSelf(bool) const { return CloneCommon<TXpCDataSection>(); }
 
-TXpRef<TXpNode> TXpComment::CloneSelf(bool) const {
-  TXpRef<TXpComment> copy = TXpComment::Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpComment::CloneSelf(bool) const { return CloneCommon<TXpComment>(); }
 
-TXpRef<TXpNode> TXpProcessingInstruction::CloneSelf(bool) const {
-  TXpRef<TXpProcessingInstruction> copy = TXpProcessingInstruction::Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpProcessingInstruction::CloneSelf(bool) const { return CloneCommon<TXpProcessingInstruction>(); }
 
-TXpRef<TXpNode> TXpEntityReference::CloneSelf(bool) const {
-  TXpRef<TXpEntityReference> copy = TXpEntityReference::Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpEntityReference::CloneSelf(bool) const { return CloneCommon<TXpEntityReference>(); }
 
-TXpRef<TXpNode> TXpDocumentFragment::CloneSelf(bool) const {
-  TXpRef<TXpDocumentFragment> copy = TXpDocumentFragment::Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpDocumentFragment::CloneSelf(bool) const { return CloneCommon<TXpDocumentFragment>(); }
 
 void TXpText::WriteXml(WideString& out, int level) const { XpWriteTextNode(this, out, level); }
 

@@ -93,8 +93,7 @@ TXpRef<TXpDTDElementGroup> TXpDTDElement::CreateDTDElementGroup() {
 }
 
 TXpRef<TXpNode> TXpDTDElement::CloneSelf(bool) const {
-  TXpRef<TXpDTDElement> copy = Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpDTDElement> copy = CloneCommon<TXpDTDElement>();
   copy->fContentType = fContentType;
   return copy;
 }
@@ -112,18 +111,14 @@ TXpRef<TXpDTDElementContent> TXpDTDElementGroup::CreateDTDElementContent(const W
 }
 
 TXpRef<TXpNode> TXpDTDElementGroup::CloneSelf(bool) const {
-  TXpRef<TXpDTDElementGroup> copy = Create();
-  CopyCommonTo(*copy);
-  copy->fOccurs = fOccurs;
-  copy->fRelation = fRelation;
+  TXpRef<TXpDTDElementGroup> copy = CloneCommon<TXpDTDElementGroup>();
+  CopyParticleTo(*copy);
   return copy;
 }
 
 TXpRef<TXpNode> TXpDTDElementContent::CloneSelf(bool) const {
-  TXpRef<TXpDTDElementContent> copy = Create();
-  CopyCommonTo(*copy);
-  copy->fOccurs = fOccurs;
-  copy->fRelation = fRelation;
+  TXpRef<TXpDTDElementContent> copy = CloneCommon<TXpDTDElementContent>();
+  CopyParticleTo(*copy);
   return copy;
 }
 
@@ -144,11 +139,7 @@ TXpRef<TXpDTDAttDefinition> TXpDTDAttlist::CreateDTDAttDefinition(const WideStri
   return definition;
 }
 
-TXpRef<TXpNode> TXpDTDAttlist::CloneSelf(bool) const {
-  TXpRef<TXpDTDAttlist> copy = Create();
-  CopyCommonTo(*copy);
-  return copy;
-}
+TXpRef<TXpNode> TXpDTDAttlist::CloneSelf(bool) const { return CloneCommon<TXpDTDAttlist>(); }
 
 void TXpDTDAttDefinition::SetEnumeration(const std::vector<WideString>* names) {
   if (names)
@@ -158,8 +149,7 @@ void TXpDTDAttDefinition::SetEnumeration(const std::vector<WideString>* names) {
 }
 
 TXpRef<TXpNode> TXpDTDAttDefinition::CloneSelf(bool) const {
-  TXpRef<TXpDTDAttDefinition> copy = Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpDTDAttDefinition> copy = CloneCommon<TXpDTDAttDefinition>();
   copy->fAttType = fAttType;
   copy->fDefaultType = fDefaultType;
   // A definition without an enumeration clones to one with an empty list.
@@ -171,8 +161,7 @@ TXpRef<TXpNode> TXpDTDAttDefinition::CloneSelf(bool) const {
 // Entities and notations
 
 TXpRef<TXpNode> TXpDTDEntity::CloneSelf(bool) const {
-  TXpRef<TXpDTDEntity> copy = Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpDTDEntity> copy = CloneCommon<TXpDTDEntity>();
   copy->SetIsPE(IsPE());
   copy->fNotationName = fNotationName;
   copy->fPublicID = fPublicID;
@@ -181,8 +170,7 @@ TXpRef<TXpNode> TXpDTDEntity::CloneSelf(bool) const {
 }
 
 TXpRef<TXpNode> TXpDTDNotation::CloneSelf(bool) const {
-  TXpRef<TXpDTDNotation> copy = Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpDTDNotation> copy = CloneCommon<TXpDTDNotation>();
   copy->fPublicID = fPublicID;
   copy->fSystemID = fSystemID;
   return copy;

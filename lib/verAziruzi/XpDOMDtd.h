@@ -88,45 +88,52 @@ private:
   int fContentType = 0;
 };
 
-// Occurs: 0 once, 1 "?", 2 "*", 3 "+". Relation to the next particle: 0 "|", 1 ",".
-class TXpDTDElementGroup : public TXpNode {
+// What the two parts of a content model share. Occurs: 0 once, 1 "?", 2 "*",
+// 3 "+". Relation to the next particle: 0 "|", 1 ",".
+class TXpDTDParticle : public TXpNode {
 public:
-  static TXpRef<TXpDTDElementGroup> Create() {
-    return TXpRef<TXpDTDElementGroup>::Adopt(new TXpDTDElementGroup());
-  }
   const WideString& Name() const { return NodeName(); }
   void SetName(const WideString& name) { SetNodeName(name); }
   int Occurs() const { return fOccurs; }
   void SetOccurs(int occurs) { fOccurs = occurs; }
   int Relation() const { return fRelation; }
   void SetRelation(int relation) { fRelation = relation; }
+
+protected:
+  explicit TXpDTDParticle(int nodeType) : TXpNode(nodeType) {}
+  void CopyParticleTo(TXpDTDParticle& copy) const {
+    copy.fOccurs = fOccurs;
+    copy.fRelation = fRelation;
+  }
+
+private:
+  int fOccurs = 0;
+  int fRelation = 0;
+};
+
+class TXpDTDElementGroup : public TXpDTDParticle {
+public:
+  static TXpRef<TXpDTDElementGroup> Create() {
+    return TXpRef<TXpDTDElementGroup>::Adopt(new TXpDTDElementGroup());
+  }
   TXpRef<TXpDTDElementGroup> CreateDTDElementGroup();
   TXpRef<TXpDTDElementContent> CreateDTDElementContent(const WideString& name, int occurs, int relation);
   TXpRef<TXpNode> CloneSelf(bool deep) const override;
 
 private:
-  TXpDTDElementGroup() : TXpNode(DTD_ELEMENT_GROUP_NODE) {}
-  int fOccurs = 0;
-  int fRelation = 0;
+  TXpDTDElementGroup() : TXpDTDParticle(DTD_ELEMENT_GROUP_NODE) {}
 };
 
-class TXpDTDElementContent : public TXpNode {
+// A leaf naming an element type, or "#PCDATA" in a mixed model.
+class TXpDTDElementContent : public TXpDTDParticle {
 public:
   static TXpRef<TXpDTDElementContent> Create() {
     return TXpRef<TXpDTDElementContent>::Adopt(new TXpDTDElementContent());
   }
-  const WideString& Name() const { return NodeName(); }
-  void SetName(const WideString& name) { SetNodeName(name); }
-  int Occurs() const { return fOccurs; }
-  void SetOccurs(int occurs) { fOccurs = occurs; }
-  int Relation() const { return fRelation; }
-  void SetRelation(int relation) { fRelation = relation; }
   TXpRef<TXpNode> CloneSelf(bool deep) const override;
 
 private:
-  TXpDTDElementContent() : TXpNode(DTD_ELEMENT_CONTENT_NODE) {}
-  int fOccurs = 0;
-  int fRelation = 0;
+  TXpDTDElementContent() : TXpDTDParticle(DTD_ELEMENT_CONTENT_NODE) {}
 };
 
 class TXpDTDAttlist : public TXpNode {

@@ -83,8 +83,7 @@ bool XpReadWholeNumber(std::u16string_view text, int& value) {
 void TXpAttribute::SetOwnerElement(TXpNode* element) { SetParentNode(element); }
 
 TXpRef<TXpNode> TXpAttribute::CloneSelf(bool) const {
-  TXpRef<TXpAttribute> copy = TXpAttribute::Create();
-  CopyCommonTo(*copy);
+  TXpRef<TXpAttribute> copy = CloneCommon<TXpAttribute>();
   copy->SetSpecified(Specified());
   return copy;
 }
@@ -98,7 +97,7 @@ WideString TXpElement::GetAttribute(const WideString& name) const {
   const TXpNode* attribute = attributes->GetNamedItem(name);
   if (!attribute) return {};
   if (!attribute->NodeValue().empty() || !attribute->HasChildNodes()) return attribute->NodeValue();
-  const std::vector<TXpNode*>& children = attribute->ChildNodes()->Nodes();
+  const TXpNodeVector& children = attribute->ChildNodes()->Nodes();
   for (auto it = children.rbegin(); it != children.rend(); ++it)
     if ((*it)->NodeName() == name) return (*it)->NodeValue();
   return {};
@@ -351,7 +350,7 @@ void TXpElement::StripWhitespaceNodes(bool deep) {
   while (!pending.empty()) {
     auto [element, keep] = pending.back();
     pending.pop_back();
-    const std::vector<TXpNode*> children = element->ChildNodes()->Nodes();
+    const TXpNodeVector children = element->ChildNodes()->Nodes();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
       TXpNode* child = *it;
       if (!keep && child->NodeType() == TEXT_NODE && static_cast<TXpText*>(child)->IsWhitespaceNode()) {

@@ -104,6 +104,10 @@ public:
   TXpNode(const TXpNode&) = delete;
   TXpNode& operator=(const TXpNode&) = delete;
 
+  // Nodes come from pools of small blocks: a survey makes millions of them.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* memory, std::size_t size) noexcept;
+
   // Reference counting: a node starts with one reference, its creator's, and is
   // destroyed when the count falls below 1.
   void AddRef() { ++fRefCount; }
@@ -216,6 +220,13 @@ protected:
   // Copies the fields every clone shares: type, name, value, id, owner document
   // and default namespace.
   void CopyCommonTo(TXpNode& copy) const;
+  // A new node of class T with the fields every clone shares.
+  template <class T>
+  TXpRef<T> CloneCommon() const {
+    TXpRef<T> copy = T::Create();
+    CopyCommonTo(*copy);
+    return copy;
+  }
   // Puts a node at the end of the child list and makes this its parent, with no
   // checks; the list takes a reference.
   void AttachChild(TXpNode* child);
@@ -243,6 +254,8 @@ private:
   friend void XpCloneChildren(const TXpNode* source, TXpNode* target);
 
   struct Extra {
+    static void* operator new(std::size_t size);
+    static void operator delete(void* memory, std::size_t size) noexcept;
     std::unique_ptr<TXpNamedNodeMap> attributes;
     std::unique_ptr<TXpNamedNodeMap> namespaceList;
     WideString baseURI;
@@ -287,7 +300,7 @@ enum class TXpWalkStep { Continue, SkipChildren, Stop };
 template <class Visit>
 void XpWalkDescendants(const TXpNode* parent, Visit&& visit, std::size_t from = 0) {
   struct Level {
-    const std::vector<TXpNode*>* nodes;
+    const TXpNodeVector* nodes;
     std::size_t next;
   };
   std::vector<Level> stack{{&parent->ChildNodes()->Nodes(), from}};

@@ -10,24 +10,25 @@
 
 namespace {
 
-TXpNode* ItemOf(const std::vector<TXpNode*>& nodes, int index) {
+TXpNode* ItemOf(const TXpNodeVector& nodes, int index) {
   return index >= 0 && static_cast<std::size_t>(index) < nodes.size() ? nodes[static_cast<std::size_t>(index)]
                                                                         : nullptr;
 }
 
-int IndexIn(const std::vector<TXpNode*>& nodes, const TXpNode* node) {
+int IndexIn(const TXpNodeVector& nodes, const TXpNode* node) {
   const auto it = std::find(nodes.begin(), nodes.end(), node);
   return it == nodes.end() ? -1 : static_cast<int>(it - nodes.begin());
 }
 
-void InsertInto(std::vector<TXpNode*>& nodes, int index, TXpNode* node) {
+void InsertInto(TXpNodeVector& nodes, int index, TXpNode* node) {
   if (!node) XpAssertFailed("a node list takes no null node");
   if (index < 0 || static_cast<std::size_t>(index) > nodes.size()) XpAssertFailed("list index out of bounds");
   node->AddRef();
+  if (nodes.capacity() == 0) nodes.reserve(4);
   nodes.insert(nodes.begin() + index, node);
 }
 
-void DeleteFrom(std::vector<TXpNode*>& nodes, int index) {
+void DeleteFrom(TXpNodeVector& nodes, int index) {
   if (index < 0) XpAssertFailed("list index out of bounds");
   if (static_cast<std::size_t>(index) >= nodes.size()) return;
   TXpNode* node = nodes[static_cast<std::size_t>(index)];
@@ -37,15 +38,15 @@ void DeleteFrom(std::vector<TXpNode*>& nodes, int index) {
 
 // The new node gains its reference before the old one loses its own, so
 // putting a node in its own place never frees it.
-void ReplaceIn(std::vector<TXpNode*>& nodes, int index, TXpNode* node) {
+void ReplaceIn(TXpNodeVector& nodes, int index, TXpNode* node) {
   if (!node) XpAssertFailed("a node list takes no null node");
   node->AddRef();
   TXpNode* old = std::exchange(nodes[static_cast<std::size_t>(index)], node);
   old->Release();
 }
 
-void EmptyOut(std::vector<TXpNode*>& nodes) {
-  std::vector<TXpNode*> released;
+void EmptyOut(TXpNodeVector& nodes) {
+  TXpNodeVector released;
   released.swap(nodes);
   for (TXpNode* node : released) node->Release();
 }
@@ -93,7 +94,7 @@ void TXpNodeList::Empty() { EmptyOut(fNodes); }
 void TXpNodeList::CopyList(const TXpNodeList* list) {
   if (!list || list == this) {
     if (list) {
-      const std::vector<TXpNode*> copy = fNodes;
+      const TXpNodeVector copy = fNodes;
       for (TXpNode* node : copy) Add(node);
     }
     return;
@@ -124,7 +125,7 @@ void TXpNodeList::Sort(const WideString& attribute, int order) {
   std::iota(order_.begin(), order_.end(), std::size_t{0});
   // Code-unit order: a proper prefix sorts first.
   std::sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-  std::vector<TXpNode*> sorted;
+  TXpNodeVector sorted;
   sorted.reserve(fNodes.size());
   for (std::size_t index : order_) sorted.push_back(fNodes[index]);
   if (order == 1) std::reverse(sorted.begin(), sorted.end());

@@ -65,6 +65,25 @@ private:
   T* fNode = nullptr;
 };
 
+// The pool the tree's small objects come from (see TXpNode).
+void* XpNodePoolAllocate(std::size_t size);
+void XpNodePoolFree(void* memory, std::size_t size) noexcept;
+
+// Puts the small arrays of the lists in the same pool as the nodes.
+template <class T>
+struct TXpPoolAllocator {
+  using value_type = T;
+  TXpPoolAllocator() = default;
+  template <class U>
+  TXpPoolAllocator(const TXpPoolAllocator<U>&) {}
+  T* allocate(std::size_t count) { return static_cast<T*>(XpNodePoolAllocate(count * sizeof(T))); }
+  void deallocate(T* memory, std::size_t count) noexcept { XpNodePoolFree(memory, count * sizeof(T)); }
+  bool operator==(const TXpPoolAllocator&) const { return true; }
+};
+
+// The nodes of a list or map, in order.
+using TXpNodeVector = std::vector<TXpNode*, TXpPoolAllocator<TXpNode*>>;
+
 class TXpNodeList {
 public:
   TXpNodeList() = default;
@@ -100,16 +119,19 @@ public:
   void SetTag(int tag) { fTag = tag; }
 
   // The nodes themselves, for the library's own fast walks.
-  const std::vector<TXpNode*>& Nodes() const { return fNodes; }
+  const TXpNodeVector& Nodes() const { return fNodes; }
 
 private:
   friend class TXpNode;
-  std::vector<TXpNode*> fNodes;
+  TXpNodeVector fNodes;
   int fTag = 0;
 };
 
 class TXpNamedNodeMap {
 public:
+  static void* operator new(std::size_t size) { return XpNodePoolAllocate(size); }
+  static void operator delete(void* memory, std::size_t size) noexcept { XpNodePoolFree(memory, size); }
+
   TXpNamedNodeMap() = default;
   TXpNamedNodeMap(const TXpNamedNodeMap&) = delete;
   TXpNamedNodeMap& operator=(const TXpNamedNodeMap&) = delete;
@@ -139,8 +161,8 @@ public:
   // Deep clones of every node, held by the new map alone.
   std::unique_ptr<TXpNamedNodeMap> Clone() const;
 
-  const std::vector<TXpNode*>& Nodes() const { return fNodes; }
+  const TXpNodeVector& Nodes() const { return fNodes; }
 
 private:
-  std::vector<TXpNode*> fNodes;
+  TXpNodeVector fNodes;
 };

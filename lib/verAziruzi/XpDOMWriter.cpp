@@ -75,6 +75,14 @@ void AppendQuoted(WideString& out, std::u16string_view value) {
   out += quote;
 }
 
+void AppendProcessingInstruction(WideString& out, const TXpNode* instruction) {
+  out += u"<?";
+  out += instruction->NodeName();
+  out += u' ';
+  out += instruction->NodeValue();
+  out += u"?>";
+}
+
 void AppendExternalIds(WideString& out, const WideString& publicID, const WideString& systemID,
                        std::u16string_view systemKeyword) {
   if (!publicID.empty()) {
@@ -190,11 +198,7 @@ void Writer::WriteChild(const TXpNode* child, int level, std::vector<Frame>& sta
       return;
     case PROCESSING_INSTRUCTION_NODE:
       if (fSettings.formatted) XpWriteIndent(fOut, level);
-      fOut += u"<?";
-      fOut += child->NodeName();
-      fOut += u' ';
-      fOut += child->NodeValue();
-      fOut += u"?>";
+      AppendProcessingInstruction(fOut, child);
       return;
     default:
       WriteDeclaration(child, level, stack);
@@ -272,7 +276,7 @@ bool Writer::Run(std::vector<Frame>& stack) {
   bool lastWasText = false;
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const std::vector<TXpNode*>& children = frame.parent->ChildNodes()->Nodes();
+    const TXpNodeVector& children = frame.parent->ChildNodes()->Nodes();
     if (frame.next < children.size()) {
       const TXpNode* child = children[frame.next++];
       frame.lastWasText = child->NodeType() == TEXT_NODE;
@@ -470,7 +474,7 @@ WideString XpContentModelText(const TXpNode* node) {
   std::vector<Frame> stack{{node, 0}};
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const std::vector<TXpNode*>& children = frame.group->ChildNodes()->Nodes();
+    const TXpNodeVector& children = frame.group->ChildNodes()->Nodes();
     if (frame.next >= children.size()) {
       const TXpNode* group = frame.group;
       stack.pop_back();
@@ -599,11 +603,7 @@ WideString XpWriteNode(const TXpNode* node) {
       out += u"-->";
       break;
     case PROCESSING_INSTRUCTION_NODE:
-      out += u"<?";
-      out += node->NodeName();
-      out += u' ';
-      out += node->NodeValue();
-      out += u"?>";
+      AppendProcessingInstruction(out, node);
       break;
     case DOCUMENT_TYPE_NODE: {
       Writer writer(node, out);
