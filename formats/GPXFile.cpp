@@ -204,7 +204,10 @@ void TGPXFile::ExportLineStyle(TGPXTextSink& out, const TGPX_StyleLine& style, c
 
 template <class List>
 void TGPXFile::ExportListHead(TGPXTextSink& out, std::string_view tag, const List& list, const std::string& type) const {
-  std::string text = "<" + std::string(tag) + ">" + LineBreakStr;
+  std::string text(1, '<');
+  text += tag;
+  text += '>';
+  text += LineBreakStr;
   text += WriteText(list.name, "name", 1);
   text += WriteText(list.cmt, "cmt", 1);
   text += WriteText(list.desc, "desc", 1);
@@ -339,8 +342,8 @@ void TGPXFile::ExportGPX(const std::string& Filename) {
   TSafeFileWriter file(Filename);
   TFileSink sink(file);
   ExportGPX(sink);
-  Modified = false;
   file.Commit();
+  Modified = false;  // only once the file holds the data
 }
 
 void TGPXFile::CopyFrom(const TGPXFile& GPXFile) {
