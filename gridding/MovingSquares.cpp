@@ -13,10 +13,6 @@ namespace {
 bool IsVertical(TStepDirection s) { return s == stUp || s == stDown; }
 bool IsHorizontal(TStepDirection s) { return s == stLeft || s == stRight; }
 
-int ClampToInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 }  // namespace
 
 TMovingSquares::TMovingSquares(TGPX& GPX, const TViewProjection& TrackSource, TBitmap& IsoMap,
@@ -40,7 +36,7 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   IsoWalkRange = TArea{1, W - 2, 1, H - 2};
   // Rounded to a multiple of 100, halves away from zero (MaxDepth is positive).
   if (FHost) {
-    FHost->SetIsoProgressMax(ClampToInt((static_cast<std::int64_t>(MaxDepth) + 50) / 100 * 100));
+    FHost->SetIsoProgressMax(SaturateToInt((static_cast<std::int64_t>(MaxDepth) + 50) / 100 * 100));
     FHost->SetIsoProgress(0);
   }
 
@@ -48,7 +44,7 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   // 64 bits, so neither MaxDepth + 1 nor the last step can overflow.
   for (std::int64_t level = MinDepth; level <= static_cast<std::int64_t>(MaxDepth) + 1; level += DepthStep) {
     if (FHost) {
-      FHost->SetIsoProgress(ClampToInt(level));
+      FHost->SetIsoProgress(SaturateToInt(level));
       FHost->ProcessMessages();
     }
     IsoThreshold = InterpolateColor(clShallow, clDeep, static_cast<double>(level) / MaxDepth);
@@ -66,7 +62,7 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
 
     laststartP = TVector{0, 0};
     while (FindStartPoint()) {
-      WalkPerimeter(ClampToInt(level), startP.X, startP.Y);
+      WalkPerimeter(SaturateToInt(level), startP.X, startP.Y);
       laststartP = startP;
     }
     if (FHost) FHost->UpdateIsoImage();

@@ -19,11 +19,6 @@ constexpr double kNoDistanceYet = 2147483647.0;
 // Rounding to the nearest integer with halves to even.
 long double RoundEven(long double v) { return std::nearbyintl(v); }
 
-int SaturateToInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                   std::numeric_limits<int>::max()));
-}
-
 bool IsOfClass(const TObject* object, const char* className) {
   return object && std::string_view(object->ClassName()) == className;
 }
@@ -185,20 +180,12 @@ void TGPXDraw::ResetBBox(bool Center, bool OverSize) {
 bool TGPXDraw::ZoomTo(const TRect& ZoomRect) {
   if (!BBox.Complete) return false;
   if (BBox.Rm == 0) CalcRm(false);
-  const std::int64_t x1 = std::min(ZoomRect.Left, ZoomRect.Right), x2 = std::max(ZoomRect.Left, ZoomRect.Right);
-  const std::int64_t y1 = std::min(ZoomRect.Top, ZoomRect.Bottom), y2 = std::max(ZoomRect.Top, ZoomRect.Bottom);
-  const TViewProjection view = Projection();
-  // The rectangle's corners as pixels of the view (counted from the top).
-  const auto row = [&](std::int64_t fromBottom) { return SaturateToInt(fHeight - fromBottom); };
-  const double n = view.YToLa(row(y2));
-  const double s = view.YToLa(row(y1));
-  const double e = view.XToLo(SaturateToInt(x2));
-  const double o = view.XToLo(SaturateToInt(x1));
-  if (e == o || n == s) return false;
-  BBox.N = n;
-  BBox.S = s;
-  BBox.E = e;
-  BBox.O = o;
+  const TViewProjection::TArea area = Projection().AreaOf(ZoomRect);
+  if (area.Empty()) return false;
+  BBox.N = area.N;
+  BBox.S = area.S;
+  BBox.E = area.E;
+  BBox.O = area.O;
   CalcRm(false);
   return true;
 }
@@ -254,9 +241,13 @@ void TGPXDraw::MoveMouseTo(int X2, int Y2) {
   MouseY = Y2;
 }
 
+TRect TGPXDraw::MouseRectTo(int X, int Y) const {
+  return {std::min(X, MouseX), static_cast<std::int64_t>(fHeight) - std::min(Y, MouseY), std::max(X, MouseX),
+          static_cast<std::int64_t>(fHeight) - std::max(Y, MouseY)};
+}
+
 bool TGPXDraw::ZoomMouseTo(int X, int Y) {
-  return ZoomTo({std::min(X, MouseX), static_cast<std::int64_t>(fHeight) - std::min(Y, MouseY), std::max(X, MouseX),
-                 static_cast<std::int64_t>(fHeight) - std::max(Y, MouseY)});
+  return ZoomTo(MouseRectTo(X, Y));
 }
 
 void TGPXDraw::DrawSelectionRect(int X1, int Y1, int X2, int Y2, TColor Color) {
@@ -579,16 +570,9 @@ TCutterUnlinked TGPXDraw::CutterTo(const TRect& CutterRect, bool OnlySelected, b
   TCutterUnlinked unlinked;
   if (!GPXd || !BBox.Complete) return unlinked;
   if (BBox.Rm == 0) CalcRm(false);
-  const std::int64_t x1 = std::min(CutterRect.Left, CutterRect.Right);
-  const std::int64_t x2 = std::max(CutterRect.Left, CutterRect.Right);
-  const std::int64_t y1 = std::min(CutterRect.Top, CutterRect.Bottom);
-  const std::int64_t y2 = std::max(CutterRect.Top, CutterRect.Bottom);
-  const TViewProjection view = Projection();
-  const double N = view.YToLa(SaturateToInt(fHeight - y2));
-  const double S = view.YToLa(SaturateToInt(fHeight - y1));
-  const double E = view.XToLo(SaturateToInt(x2));
-  const double O = view.XToLo(SaturateToInt(x1));
-  if (E == O || N == S) return unlinked;
+  const TViewProjection::TArea area = Projection().AreaOf(CutterRect);
+  if (area.Empty()) return unlinked;
+  const auto [N, S, E, O] = area;
   const TGPXSelection& selection = GPXd->Selection;
 
   TGPXwptList& waypoints = GPXd->wpt;
@@ -630,7 +614,5 @@ TCutterUnlinked TGPXDraw::CutterTo(const TRect& CutterRect, bool OnlySelected, b
 }
 
 TCutterUnlinked TGPXDraw::CutterMouseTo(int X, int Y, bool OnlySelected, bool Outside) {
-  return CutterTo({std::min(X, MouseX), static_cast<std::int64_t>(fHeight) - std::min(Y, MouseY), std::max(X, MouseX),
-                   static_cast<std::int64_t>(fHeight) - std::max(Y, MouseY)},
-                  OnlySelected, Outside);
+  return CutterTo(MouseRectTo(X, Y), OnlySelected, Outside);
 }

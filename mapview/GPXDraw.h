@@ -148,6 +148,9 @@ public:
   bool ZoomToPointListFromTo(TPointList2& PointList, int pFrom, int pTo);
   void MoveFromTo(int X1, int Y1, int X2, int Y2);
   void MoveMouseTo(int X2, int Y2);
+  // The rectangle from the last mouse position to (X, Y), rows from the bottom,
+  // as ZoomTo and CutterTo take it.
+  TRect MouseRectTo(int X, int Y) const;
   bool ZoomMouseTo(int X, int Y);
   void DrawSelectionRect(int X1, int Y1, int X2, int Y2, TColor Color);
   void DrawMouseSelectionRectTo(int X2, int Y2, TColor Color);

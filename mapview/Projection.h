@@ -1,8 +1,18 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+
+#include "platform/Bitmap.h"
+
+// A 64-bit pixel coordinate held to the range of int.
+inline int SaturateToInt(std::int64_t v) {
+  if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+  if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+  return static_cast<int>(v);
+}
 
 // The map's equirectangular projection: one degree of latitude is Rm pixels, one
 // degree of longitude Rm * K pixels at every latitude, north up. Pixel column x
@@ -28,8 +38,8 @@ struct TViewProjection {
   std::int64_t LaToY64(double latitude) const {
     return static_cast<std::int64_t>(Height) - Saturate64((static_cast<long double>(latitude) - S) * Rm);
   }
-  int LoToX(double longitude) const { return SaturateInt(LoToX64(longitude)); }
-  int LaToY(double latitude) const { return SaturateInt(LaToY64(latitude)); }
+  int LoToX(double longitude) const { return SaturateToInt(LoToX64(longitude)); }
+  int LaToY(double latitude) const { return SaturateToInt(LaToY64(latitude)); }
 
   // Pixels to positions; 0 while the view has no scale.
   double XToLo(int x) const {
@@ -41,6 +51,19 @@ struct TViewProjection {
     return static_cast<double>(S + static_cast<long double>(Height - static_cast<std::int64_t>(y)) / Rm);
   }
 
+  // The area a rectangle of pixels covers, its corners in any order and its rows
+  // counted from the bottom edge, as zooming and cutting take it.
+  struct TArea {
+    double N, S, E, O;
+    bool Empty() const { return E == O || N == S; }
+  };
+  TArea AreaOf(const TRect& fromBottom) const {
+    const auto [x1, x2] = std::minmax(fromBottom.Left, fromBottom.Right);
+    const auto [y1, y2] = std::minmax(fromBottom.Top, fromBottom.Bottom);
+    return {YToLa(SaturateToInt(Height - y2)), YToLa(SaturateToInt(Height - y1)), XToLo(SaturateToInt(x2)),
+            XToLo(SaturateToInt(x1))};
+  }
+
 private:
   static std::int64_t Saturate64(long double v) {
     const long double r = std::nearbyintl(v);
@@ -48,10 +71,5 @@ private:
     if (r >= 9.2233720368547758e18L) return std::numeric_limits<std::int64_t>::max();
     if (r <= -9.2233720368547758e18L) return std::numeric_limits<std::int64_t>::min();
     return static_cast<std::int64_t>(r);
-  }
-  static int SaturateInt(std::int64_t v) {
-    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
   }
 };

@@ -24,7 +24,11 @@ std::string DegreesMinutes(double value, const char* positive, const char* negat
          (value >= 0 ? positive : negative);
 }
 
-std::string TwoDigits(long long v) { return (v < 10 ? "0" : "") + numtext::FormatInt(v); }
+std::string TwoDigits(long long v) {
+  std::string digits = numtext::FormatInt(v);
+  if (v < 10) digits.insert(digits.begin(), '0');
+  return digits;
+}
 
 // Days since 1 January 1970 to the proleptic Gregorian calendar.
 void CivilFromDays(long long z, long long& year, unsigned& month, unsigned& day) {

@@ -160,25 +160,6 @@ void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
   AppendCopiesOf(trk);
 }
 
-void TGPXrteList::SetEnabled(bool value) {
-  penabled = value;
-  for (TGPXrte& route : *this) route.SetEnabled(value);
-}
-
-void TGPXrteList::CopyFrom(const TGPXrteList& rtelist) {
-  filled = rtelist.filled;
-  AppendCopiesOf(rtelist);
-}
-
-void TGPXtrkList::SetEnabled(bool value) {
-  penabled = value;
-  for (TGPXtrk& track : *this) track.SetEnabled(value);
-}
-
-void TGPXtrkList::CopyFrom(const TGPXtrkList& trkList) {
-  filled = trkList.filled;
-  AppendCopiesOf(trkList);
-}
 
 // ---- selection -----------------------------------------------------------
 

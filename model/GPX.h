@@ -272,7 +272,32 @@ private:
   bool penabled = true;
 };
 
-class TGPXrteList : public TOwningList<TGPXrte> {
+// What the document's route and track lists share: they own their items, pass
+// Enabled down to every one, and copy with their `filled`.
+template <class Item>
+class TGPXDocumentList : public TOwningList<Item> {
+public:
+  bool Enabled() const { return penabled; }
+  // Passes down to every item.
+  void SetEnabled(bool value) {
+    penabled = value;
+    for (Item& item : *this) item.SetEnabled(value);
+  }
+
+  bool filled = false;
+
+protected:
+  // Takes the other list's `filled`, then appends a copy of every item.
+  void CopyListFrom(const TGPXDocumentList& other) {
+    filled = other.filled;
+    this->AppendCopiesOf(other);
+  }
+
+private:
+  bool penabled = true;
+};
+
+class TGPXrteList : public TGPXDocumentList<TGPXrte> {
 public:
   TGPXrteList() = default;
   const char* ClassName() const override { return "TGPXrteList"; }
@@ -280,11 +305,7 @@ public:
   TGPXrte* GetRoute(int Index) const { return Items(Index); }
   void SetRoute(int Index, std::unique_ptr<TGPXrte> Route) { SetItem(Index, std::move(Route)); }
 
-  bool Enabled() const { return penabled; }
-  void SetEnabled(bool value);  // passes down to every route
-
-  // Takes rtelist's `filled`, then appends a copy of every route.
-  void CopyFrom(const TGPXrteList& rtelist);
+  void CopyFrom(const TGPXrteList& rtelist) { CopyListFrom(rtelist); }
 
   // As TGPXtrk::Cuttrkseg; the new route's name gets " (part 2)" appended.
   TGPXrte* CutRoute(TGPXrte& Which, const TGPXwpt* Where);
@@ -301,14 +322,9 @@ public:
   // Orders the routes by the time of their first points. Every route must hold
   // a point: otherwise EListError, with the list untouched.
   void SortByDate();
-
-  bool filled = false;
-
-private:
-  bool penabled = true;
 };
 
-class TGPXtrkList : public TOwningList<TGPXtrk> {
+class TGPXtrkList : public TGPXDocumentList<TGPXtrk> {
 public:
   TGPXtrkList() = default;
   const char* ClassName() const override { return "TGPXtrkList"; }
@@ -316,11 +332,7 @@ public:
   TGPXtrk* GetTrack(int Index) const { return Items(Index); }
   void SetTrack(int Index, std::unique_ptr<TGPXtrk> Track) { SetItem(Index, std::move(Track)); }
 
-  bool Enabled() const { return penabled; }
-  void SetEnabled(bool value);  // passes down to every track
-
-  // Takes trkList's `filled`, then appends a copy of every track.
-  void CopyFrom(const TGPXtrkList& trkList);
+  void CopyFrom(const TGPXtrkList& trkList) { CopyListFrom(trkList); }
 
   // The first track that holds the segment; nullptr when none does.
   TGPXtrk* GetTrackOfTrackSeg(const TGPXtrkseg* TrackSeg) const;
@@ -332,11 +344,6 @@ public:
   // TrackSeg2. EListError before anything changes when a segment has no points
   // or TrackSeg2 is in no track of this list.
   TGPXJoin<TGPXtrkseg> BindTrackSeg(TGPXtrkseg& TrackSeg1, TGPXtrkseg& TrackSeg2);
-
-  bool filled = false;
-
-private:
-  bool penabled = true;
 };
 
 // The picked objects (waypoints, routes, track segments, tracks) of a document.

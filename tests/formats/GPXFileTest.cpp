@@ -1,6 +1,8 @@
 #include "formats/GPXFile.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 
@@ -87,6 +89,25 @@ TEST_F(GPXFileOnDisk, AFailedExportKeepsTheOldFile) {
   EXPECT_EQ(EntriesInDir(), 1);
 
   EXPECT_THROW(file.ExportGPX(Path("no/folder/x.gpx")), EFileError);
+}
+
+TEST_F(GPXFileOnDisk, AFailedSaveLeavesTheDataMarkedAsModified) {
+  TGPX gpx;
+  AddTrackPoint(gpx, 1, 2, 3);
+  TGPXFile file;
+  file.GPXd = &gpx;
+  // The document text is complete, but it cannot take the place of a folder.
+  const std::string taken = Path("taken.gpx");
+  fs::create_directory(taken);
+  std::ofstream(taken + "/inside.txt") << "x";
+  for (const std::string& path : {taken, Path("no/folder/x.gpx")}) {
+    file.Modified = true;
+    EXPECT_THROW(file.ExportGPX(path), EFileError) << path;
+    EXPECT_TRUE(file.Modified) << path;
+  }
+  EXPECT_TRUE(fs::is_directory(taken));
+  file.ExportGPX(Path("saved.gpx"));
+  EXPECT_FALSE(file.Modified);
 }
 
 TEST(GPXFormat, NumbersFollowTheDialectsTwoFormatsWithAPointAlways) {

@@ -250,6 +250,8 @@ TEST(HTEncode, NamesAreCutToTwentyLowBytes) {
   for (const Case& c : {Case{"ABCDEFGHIJKLMNOPQRSTUVWXY", Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K',
                                                                  'L', 'M', 'N', 'O', 'P', 'Q', 'R', 'S', 'T'}},
                         Case{"S\xC3\xA9\xC5\x81", Bytes{'S', 0xE9, 0x41}},  // é, then Ł (U+0141)
+                        Case{"\xF0\x9F\x90\x9F", Bytes{0x3D, 0x1F}},          // a surrogate pair's units
+                        Case{"\xE9t\xC0\x80", Bytes{0xE9, 't', 0xC0, 0x80}},  // not UTF-8: bytes as Latin-1
                         Case{"", Bytes{}}}) {
     const Bytes b = Encode(gpx, c.name);
     Bytes name(b.begin() + 48, b.begin() + 68);

@@ -305,3 +305,32 @@ TEST(MapViewLifeCycle, TheShadowMapFollowsTheSizeOnlyWhileEnabled) {
   EXPECT_EQ(v.ShadowMap.Height(), 40);
   EXPECT_EQ(v.Height(), 40);
 }
+
+TEST(MapProjection, APixelRectangleCoversTheSameAreaWhicheverCornersItNames) {
+  ViewFixture f;
+  const TViewProjection view = f.view.Projection();
+  // Rows from the bottom: 100 up from the bottom is row 500 from the top.
+  const TViewProjection::TArea area = view.AreaOf({100, 100, 300, 400});
+  EXPECT_EQ(area.O, view.XToLo(100));
+  EXPECT_EQ(area.E, view.XToLo(300));
+  EXPECT_EQ(area.S, view.YToLa(500));
+  EXPECT_EQ(area.N, view.YToLa(200));
+  const TViewProjection::TArea swapped = view.AreaOf({300, 400, 100, 100});
+  EXPECT_EQ(swapped.N, area.N);
+  EXPECT_EQ(swapped.S, area.S);
+  EXPECT_EQ(swapped.E, area.E);
+  EXPECT_EQ(swapped.O, area.O);
+  EXPECT_TRUE(view.AreaOf({5, 1, 5, 9}).Empty());
+  // Corners far beyond int are held to its ends rather than wrapping round.
+  const TViewProjection::TArea huge = view.AreaOf({0, 0, std::int64_t{1} << 40, 10});
+  EXPECT_EQ(huge.E, view.XToLo(std::numeric_limits<int>::max()));
+  EXPECT_EQ(SaturateToInt(-(std::int64_t{1} << 40)), std::numeric_limits<int>::min());
+}
+
+TEST(MapProjection, TheMouseRectangleRunsFromTheLastPositionCountedFromTheBottom) {
+  ViewFixture f;
+  f.view.MouseX = 300;
+  f.view.MouseY = 100;
+  EXPECT_EQ(f.view.MouseRectTo(100, 400), (TRect{100, 500, 300, 200}));
+  EXPECT_EQ(f.view.MouseRectTo(500, 50), (TRect{300, 550, 500, 500}));
+}

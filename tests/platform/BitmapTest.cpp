@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 }
 
 void Put32(std::vector<unsigned char>& b, std::size_t at, std::uint32_t v) {
+  if (at + 4 > b.size()) throw std::out_of_range("Put32 beyond the bytes");
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
