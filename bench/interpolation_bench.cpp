@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 #include "gridding/ShepardGridInterp.h"
 #include "gridding/ShepardInterp.h"
 #include "mapview/Projection.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "lib/verAziruzi/XpBase.h"
 #include "platform/MathErrors.h"
 #include "platform/NumberText.h"
 #include "platform/SafeFile.h"
@@ -12,41 +13,6 @@
 namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-// XML 1.0's Char production.
-bool AllowedInXml(std::uint32_t cp) {
-  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
-         (cp >= 0x10000 && cp <= 0x10FFFF);
-}
-
-// Length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when
-// the bytes there are no such sequence (overlong forms and surrogates included).
-std::size_t DecodeUtf8(std::string_view text, std::size_t i, std::uint32_t& cp) {
-  const auto lead = static_cast<std::uint8_t>(text[i]);
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  std::size_t length;
-  std::uint32_t min;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, min = 0x80, cp = lead & 0x1Fu;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, min = 0x800, cp = lead & 0x0Fu;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, min = 0x10000, cp = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto cont = static_cast<std::uint8_t>(text[i + k]);
-    if ((cont & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (cont & 0x3Fu);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
-}
 
 // The text as XML can carry it: forbidden characters dropped, stray bytes as
 // U+FFFD, and with `escape` the markup characters (and '"' with `quote`) escaped.
@@ -61,15 +27,14 @@ std::string Clean(std::string_view text, bool escape, bool quote) {
       ++i;
       continue;
     }
-    std::uint32_t cp = 0;
-    const std::size_t length = DecodeUtf8(text, i, cp);
-    if (length == 0) {
+    const TXpUtf8Decoded decoded = XpDecodeUtf8(text, i);
+    if (decoded.Length == 0) {
       out += kReplacementCharacter;
       ++i;
       continue;
     }
-    if (AllowedInXml(cp)) out.append(text, i, length);
-    i += length;
+    if (XpIsXmlChar(decoded.Code)) out.append(text, i, decoded.Length);
+    i += decoded.Length;
   }
   return out;
 }

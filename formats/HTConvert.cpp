@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "lib/verAziruzi/XpBase.h"
 #include "platform/MathErrors.h"
 #include "platform/NumberText.h"
 #include "platform/SafeFile.h"
@@ -85,21 +86,14 @@ std::vector<std::uint8_t> NameBytes(std::string_view utf8) {
     if (out.size() < THTConvert::kNameLength) out.push_back(static_cast<std::uint8_t>(unit));
   };
   while (i < utf8.size() && out.size() < THTConvert::kNameLength) {
-    const auto lead = static_cast<std::uint8_t>(utf8[i]);
-    int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-    std::uint32_t cp = extra == 0 ? lead : extra == 1 ? (lead & 0x1Fu) : extra == 2 ? (lead & 0x0Fu) : (lead & 0x07u);
-    bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < utf8.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      const auto cont = static_cast<std::uint8_t>(utf8[i + static_cast<std::size_t>(k)]);
-      if ((cont & 0xC0) != 0x80) valid = false;
-      cp = (cp << 6) | (cont & 0x3Fu);
-    }
-    if (!valid) {
-      push(lead);
+    const TXpUtf8Decoded decoded = XpDecodeUtf8(utf8, i);
+    if (decoded.Length == 0) {
+      push(static_cast<std::uint8_t>(utf8[i]));
       ++i;
       continue;
     }
-    i += static_cast<std::size_t>(extra) + 1;
+    i += decoded.Length;
+    std::uint32_t cp = decoded.Code;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       push(0xD800 + (cp >> 10));

@@ -4,6 +4,11 @@
 
 #include "gridding/ShepardInterp.h"
 
+class TShepardGridIndex;
+struct TShepardSampleList;
+struct TShepardGatherFull;
+struct TShepardRunParams;
+
 // The Shepard estimate of TShepardInterp, bit for bit, without visiting every
 // sample for every pixel.
 //
@@ -50,7 +55,7 @@ public:
   bool Indexed() const { return index_ != nullptr; }
 
   // How a run's distances and weights are computed: one pixel per vector lane
-  // (AVX-512 or AVX2), or pixel by pixel through the reference's own functions.
+  // (AVX-512, or AVX2 with FMA), or pixel by pixel through the reference's own functions.
   // All give the same bits; the widest the processor has is chosen, and tests
   // hold each of them to the reference.
   enum class TKernels { Exact, Avx2, Avx512 };
@@ -59,18 +64,14 @@ public:
   void UseKernels(TKernels kernels);
 
 private:
-  struct TIndex;
-
-  template <template <unsigned> class TKernelFamily>
-  void InterpColumnWithPower(double x, const double* ys, const bool* wanted, int count, double* out) const;
-  template <class TKernel>
-  void InterpColumnWith(double x, const double* ys, const bool* wanted, int count, double* out) const;
-  template <class TKernel>
   void InterpRun(double x, const double* ys, const int* rows, int rowCount, double* out) const;
 
   TShepardInterp reference_;
-  std::unique_ptr<const TIndex> index_;
+  std::unique_ptr<const TShepardGridIndex> index_;
   unsigned exponent_ = 0;  // the power when it is a whole number from 1 to 16, else 0
   bool weightsCannotFail_ = false;
   TKernels kernels_ = TKernels::Exact;
+  // Computes one run of a column with the chosen kernels.
+  void (*run_)(double, const double*, const int*, int, const TShepardSampleList&,
+               const TShepardGatherFull&, const TShepardRunParams&, double*) = nullptr;
 };

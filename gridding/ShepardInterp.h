@@ -55,6 +55,8 @@ public:
   double CutOffRadius() const { return maxR; }
   double SnapRadius() const { return minR; }
 
+  // sqrt((x1 - x2)² + (y1 - y2)²) correctly rounded (the differences rounded
+  // first), without overflow or underflow on the way; NaN when a difference is.
   static double Distance(double x1, double y1, double x2, double y2);
 
   // d raised to -power, rounded to double: the weight of a sample at distance d.

@@ -1,8 +1,11 @@
 #include "NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
+#include <string_view>
 
 namespace numtext {
 namespace {
@@ -16,17 +19,36 @@ struct DecimalDigits {
   int pointPos = 0;
 };
 
-// Rounds correctly to `significant` digits (to_chars' scientific form).
+// More digits than the exact decimal expansion of any double has (767).
+constexpr int kMostDigits = 800;
+
+// Lowers a string of decimal digits by one unit in its last place; the digits
+// stand for a number above zero.
+void DecrementLastDigit(std::string& digits) {
+  std::size_t i = digits.size();
+  while (digits[--i] == '0') digits[i] = '9';
+  --digits[i];
+}
+
+// Rounds correctly to `significant` digits (to_chars' scientific form), except
+// next to the largest double, where rounding up would write a number beyond the
+// double range that reads back as none: there the digits round towards zero.
 DecimalDigits ToDigits(double value, int significant) {
+  significant = std::clamp(significant, 1, kMostDigits);
   DecimalDigits d;
   d.negative = std::signbit(value);
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific,
+  std::string buf(static_cast<std::size_t>(significant) + 16, '\0');  // d.ddd...e+308
+  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value), std::chars_format::scientific,
                            significant - 1);
-  std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+  if (res.ec != std::errc()) throw std::logic_error("number text buffer too small");
+  std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+  double readBack = 0;
+  const bool beyondRange = std::fabs(value) > 1 && std::from_chars(text.data(), text.data() + text.size(),
+                                                                  readBack).ec == std::errc::result_out_of_range;
   const std::size_t e = text.find('e');
   for (std::size_t i = 0; i < e; ++i)
     if (text[i] != '.') d.digits.push_back(text[i]);
+  if (beyondRange) DecrementLastDigit(d.digits);
   int exponent = 0;
   std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(), exponent);
   d.pointPos = exponent + 1;
@@ -81,14 +103,14 @@ std::string FormatFixed(double value, int decimals) {
   if (decimals < 0) decimals = 0;
 
   DecimalDigits d = ToDigits(value, 15);
-  if (value == 0) d.digits = "0";
+  if (value == 0) d.digits.assign(1, '0');
   // Digits of the whole number |value| * 10^decimals, rounded half away from zero.
   const int keep = d.pointPos + decimals;  // how many of the digits stand before the cut
   std::string scaled;
   if (keep <= 0) {
     // Everything lies beyond the cut; only a first digit >= 5 right at it rounds up.
     const bool roundUp = keep == 0 && d.digits[0] >= '5';
-    scaled = roundUp ? "1" : "0";
+    scaled.assign(1, roundUp ? '1' : '0');
   } else {
     std::string digits = d.digits;
     if (static_cast<int>(digits.size()) < keep) digits.append(static_cast<std::size_t>(keep) - digits.size(), '0');

@@ -47,29 +47,31 @@ std::string XpWideToUtf8(std::u16string_view text) {
   return out;
 }
 
+TXpUtf8Decoded XpDecodeUtf8(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<std::uint8_t>(text[at]);
+  const int length = XpUtf8SeqLength(lead);
+  if (length < 1 || length > 4 || at + static_cast<std::size_t>(length) > text.size()) return {};
+  TXpUtf8Char seq{};
+  seq[0] = static_cast<std::uint8_t>(length);
+  for (int k = 0; k < length; ++k)
+    seq[static_cast<std::size_t>(k) + 1] = static_cast<std::uint8_t>(text[at + static_cast<std::size_t>(k)]);
+  TXpUcs4Char code = 0;
+  static constexpr TXpUcs4Char kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (!XpUtf8SeqToUcs4(seq, length, code) || code < kShortest[length] || code > 0x10FFFF ||
+      (code >= 0xD800 && code <= 0xDFFF))
+    return {};
+  return {static_cast<std::size_t>(length), code};
+}
+
 WideString XpUtf8ToWide(std::string_view text) {
   WideString out;
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<std::uint8_t>(text[i]);
-    const int len = XpUtf8SeqLength(lead);
-    TXpUcs4Char c = 0xFFFD;
-    std::size_t consumed = 1;
-    if (len >= 1 && len <= 4 && i + static_cast<std::size_t>(len) <= text.size()) {
-      TXpUtf8Char seq{};
-      seq[0] = static_cast<std::uint8_t>(len);
-      for (int k = 0; k < len; ++k) seq[static_cast<std::size_t>(k) + 1] = static_cast<std::uint8_t>(text[i + static_cast<std::size_t>(k)]);
-      TXpUcs4Char decoded = 0;
-      // Strict here, unlike the filters: no overlong forms, surrogates or codes
-      // beyond Unicode.
-      static constexpr TXpUcs4Char kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (XpUtf8SeqToUcs4(seq, len, decoded) && decoded >= kShortest[len] && decoded <= 0x10FFFF &&
-          !(decoded >= 0xD800 && decoded <= 0xDFFF)) {
-        c = decoded;
-        consumed = static_cast<std::size_t>(len);
-      }
-    }
+    // Strict here, unlike the filters.
+    const TXpUtf8Decoded decoded = XpDecodeUtf8(text, i);
+    const TXpUcs4Char c = decoded.Length ? decoded.Code : 0xFFFD;
+    const std::size_t consumed = decoded.Length ? decoded.Length : 1;
     char16_t first = 0, second = 0;
     XpUcs4ToUtf16Pair(c, first, second);
     out.push_back(first);

@@ -62,6 +62,15 @@ private:
 std::string XpWideToUtf8(std::u16string_view text);
 WideString XpUtf8ToWide(std::string_view text);
 
+// The well-formed UTF-8 sequence that starts at text[at], as RFC 3629 has it (at
+// most four bytes, no overlong form, no surrogate, nothing above U+10FFFF): its
+// length and code point. Length 0 where the bytes there are no such sequence.
+struct TXpUtf8Decoded {
+  std::size_t Length = 0;
+  TXpUcs4Char Code = 0;
+};
+TXpUtf8Decoded XpDecodeUtf8(std::string_view text, std::size_t at);
+
 // ---------------------------------------------------------------------------
 // String and buffer routines.
 

@@ -14,7 +14,7 @@
 
 #include "app/logic/InterpolationRun.h"
 #include "app/StandInControls.h"
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 #include "mapview/GPXDraw.h"
 #include "platform/MathErrors.h"
 #include "platform/NumberText.h"

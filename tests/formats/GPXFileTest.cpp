@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TempFolder.h"
+#include "tests/support/TrackBuilder.h"
 
 #include "model/GPX.h"
 #include "platform/MathErrors.h"
@@ -32,21 +33,6 @@ std::string DepthLine(const std::string& depth) {
   return "<extensions><h:depth>" + depth +
          "</h:depth><h:id>1</h:id><h:visible>true</h:visible><h:share>false</h:share><h:status>1</h:status>"
          "<h:delta>false</h:delta></extensions>\n";
-}
-
-TGPXwpt* AddTrackPoint(TGPX& gpx, double lat, double lon, double depth) {
-  if (gpx.trk.Count() == 0) {
-    auto track = std::make_unique<TGPXtrk>();
-    track->Add(std::make_unique<TGPXtrkseg>());
-    gpx.trk.Add(std::move(track));
-  }
-  auto point = std::make_unique<TGPXwpt>();
-  point->Latitude = lat;
-  point->Longitude = lon;
-  point->HBdepth = depth;
-  TGPXwpt* raw = point.get();
-  gpx.trk.GetTrack(0)->GetTrkSeg(0)->Add(std::move(point));
-  return raw;
 }
 
 std::string Export(TGPX& gpx, bool style = false, bool compress = false) {
@@ -103,7 +89,7 @@ TEST_F(GPXFileOnDisk, AFailedExportKeepsTheOldFile) {
 
   TGPX bad;
   AddTrackPoint(bad, 1, 2, 3);
-  AddTrackPoint(bad, 1, 2, 3)->DateTime = std::numeric_limits<double>::quiet_NaN();
+  AddTrackPoint(bad, 1, 2, 3).DateTime = std::numeric_limits<double>::quiet_NaN();
   TGPXFile failing;
   failing.GPXd = &bad;
   EXPECT_THROW(failing.ExportGPX(path), EInvalidOp);
@@ -436,7 +422,7 @@ TEST(GPXWriter, AnEmptyDocumentIsTheHeaderAndTheEndTag) {
 
 TEST(GPXWriter, ListBuildersGiveTheSameTextAsTheDocument) {
   TGPX gpx;
-  AddTrackPoint(gpx, 1, 2, 3)->name = "p";
+  AddTrackPoint(gpx, 1, 2, 3).name = "p";
   TGPXFile file;
   file.GPXd = &gpx;
   TGPXStringSink whole;

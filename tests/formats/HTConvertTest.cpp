@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TempFolder.h"
+#include "tests/support/TrackBuilder.h"
 
 #include "model/GPX.h"
 #include "platform/MathErrors.h"
@@ -27,30 +28,6 @@ namespace {
 
 // 2012-06-01 10:20:30 as a day count.
 constexpr TDateTime kWorkedTime = 41061.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0;
-
-struct P {
-  double lat;
-  double lon;
-  double depth;
-};
-using Segment = std::vector<P>;
-
-std::unique_ptr<TGPXtrk> MakeTrack(std::initializer_list<Segment> segments, const std::string& name = "") {
-  auto track = std::make_unique<TGPXtrk>();
-  track->name = name;
-  for (const Segment& points : segments) {
-    auto segment = std::make_unique<TGPXtrkseg>();
-    for (const P& p : points) {
-      auto point = std::make_unique<TGPXwpt>();
-      point->Latitude = p.lat;
-      point->Longitude = p.lon;
-      point->HBdepth = p.depth;
-      segment->Add(std::move(point));
-    }
-    track->Add(std::move(segment));
-  }
-  return track;
-}
 
 Bytes Encode(const TGPX& gpx, std::string_view name = "NewTrack") {
   THTConvert::TEncoded encoded = THTConvert::EncodeHT(gpx, name, kWorkedTime);
@@ -249,10 +226,7 @@ TEST(HTEncode, BoundsCoverExactlyThePointsWritten) {
   TGPX gpx;
   gpx.trk.Add(MakeTrack({{{10, 20, 1}, {10, 20.001, 1}, {10, 20.002, 1}}}));
   gpx.trk.GetTrack(0)->GetTrkSeg(0)->GetTrkPoint(2)->enabled = false;
-  auto far = std::make_unique<TGPXwpt>();
-  far->Latitude = 50;
-  far->Longitude = 60;
-  gpx.wpt.Add(std::move(far));
+  gpx.wpt.Add(MakePoint(50, 60));
   const Bytes b = Encode(gpx);
   EXPECT_EQ(I32(b, 32), THTConvert::LonToEasting(20));
   EXPECT_EQ(I32(b, 36), THTConvert::LatToNorthing(10));
@@ -276,6 +250,8 @@ TEST(HTEncode, NamesAreCutToTwentyLowBytes) {
   for (const Case& c : {Case{"ABCDEFGHIJKLMNOPQRSTUVWXY", Bytes{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K',
                                                                  'L', 'M', 'N', 'O', 'P', 'Q', 'R', 'S', 'T'}},
                         Case{"S\xC3\xA9\xC5\x81", Bytes{'S', 0xE9, 0x41}},  // é, then Ł (U+0141)
+                        Case{"\xF0\x9F\x90\x9F", Bytes{0x3D, 0x1F}},          // a surrogate pair's units
+                        Case{"\xE9t\xC0\x80", Bytes{0xE9, 't', 0xC0, 0x80}},  // not UTF-8: bytes as Latin-1
                         Case{"", Bytes{}}}) {
     const Bytes b = Encode(gpx, c.name);
     Bytes name(b.begin() + 48, b.begin() + 68);
@@ -289,7 +265,7 @@ TEST(HTEncode, RefusesDataTheFormatCannotHold) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   struct Case {
     const char* what;
-    std::vector<Segment> tracks;  // one segment per track
+    std::vector<TTrackPoints> tracks;  // one segment per track
     std::string error;
   };
   const Case cases[] = {
@@ -305,7 +281,7 @@ TEST(HTEncode, RefusesDataTheFormatCannotHold) {
   };
   for (const Case& c : cases) {
     TGPX gpx;
-    for (const Segment& s : c.tracks) gpx.trk.Add(MakeTrack({s}));
+    for (const TTrackPoints& s : c.tracks) gpx.trk.Add(MakeTrack({s}));
     EXPECT_THAT(EncodeError(gpx), HasSubstr(c.error)) << c.what;
   }
 }
@@ -315,11 +291,7 @@ TEST(HTEncode, CountsUpToTwentyThousandEntries) {
   auto make = [](int points) {
     auto gpx = std::make_unique<TGPX>();
     auto track = MakeTrack({{}});
-    for (int i = 0; i < points; ++i) {
-      auto p = std::make_unique<TGPXwpt>();
-      p->Latitude = 1e-6 * i;
-      track->GetTrkSeg(0)->Add(std::move(p));
-    }
+    for (int i = 0; i < points; ++i) track->GetTrkSeg(0)->Add(MakePoint(1e-6 * i, 0));
     gpx->trk.Add(std::move(track));
     return gpx;
   };
@@ -364,14 +336,14 @@ TEST(HTDecode, EndRecordsSplitSegmentsWithoutMovingThePosition) {
   const TGPXtrkseg& second = *d.Track->GetTrkSeg(1);
   ASSERT_EQ(first.Count(), 2);
   ASSERT_EQ(second.Count(), 2);
-  const P expected[] = {{47.501, 9.251, 200}, {47.502, 9.25, 300}, {47.503, 9.249, 400}, {47.5, 9.25, 500}};
+  const TTrackPoint expected[] = {{47.501, 9.251, 200}, {47.502, 9.25, 300}, {47.503, 9.249, 400}, {47.5, 9.25, 500}};
   const TGPXwpt* got[] = {first.GetTrkPoint(0), first.GetTrkPoint(1), second.GetTrkPoint(0), second.GetTrkPoint(1)};
   for (int i = 0; i < 4; ++i) {
     // Exactly the metres written: a break that moved the position would shift
     // every later point by a metre.
-    EXPECT_EQ(got[i]->Latitude, THTConvert::NorthingToLat(THTConvert::LatToNorthing(expected[i].lat))) << i;
-    EXPECT_EQ(got[i]->Longitude, THTConvert::EastingToLon(THTConvert::LonToEasting(expected[i].lon))) << i;
-    EXPECT_EQ(got[i]->HBdepth, expected[i].depth) << i;
+    EXPECT_EQ(got[i]->Latitude, THTConvert::NorthingToLat(THTConvert::LatToNorthing(expected[i].Latitude))) << i;
+    EXPECT_EQ(got[i]->Longitude, THTConvert::EastingToLon(THTConvert::LonToEasting(expected[i].Longitude))) << i;
+    EXPECT_EQ(got[i]->HBdepth, expected[i].Depth) << i;
     EXPECT_EQ(got[i]->DateTime, 0);
   }
 }

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 #include "gridding/ShepardInterp.h"
 #include "gridding/ShepardThread.h"
 #include "mapview/Projection.h"
@@ -205,33 +205,64 @@ TEST(ShepardGridInterp, SamplesLevelWithAPixelOnTheBordersEqualTheReference) {
     ExpectSameAsReference(samples, 8, 0.125, minR, {column}, "level borders");
 }
 
-// The squared distance decides the cut-off as exactly as the rounded root does:
-// queries placed so that the squared distance to a sample at the origin is the
-// largest whose root is within the radius, and the next double above it.
-TEST(ShepardGridInterp, SquaredDistancesAtTheLastUlpOfTheCutOffEqualTheReference) {
+// The prefilter on rounded square sums must not decide the cut-off: queries
+// placed so that the distance to a sample at the origin is the radius itself,
+// and the next double above it.
+TEST(ShepardGridInterp, DistancesAtTheLastUlpOfTheCutOffEqualTheReference) {
   for (const double maxR : {0.1, 0.0029086, 1.0 / 3}) {
-    double last = maxR * maxR;  // the largest s with sqrt(s) <= maxR
-    while (std::sqrt(last) > maxR) last = std::nextafter(last, 0.0);
-    while (std::sqrt(std::nextafter(last, 1.0)) <= maxR) last = std::nextafter(last, 1.0);
-    for (const double target : {last, std::nextafter(last, 1.0)}) {
+    for (const double target : {maxR, std::nextafter(maxR, 1.0)}) {
       double qx = 0, qy = 0;
       bool found = false;
-      const double start = std::sqrt(target / 2);
+      const double start = maxR / std::sqrt(2.0);
       for (int i = -40; i <= 40 && !found; ++i)
         for (int j = -40; j <= 40 && !found; ++j) {
           qx = start + i * std::numeric_limits<double>::epsilon() * start;
           qy = start + j * std::numeric_limits<double>::epsilon() * start;
-          found = qx * qx + qy * qy == target;
+          found = TShepardInterp::Distance(qx, qy, 0, 0) == target;
         }
       ASSERT_TRUE(found) << maxR;
       TSampleSet samples;
-      samples.Add(0, 0, 100);                      // on the border, or one ulp beyond it
-      samples.Add(qx, qy + maxR / 2, 500);         // well within, so that the first one shows
+      samples.Add(0, 0, 100);               // on the border, or one ulp beyond it
+      samples.Add(qx, qy + maxR / 2, 500);  // well within, so that the first one shows
       TColumn column{qx, {qy}, {}};
       column.wanted[0] = true;
       ExpectSameAsReference(samples, 8, maxR, maxR / 1000, {column}, "last ulp of " + std::to_string(maxR));
     }
   }
+}
+
+// Distances that lie exactly on a midpoint between two doubles, or right next to
+// one, are where a kernel that rounds its own way would part from the
+// reference; the vector kernels must hand them to the exact check.
+TEST(ShepardGridInterp, DistancesOnAndNearMidpointsEqualTheReference) {
+  TSampleSet samples;
+  samples.Add(0, 0, 100);
+  samples.Add(0.001, 0.002, 900);  // a second weight, so that every bit of the first one shows
+  std::vector<TColumn> columns;
+  // Pythagorean triples with an odd hypotenuse of 54 bits, scaled to about 0.01:
+  // the distance from the origin is a midpoint.
+  for (std::uint64_t n = 67108864 + 12345, k = 0; k < 12; ++k, n += 1000003) {
+    const std::uint64_t m = n + 1 + 2 * k;
+    const std::uint64_t a = 2 * m * n, b = m * m - n * n;
+    TColumn column{std::ldexp(static_cast<double>(a), -61), {}, {}};
+    column.ys.push_back(std::ldexp(static_cast<double>(b), -61));
+    columns.push_back(column);
+  }
+  // A query far right of the sample and rows just above it: the distance then
+  // lies near dx plus half an ulp.
+  TRandom random(4);
+  for (int c = 0; c < 12; ++c) {
+    const double dx = random.Between(0.008, 0.016);
+    const double halfUlp = std::ldexp(1.0, std::ilogb(dx) - 53);
+    const double centre = std::sqrt(2 * (halfUlp / dx)) * dx;
+    TColumn column{dx, {}, {}};
+    for (double y = centre, k = 0; k < 20; ++k, y = std::nextafter(y, 1.0)) column.ys.push_back(y);
+    columns.push_back(column);
+  }
+  for (TColumn& column : columns)
+    for (std::size_t r = 0; r < column.ys.size(); ++r) column.wanted[r] = true;
+  for (const double p : {2.0, 8.0, 13.0})
+    ExpectSameAsReference(samples, p, 0.05, 1e-9, columns, "midpoints");
 }
 
 // A cluster under the view and samples all over the globe; queries reach out of

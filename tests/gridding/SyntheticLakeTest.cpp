@@ -1,4 +1,4 @@
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 
 #include <cmath>
 #include <cstring>

@@ -80,18 +80,18 @@ TEST(MapProjection, FarOffPointsNeverWrapAfterDeepZooms) {
   ViewFixture f;
   TGPXDraw& v = f.view;
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(v.ZoomTo({399, 301, 401, 299}));  // each 300 times deeper
-  const auto far = ViewFixture::Point(50.5, 11.5);
+  const auto far = MakePoint(50.5, 11.5);
   EXPECT_GT(v.LoToX64(far->Longitude), std::int64_t{1} << 40);
   EXPECT_EQ(v.LoToX(far->Longitude), std::numeric_limits<int>::max());
   EXPECT_FALSE(v.IsOnScreen(*far));
-  const auto west = ViewFixture::Point(50.5, 10.5);
+  const auto west = MakePoint(50.5, 10.5);
   EXPECT_EQ(v.LoToX(west->Longitude), std::numeric_limits<int>::min());
 
   // A stroke from the centre toward the far point runs east on screen.
   v.TrackWidth = 1;
   v.Options.BackGroundColor = ViewFixture::kWhite;
   auto& seg = *f.AddSegment({{400, 300, 0}});
-  seg.Add(ViewFixture::Point(v.YToLa(300), 11.5));
+  seg.Add(MakePoint(v.YToLa(300), 11.5));
   v.Redraw();
   EXPECT_NE(f.surface.Pixel(799, 300), ViewFixture::kWhite);
   EXPECT_EQ(f.surface.Pixel(399, 300), ViewFixture::kWhite);
@@ -109,11 +109,7 @@ TEST(MapProjection, SnapshotKeepsItsPositionsWhileTheViewMoves) {
 
 TEST(MapVisibleArea, ResetBBoxCentresTheDataWithOnePercentToSpare) {
   ViewFixture f;
-  f.doc.trk.Add(std::make_unique<TGPXtrk>());
-  auto seg = std::make_unique<TGPXtrkseg>();
-  seg->Add(ViewFixture::Point(50, 10));
-  seg->Add(ViewFixture::Point(51, 11));
-  f.doc.trk.GetTrack(0)->Add(std::move(seg));
+  AddTrack(f.doc, {{50, 10}, {51, 11}});
   TGPXDraw& v = f.view;
   v.BBox.Clear();
   v.ResetBBox(true, true);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "mapview/GPXDraw.h"
+#include "tests/support/TrackBuilder.h"
 
 // A document, a surface of the view's size and a view over both, with helpers to
 // place points at chosen pixels.
@@ -33,17 +34,9 @@ struct ViewFixture {
     view.CalcRm(false);
   }
 
-  static std::unique_ptr<TGPXwpt> Point(double lat, double lon, double depth = 0) {
-    auto p = std::make_unique<TGPXwpt>();
-    p->Latitude = lat;
-    p->Longitude = lon;
-    p->HBdepth = depth;
-    return p;
-  }
-
   // The position shown at the centre of pixel (x, y).
   std::unique_ptr<TGPXwpt> AtPixel(int x, int y, double depth = 0) const {
-    return Point(view.YToLa(y), view.XToLo(x), depth);
+    return MakePoint(view.YToLa(y), view.XToLo(x), depth);
   }
 
   struct PixelPoint {
@@ -52,15 +45,12 @@ struct ViewFixture {
   };
   // A new track of one segment through the given pixels.
   TGPXtrkseg* AddSegment(std::initializer_list<PixelPoint> points, int maxdepth = 1500) {
-    auto track = std::make_unique<TGPXtrk>();
-    auto segment = std::make_unique<TGPXtrkseg>();
-    for (const PixelPoint& p : points) segment->Add(AtPixel(p.x, p.y, p.depth));
-    segment->maxdepth = maxdepth;
-    segment->SetEnabled(true);
-    TGPXtrkseg* raw = segment.get();
-    track->Add(std::move(segment));
-    doc.trk.Add(std::move(track));
-    return raw;
+    TTrackPoints positions;
+    for (const PixelPoint& p : points) positions.push_back({view.YToLa(p.y), view.XToLo(p.x), p.depth});
+    TGPXtrkseg& segment = AddTrack(doc, positions);
+    segment.maxdepth = maxdepth;
+    segment.SetEnabled(true);
+    return &segment;
   }
 
   static std::set<TColor> ColoursOf(const TBitmap& bmp) {

@@ -6,36 +6,19 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/CommaLocale.h"
+#include "tests/support/TrackBuilder.h"
 
 namespace {
 
 constexpr double kMetresPerDegreeAtEquator = 6378137.0 * std::numbers::pi / 180.0;
 
-std::unique_ptr<TPoint4D2> At(double lat, double lon) {
-  auto p = std::make_unique<TPoint4D2>();
-  p->Latitude = lat;
-  p->Longitude = lon;
-  return p;
-}
-
-std::unique_ptr<TPoint4D2> NewAt(double lat, double lon, bool enabled = true, TDateTime time = 0) {
-  auto p = std::make_unique<TPoint4D2>();
-  p->Latitude = lat;
-  p->Longitude = lon;
-  p->enabled = enabled;
+std::unique_ptr<TPoint4D2> At(double lat, double lon, TDateTime time = 0) {
+  auto p = MakePoint<TPoint4D2>(lat, lon);
   p->DateTime = time;
   return p;
 }
 
-// A point that reports its own end, to tell freeing from unlinking.
-class ProbePoint : public TPoint4D2 {
-public:
-  explicit ProbePoint(bool* freed) : freed_(freed) {}
-  ~ProbePoint() override { *freed_ = true; }
-
-private:
-  bool* freed_;
-};
+using ProbePoint = TFreeProbe<TPoint4D2>;
 
 // ---- distance ------------------------------------------------------------
 
@@ -260,7 +243,7 @@ TEST(BBox, CopyLeavesCompleteAndGetCenterIsAFreshPoint) {
 
 
 void Fill(TPointList2& list, std::initializer_list<std::pair<double, double>> positions) {
-  for (const auto& [lat, lon] : positions) list.Add(NewAt(lat, lon));
+  for (const auto& [lat, lon] : positions) list.Add(At(lat, lon));
 }
 
 TEST(PointListBox, ResetBoxOfTheEnabledPoints) {
@@ -379,12 +362,12 @@ TEST(PointListSpeed, GetSpeedOf) {
   const double oneKmLat = 1000.0 / kMetresPerDegreeAtEquator;
   const double hour = 1.0 / 24;
   TPointList2 list;
-  list.Add(NewAt(0, 0, true, 100));
-  list.Add(NewAt(oneKmLat, 0, true, 100 + hour));
-  list.Add(NewAt(2 * oneKmLat, 0, true, 0));                 // no time
-  list.Add(NewAt(3 * oneKmLat, 0, true, 100 + 2 * hour));   // predecessor without time
-  list.Add(NewAt(4 * oneKmLat, 0, true, 100 + 2 * hour));   // same time as predecessor
-  list.Add(NewAt(3 * oneKmLat, 0, true, 100 + 1.5 * hour)); // going back in time: absolute
+  list.Add(At(0, 0, 100));
+  list.Add(At(oneKmLat, 0, 100 + hour));
+  list.Add(At(2 * oneKmLat, 0, 0));                 // no time
+  list.Add(At(3 * oneKmLat, 0, 100 + 2 * hour));   // predecessor without time
+  list.Add(At(4 * oneKmLat, 0, 100 + 2 * hour));   // same time as predecessor
+  list.Add(At(3 * oneKmLat, 0, 100 + 1.5 * hour)); // going back in time: absolute
   EXPECT_EQ(list.GetSpeedOf(list.GetPoint(0)), -1.0);
   EXPECT_NEAR(list.GetSpeedOf(list.GetPoint(1)), 1.0, 1e-6);
   EXPECT_EQ(list.GetSpeedOf(list.GetPoint(2)), -1.0);
@@ -403,7 +386,7 @@ TEST(PointList, EnabledPassesDownOnlyToThePointsHeldNow) {
   EXPECT_FALSE(list.Enabled());
   EXPECT_FALSE(list.GetPoint(0)->enabled);
   EXPECT_FALSE(list.GetPoint(1)->enabled);
-  list.Add(NewAt(3, 3));
+  list.Add(At(3, 3));
   EXPECT_TRUE(list.GetPoint(2)->enabled);
 }
 
@@ -437,12 +420,12 @@ TEST(PointList, EveryIndexedAccessIsChecked) {
   Fill(list, {{1, 1}, {2, 2}});
   EXPECT_THROW(list.GetPoint(2), EListError);
   EXPECT_THROW(list.GetPoint(-1), EListError);
-  EXPECT_THROW(list.SetPoint(2, NewAt(0, 0)), EListError);
+  EXPECT_THROW(list.SetPoint(2, At(0, 0)), EListError);
   EXPECT_THROW(list.FreeAndDelete(-1), EListError);
   EXPECT_THROW((void)list.Delete(2), EListError);
-  EXPECT_THROW(list.Insert(3, NewAt(0, 0)), EListError);
+  EXPECT_THROW(list.Insert(3, At(0, 0)), EListError);
   EXPECT_EQ(list.Count(), 2);
-  list.Insert(2, NewAt(3, 3));  // at Count appends
+  list.Insert(2, At(3, 3));  // at Count appends
   EXPECT_EQ(list.GetPoint(2)->Latitude, 3);
   try {
     list.GetPoint(7);
@@ -454,7 +437,7 @@ TEST(PointList, EveryIndexedAccessIsChecked) {
 
 TEST(PointList, SortByDateAndIteration) {
   TPointList2 list;
-  for (TDateTime t : {3.0, 1.0, 2.0, 1.5}) list.Add(NewAt(t, 0, true, t));
+  for (TDateTime t : {3.0, 1.0, 2.0, 1.5}) list.Add(At(t, 0, t));
   list.SortByDate();
   std::vector<double> times;
   for (const TPoint4D2& p : list) times.push_back(p.DateTime);

@@ -4,41 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TrackBuilder.h"
+
 namespace {
 
 std::unique_ptr<TGPXwpt> Wpt(double lat, double lon, const char* name = "") {
-  auto p = std::make_unique<TGPXwpt>();
-  p->Latitude = lat;
-  p->Longitude = lon;
+  auto p = MakePoint(lat, lon);
   p->name = name;
   return p;
 }
 
-std::unique_ptr<TGPXtrkseg> Segment(std::initializer_list<std::pair<double, double>> positions) {
-  auto seg = std::make_unique<TGPXtrkseg>();
-  for (const auto& [lat, lon] : positions) seg->Add(Wpt(lat, lon));
-  return seg;
-}
-
+// A track of `segments` segments, segment s with points at latitude s + 1.
 std::unique_ptr<TGPXtrk> Track(int segments, int pointsEach = 2) {
-  auto trk = std::make_unique<TGPXtrk>();
-  for (int s = 0; s < segments; ++s) {
-    auto seg = std::make_unique<TGPXtrkseg>();
-    for (int i = 0; i < pointsEach; ++i) seg->Add(Wpt(s + 1, i + 1));
-    trk->Add(std::move(seg));
-  }
-  return trk;
+  std::vector<TTrackPoints> points(segments);
+  for (int s = 0; s < segments; ++s)
+    for (int i = 0; i < pointsEach; ++i) points[s].push_back({s + 1.0, i + 1.0});
+  return MakeTrack(points);
 }
 
-// A track that reports its own end, to tell freeing from unlinking.
-class ProbeTrack : public TGPXtrk {
-public:
-  explicit ProbeTrack(bool* freed) : freed_(freed) {}
-  ~ProbeTrack() override { *freed_ = true; }
-
-private:
-  bool* freed_;
-};
+using ProbeTrack = TFreeProbe<TGPXtrk>;
 
 TEST(GPXwpt, ANewPointStartsAtTheAbsentValues) {
   TGPXwpt p;
@@ -159,13 +143,13 @@ TEST(DeepCopy, ListsAppendRoutesAndSegmentsReplace) {
   EXPECT_TRUE(wpts.filled);
 
   TGPXtrk track;
-  for (int i = 0; i < 2; ++i) track.Add(Segment({{1, 1}}));
+  for (int i = 0; i < 2; ++i) track.Add(MakeSegment({{1, 1}}));
   track.CopyFrom(*Track(3));
   EXPECT_EQ(track.Count(), 5);
 
   TGPXtrkseg ten;
   for (int i = 0; i < 10; ++i) ten.Add(Wpt(i, i));
-  auto four = Segment({{1, 1}, {2, 2}, {3, 3}, {4, 4}});
+  auto four = MakeSegment({{1, 1}, {2, 2}, {3, 3}, {4, 4}});
   four->maxdepth = 700;
   four->extensions = "<e/>";
   ten.CopyFrom(*four);
@@ -199,7 +183,7 @@ TEST(DeepCopy, CopiesShareNothingAndCarryNoFlagsBoxesOrLevel) {
   source.number = 2;
   source.ttype = "x";
   source.LineStyle.SetOpacity(0.5);
-  source.Add(Segment({{1, 1}, {2, 2}}));
+  source.Add(MakeSegment({{1, 1}, {2, 2}}));
   source.GetTrkSeg(0)->GetTrkPoint(0)->Level = 5;
   source.GetTrkSeg(0)->CalcBBox(true);
   source.SetEnabled(false);
@@ -226,7 +210,7 @@ TEST(DeepCopy, CopiesShareNothingAndCarryNoFlagsBoxesOrLevel) {
 }
 
 TEST(DeepCopy, CopyingIntoItselfLosesNothing) {
-  auto seg = Segment({{1, 1}, {2, 2}});
+  auto seg = MakeSegment({{1, 1}, {2, 2}});
   seg->CopyFrom(*seg);  // replacing by itself: unchanged
   ASSERT_EQ(seg->Count(), 2);
   EXPECT_EQ(seg->GetTrkPoint(1)->Latitude, 2);
@@ -413,8 +397,8 @@ TEST(GPXDocument, ComputeMetaBoundsJoinsTheCompleteBoxesOfEnabledPoints) {
 
   TGPX gpx;
   auto track = std::make_unique<TGPXtrk>();
-  track->Add(Segment({{1, 2}, {3, 4}}));
-  track->Add(Segment({{-50, -60}, {50, 60}}));
+  track->Add(MakeSegment({{1, 2}, {3, 4}}));
+  track->Add(MakeSegment({{-50, -60}, {50, 60}}));
   track->GetTrkSeg(1)->SetEnabled(false);  // disabled points do not count
   gpx.trk.Add(std::move(track));
   gpx.ComputeMetaBounds();
@@ -433,7 +417,7 @@ TEST(GPXDocument, ComputeMetaBoundsIgnoresAStaleWaypointBox) {
   gpx.wpt.CalcBBox(true);  // a box of the two waypoints
   gpx.wpt.FreeAndDelete(1);  // one left: no new box, the old edges stay
   auto track = std::make_unique<TGPXtrk>();
-  track->Add(Segment({{1, 2}, {3, 4}}));
+  track->Add(MakeSegment({{1, 2}, {3, 4}}));
   gpx.trk.Add(std::move(track));
   gpx.ComputeMetaBounds();
   EXPECT_EQ(gpx.metadata.bounds.maxlat, 3);
@@ -441,7 +425,7 @@ TEST(GPXDocument, ComputeMetaBoundsIgnoresAStaleWaypointBox) {
 }
 
 TEST(GPXDocument, ComputeMetaBoundsJoinsWaypointsRoutesAndSegments) {
-  using Positions = std::initializer_list<std::pair<double, double>>;
+  using Positions = TTrackPoints;
   struct Case {
     const char* name;
     Positions waypoints, route, segmentA, segmentB;
@@ -457,15 +441,15 @@ TEST(GPXDocument, ComputeMetaBoundsJoinsWaypointsRoutesAndSegments) {
   };
   for (const Case& c : cases) {
     TGPX gpx;
-    for (const auto& [lat, lon] : c.waypoints) gpx.wpt.Add(Wpt(lat, lon));
+    for (const TTrackPoint& p : c.waypoints) gpx.wpt.Add(MakePoint(p.Latitude, p.Longitude));
     if (c.route.size() > 0) {
       auto route = std::make_unique<TGPXrte>();
-      for (const auto& [lat, lon] : c.route) route->Add(Wpt(lat, lon));
+      for (const TTrackPoint& p : c.route) route->Add(MakePoint(p.Latitude, p.Longitude));
       gpx.rte.Add(std::move(route));
     }
     auto track = std::make_unique<TGPXtrk>();
-    track->Add(Segment(c.segmentA));
-    if (c.segmentB.size() > 0) track->Add(Segment(c.segmentB));
+    track->Add(MakeSegment(c.segmentA));
+    if (c.segmentB.size() > 0) track->Add(MakeSegment(c.segmentB));
     gpx.trk.Add(std::move(track));
     gpx.ComputeMetaBounds();
     const TGPXbounds& b = gpx.metadata.bounds;
@@ -479,7 +463,7 @@ TEST(GPXDocument, ComputeMetaBoundsJoinsWaypointsRoutesAndSegments) {
   // An extent without a height leaves the bounds as they were.
   TGPX flat;
   auto track = std::make_unique<TGPXtrk>();
-  track->Add(Segment({{1, 2}, {1, 4}}));
+  track->Add(MakeSegment({{1, 2}, {1, 4}}));
   flat.trk.Add(std::move(track));
   flat.metadata.bounds.maxlat = 9;
   flat.ComputeMetaBounds();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,48 @@ TEST(NumberText, Parsing) {
   EXPECT_EQ(numtext::ParseInt("-42"), -42);
   EXPECT_FALSE(numtext::ParseInt("4.2").has_value());
   EXPECT_FALSE(numtext::ParseInt("").has_value());
+}
+
+TEST(NumberText, ManySignificantDigitsAreTheExactExpansion) {
+  // 0.1 is 0.1000000000000000055511151231257827021181583404541015625 exactly;
+  // asking for more digits than a buffer of 64 holds must neither overrun nor cut.
+  EXPECT_EQ(numtext::FormatGeneral(0.1, 59), "0.1000000000000000055511151231257827021181583404541015625");
+  EXPECT_EQ(numtext::FormatGeneral(0.1, 100000), "0.1000000000000000055511151231257827021181583404541015625");
+  const std::string huge = numtext::FormatGeneral(std::numeric_limits<double>::max(), 400);
+  EXPECT_EQ(huge.size(), 309u);
+  EXPECT_EQ(huge.substr(0, 20), "17976931348623157081");
+  EXPECT_EQ(numtext::ParseDouble(huge), std::numeric_limits<double>::max());
+  const std::string tiny = numtext::FormatGeneral(std::numeric_limits<double>::denorm_min(), 800);
+  EXPECT_EQ(tiny.substr(0, 12), "4.9406564584");
+  EXPECT_EQ(numtext::ParseDouble(tiny), std::numeric_limits<double>::denorm_min());
+}
+
+TEST(NumberText, NumbersAtTheEndsOfTheRangeReadBack) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  const double extremes[] = {kMax,
+                             -kMax,
+                             std::nextafter(kMax, 0.0),
+                             1.7976931348623e308,
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(),
+                             1e-320};
+  for (const double value : extremes) {
+    for (int digits : {1, 2, 6, 15, 16}) {
+      const std::string text = numtext::FormatGeneral(value, digits);
+      const auto back = numtext::ParseDouble(text);
+      ASSERT_TRUE(back.has_value()) << text;
+      EXPECT_LE(std::fabs(*back - value), std::fabs(value) * std::pow(10.0, 1 - digits)) << text;
+    }
+    EXPECT_EQ(numtext::ParseDouble(numtext::FormatGeneral(value, 17)), value);
+    const std::string fixed = numtext::FormatFixed(value, 2);
+    EXPECT_TRUE(numtext::ParseDouble(fixed).has_value()) << fixed;
+  }
+  // Rounding up would give 1.79769313486232E308, beyond the range: the digits
+  // round towards zero there instead.
+  EXPECT_EQ(numtext::FormatGeneral(kMax), "1.79769313486231E308");
+  EXPECT_EQ(numtext::FormatGeneral(-kMax, 1), "-1E308");
+  EXPECT_EQ(numtext::FormatGeneral(1.7976931348623e308), "1.7976931348623E308");
 }
 
 TEST(NumberText, IgnoresACommaLocale) {

@@ -2,38 +2,16 @@
 
 // What the tests of the headless app library share: documents built in memory.
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "formats/HTConvert.h"
 #include "model/GPX.h"
+#include "tests/support/TrackBuilder.h"
 
-// A segment as (latitude, longitude, depth in cm) triples.
-using TSegmentPoints = std::vector<std::array<double, 3>>;
-
-inline std::unique_ptr<TGPXtrkseg> MakeSegment(const TSegmentPoints& latLonDepth) {
-  auto seg = std::make_unique<TGPXtrkseg>();
-  for (const auto& [lat, lon, depth] : latLonDepth) {
-    auto p = std::make_unique<TGPXwpt>();
-    p->Latitude = lat;
-    p->Longitude = lon;
-    p->HBdepth = depth;
-    seg->Add(std::move(p));
-  }
-  return seg;
-}
-
-// Appends a track of one segment with these points; answers the segment.
-inline TGPXtrkseg& AddSegment(TGPX& doc, const TSegmentPoints& latLonDepth) {
-  auto trk = std::make_unique<TGPXtrk>();
-  auto seg = MakeSegment(latLonDepth);
-  TGPXtrkseg& result = *seg;
-  trk->Add(std::move(seg));
-  doc.trk.Add(std::move(trk));
-  return result;
-}
+// A segment as (latitude, longitude, depth in cm) points.
+using TSegmentPoints = TTrackPoints;
 
 inline std::vector<double> Latitudes(const TGPXtrkseg& seg) {
   std::vector<double> result;
@@ -64,9 +42,7 @@ inline std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
 // answers whether it was written.
 inline bool WriteHTFile(const std::string& path, const std::vector<TSegmentPoints>& segments) {
   TGPX doc;
-  auto trk = std::make_unique<TGPXtrk>();
-  for (const TSegmentPoints& points : segments) trk->Add(MakeSegment(points));
-  doc.trk.Add(std::move(trk));
+  doc.trk.Add(MakeTrack(segments));
   THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
   return writer.ConvertToHT();
 }

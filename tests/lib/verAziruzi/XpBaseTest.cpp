@@ -345,6 +345,37 @@ TEST(XpConversions, Utf16Pairs) {
   EXPECT_FALSE(XpIsSurrogateUnit(0xE000));
 }
 
+TEST(XpConversions, StrictUtf8DecodingTakesWellFormedSequencesOnly) {
+  struct Case {
+    std::string_view bytes;
+    std::size_t length;
+    TXpUcs4Char code;
+  };
+  const Case cases[] = {
+      {"A", 1, 0x41},
+      {"\xC3\xA4x", 2, 0xE4},
+      {"\xE2\x82\xAC", 3, 0x20AC},
+      {"\xF0\x9F\x90\x9F", 4, 0x1F41F},
+      {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
+      {"\xC0\x80", 0, 0},              // overlong
+      {"\xE0\x80\xAF", 0, 0},         // overlong
+      {"\xED\xA0\x80", 0, 0},         // surrogate
+      {"\xF4\x90\x80\x80", 0, 0},    // beyond U+10FFFF
+      {"\xF8\x88\x80\x80\x80", 0, 0},  // five bytes
+      {"\xC3", 0, 0},                  // cut off
+      {"\xC3(", 0, 0},                 // no continuation byte
+      {"\x80", 0, 0},                  // continuation byte first
+  };
+  for (const Case& c : cases) {
+    const TXpUtf8Decoded d = XpDecodeUtf8(c.bytes, 0);
+    EXPECT_EQ(d.Length, c.length) << testing::PrintToString(std::string(c.bytes));
+    if (c.length) {
+      EXPECT_EQ(d.Code, c.code);
+    }
+  }
+  EXPECT_EQ(XpDecodeUtf8("ab\xC3\xA4", 2).Code, 0xE4u);
+}
+
 TEST(XpConversions, Utf8SequencesUpToSixBytes) {
   struct Case {
     TXpUcs4Char code;

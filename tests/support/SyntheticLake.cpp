@@ -1,4 +1,4 @@
-#include "bench/SyntheticLake.h"
+#include "tests/support/SyntheticLake.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,420 @@
+#include "gridding/ShepardGridInterpRun.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "gridding/ShepardInterpDistance.h"
+
+// The vector kernels of TShepardGridInterp for x86 processors.
+
+#if defined(__x86_64__)
+
+// GCC 12's own AVX-512 square root leaves a lane it never reads undefined and
+// warns about it where the kernels inline it; the warning is off for this file.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+namespace {
+
+// The vector kernels give each pixel of a run a lane of its own, so every lane
+// walks the samples in ascending order and accumulates its two sums exactly as
+// the reference does for that pixel; no sum is ever split or reordered. Each lane
+// rounds every product, quotient and root on its own as IEEE arithmetic does in
+// the scalar code, and fuses a multiply-add exactly where the scalar code calls
+// std::fma. The sums are finished by the reference's own
+// TShepardInterp::WeightedMean.
+
+// What a lane ends with: the value of the sample it snapped to, or its two sums.
+struct TLaneSums {
+  bool snapped = false;
+  double value = 0;
+  double weightSum = 0, weightedSum = 0;
+};
+
+// TShepardInterp::Distance in every lane of `wanted`: the candidates of
+// ShepardDistance::Candidate, step for step, and the reference itself for the
+// lanes out of its range or near a midpoint, which are rare.
+__attribute__((target("avx512f"))) inline __m512d Distance8(double x, const double* laneY, __m512d dy, double px,
+                                                            double py, __mmask8 wanted) {
+  const __m512d adx = _mm512_set1_pd(std::fabs(x - px)), ady = _mm512_abs_pd(dy);
+  const __m512d a = _mm512_max_pd(adx, ady), b = _mm512_min_pd(adx, ady);
+  const __m512d p1 = _mm512_mul_pd(a, a), e1 = _mm512_fmsub_pd(a, a, p1);
+  const __m512d p2 = _mm512_mul_pd(b, b), e2 = _mm512_fmsub_pd(b, b, p2);
+  const __m512d sh = _mm512_add_pd(p1, p2);
+  const __m512d sl = _mm512_add_pd(_mm512_sub_pd(p2, _mm512_sub_pd(sh, p1)), _mm512_add_pd(e1, e2));
+  const __m512d r0 = _mm512_sqrt_pd(sh);
+  const __m512d c = _mm512_div_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), _mm512_add_pd(r0, r0));
+  __m512d r = _mm512_add_pd(r0, c);
+  const __m512d z = _mm512_abs_pd(_mm512_add_pd(_mm512_sub_pd(r0, r), c));
+  const __m512d g = _mm512_mul_pd(
+      _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))),
+      _mm512_set1_pd(0x1p-53));
+  using namespace ShepardDistance;
+  const __mmask8 nearMidpoint =
+      _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(1 - kMargin)), _CMP_GE_OQ) |
+      (_mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 - kMargin)), _CMP_GE_OQ) &
+       _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 + kMargin)), _CMP_LE_OQ));
+  const __mmask8 outOfRange = _mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
+                              _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ);
+  const unsigned exact = (nearMidpoint | outOfRange) & wanted;
+  if (exact) [[unlikely]] {
+    alignas(64) double lanes[8];
+    _mm512_store_pd(lanes, r);
+    for (int lane = 0; lane < 8; ++lane)
+      if (exact & (1u << lane)) lanes[lane] = TShepardInterp::Distance(x, laneY[lane], px, py);
+    r = _mm512_load_pd(lanes);
+  }
+  return r;
+}
+
+// As Distance8, in four lanes.
+__attribute__((target("avx2,fma"))) inline __m256d Distance4(double x, const double* laneY, __m256d dy, double px,
+                                                             double py, __m256d wanted) {
+  const __m256d signBit = _mm256_set1_pd(-0.0);
+  const __m256d adx = _mm256_set1_pd(std::fabs(x - px)), ady = _mm256_andnot_pd(signBit, dy);
+  const __m256d a = _mm256_max_pd(adx, ady), b = _mm256_min_pd(adx, ady);
+  const __m256d p1 = _mm256_mul_pd(a, a), e1 = _mm256_fmsub_pd(a, a, p1);
+  const __m256d p2 = _mm256_mul_pd(b, b), e2 = _mm256_fmsub_pd(b, b, p2);
+  const __m256d sh = _mm256_add_pd(p1, p2);
+  const __m256d sl = _mm256_add_pd(_mm256_sub_pd(p2, _mm256_sub_pd(sh, p1)), _mm256_add_pd(e1, e2));
+  const __m256d r0 = _mm256_sqrt_pd(sh);
+  const __m256d c = _mm256_div_pd(_mm256_add_pd(_mm256_fnmadd_pd(r0, r0, sh), sl), _mm256_add_pd(r0, r0));
+  __m256d r = _mm256_add_pd(r0, c);
+  const __m256d z = _mm256_andnot_pd(signBit, _mm256_add_pd(_mm256_sub_pd(r0, r), c));
+  const __m256d g = _mm256_mul_pd(_mm256_and_pd(r, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000))),
+                                  _mm256_set1_pd(0x1p-53));
+  using namespace ShepardDistance;
+  const __m256d nearMidpoint = _mm256_or_pd(
+      _mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(1 - kMargin)), _CMP_GE_OQ),
+      _mm256_and_pd(_mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(0.5 - kMargin)), _CMP_GE_OQ),
+                    _mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(0.5 + kMargin)), _CMP_LE_OQ)));
+  const __m256d outOfRange = _mm256_or_pd(_mm256_cmp_pd(a, _mm256_set1_pd(kLow), _CMP_NGE_UQ),
+                                          _mm256_cmp_pd(a, _mm256_set1_pd(kHigh), _CMP_NLE_UQ));
+  const int exact = _mm256_movemask_pd(_mm256_and_pd(_mm256_or_pd(nearMidpoint, outOfRange), wanted));
+  if (exact) [[unlikely]] {
+    alignas(32) double lanes[4];
+    _mm256_store_pd(lanes, r);
+    for (int lane = 0; lane < 4; ++lane)
+      if (exact & (1 << lane)) lanes[lane] = TShepardInterp::Distance(x, laneY[lane], px, py);
+    r = _mm256_load_pd(lanes);
+  }
+  return r;
+}
+
+// d^E by the reference's repeated squaring, in every lane.
+template <unsigned E>
+__attribute__((target("avx512f"))) inline __m512d Raise8(__m512d d) {
+  __m512d base = d;
+  __m512d raised = _mm512_set1_pd(1.0);
+  unsigned e = E;
+  while (true) {
+    if (e & 1u) raised = _mm512_mul_pd(raised, base);
+    e >>= 1;
+    if (e == 0) break;
+    base = _mm512_mul_pd(base, base);
+  }
+  return raised;
+}
+
+template <unsigned E>
+__attribute__((target("avx2,fma"))) inline __m256d Raise4(__m256d d) {
+  __m256d base = d;
+  __m256d raised = _mm256_set1_pd(1.0);
+  unsigned e = E;
+  while (true) {
+    if (e & 1u) raised = _mm256_mul_pd(raised, base);
+    e >>= 1;
+    if (e == 0) break;
+    base = _mm256_mul_pd(base, base);
+  }
+  return raised;
+}
+
+template <unsigned E>
+struct TAvx512Kernel {
+  static constexpr int kLanes = 8;
+
+  // The sums of pixels that have no sample to snap to and whose weights cannot
+  // fail.
+  __attribute__((target("avx512f"))) static void Sums(double x, const double* laneY, int lanes,
+                                                      const TShepardSampleList& list, const TShepardRunParams& p, TLaneSums* result) {
+    const __m512d y = _mm512_loadu_pd(laneY);
+    const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared), maxR = _mm512_set1_pd(p.maxR);
+    const __m512d one = _mm512_set1_pd(1.0);
+    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
+    const __mmask8 all = static_cast<__mmask8>((1u << lanes) - 1);
+    for (std::size_t j = 0; j < list.count; ++j) {
+      const double dx = x - list.px[j];
+      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
+      const __m512d squared = _mm512_add_pd(_mm512_set1_pd(dx * dx), _mm512_mul_pd(dy, dy));
+      const __mmask8 near = _mm512_mask_cmp_pd_mask(all, squared, nearlyCutOffSquared, _CMP_LE_OQ);
+      if (!near) continue;
+      const __m512d d = Distance8(x, laneY, dy, list.px[j], list.py[j], near);
+      const __mmask8 within = _mm512_mask_cmp_pd_mask(near, d, maxR, _CMP_LE_OQ);
+      if (!within) continue;
+      const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
+      weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
+      weightedSum =
+          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(list.value[j])));
+    }
+    alignas(64) double sums[kLanes], weighted[kLanes];
+    _mm512_store_pd(sums, weightSum);
+    _mm512_store_pd(weighted, weightedSum);
+    for (int lane = 0; lane < lanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
+  }
+
+  // A 512-bit operation costs two 256-bit ones, so up to four pixels go to the
+  // AVX2 lanes (every AVX-512 processor has AVX2).
+  static void SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
+                        TLaneSums* result);
+
+  // Every pixel with the snap and the failure checks: a lane stops at its first
+  // sample within the cut-off radius that is closer than the snap radius, as the
+  // reference returns. False when a pixel met a failing weight.
+  __attribute__((target("avx512f"))) static bool Lanes(double x, const double* laneY, int lanes,
+                                                       const TShepardSampleList& list, const TShepardRunParams& p, TLaneSums* result) {
+    const __m512d y = _mm512_loadu_pd(laneY);
+    const __m512d maxR = _mm512_set1_pd(p.maxR), minR = _mm512_set1_pd(p.minR);
+    const __m512d one = _mm512_set1_pd(1.0), zero = _mm512_setzero_pd(), infinity = _mm512_set1_pd(HUGE_VAL);
+    __m512d weightSum = zero, weightedSum = zero, snappedValue = zero;
+    __mmask8 active = static_cast<__mmask8>((1u << lanes) - 1);
+    for (std::size_t j = 0; j < list.count; ++j) {
+      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
+      const __m512d d = Distance8(x, laneY, dy, list.px[j], list.py[j], active);
+      __mmask8 within = _mm512_mask_cmp_pd_mask(active, d, maxR, _CMP_NGT_UQ);
+      if (!within) continue;
+      const __m512d value = _mm512_set1_pd(list.value[j]);
+      const __mmask8 snaps = _mm512_mask_cmp_pd_mask(within, d, minR, _CMP_LT_OQ);
+      if (snaps) {
+        snappedValue = _mm512_mask_mov_pd(snappedValue, snaps, value);
+        active &= static_cast<__mmask8>(~snaps);
+        within &= static_cast<__mmask8>(~snaps);
+        if (!active) break;
+      }
+      const __m512d raised = Raise8<E>(d);
+      if (_mm512_mask_cmp_pd_mask(within, raised, infinity, _CMP_EQ_OQ) |
+          _mm512_mask_cmp_pd_mask(within, raised, zero, _CMP_EQ_OQ))
+        return false;
+      const __m512d w = _mm512_div_pd(one, raised);
+      weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
+      weightedSum = _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, value));
+    }
+    alignas(64) double sums[kLanes], weighted[kLanes], snapped[kLanes];
+    _mm512_store_pd(sums, weightSum);
+    _mm512_store_pd(weighted, weightedSum);
+    _mm512_store_pd(snapped, snappedValue);
+    for (int lane = 0; lane < lanes; ++lane)
+      result[lane] = {!(active & (1u << lane)), snapped[lane], sums[lane], weighted[lane]};
+    return true;
+  }
+};
+
+// As TAvx512Kernel, four lanes. Lanes outside the masks add +0, which changes
+// neither sum: both start at +0 and can never become -0.
+template <unsigned E>
+struct TAvx2Kernel {
+  static constexpr int kLanes = 4;
+
+  __attribute__((target("avx2,fma"))) static __m256d FirstLanes(int lanes) {
+    return _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(lanes), _mm256_set_epi64x(3, 2, 1, 0)));
+  }
+
+  __attribute__((target("avx2,fma"))) static void Sums(double x, const double* laneY, int lanes, const TShepardSampleList& list,
+                                                   const TShepardRunParams& p, TLaneSums* result) {
+    const __m256d y = _mm256_loadu_pd(laneY);
+    const __m256d nearlyCutOffSquared = _mm256_set1_pd(p.nearlyCutOffSquared), maxR = _mm256_set1_pd(p.maxR);
+    const __m256d one = _mm256_set1_pd(1.0);
+    __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
+    const __m256d all = FirstLanes(lanes);
+    for (std::size_t j = 0; j < list.count; ++j) {
+      const double dx = x - list.px[j];
+      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
+      const __m256d squared = _mm256_add_pd(_mm256_set1_pd(dx * dx), _mm256_mul_pd(dy, dy));
+      const __m256d near = _mm256_and_pd(all, _mm256_cmp_pd(squared, nearlyCutOffSquared, _CMP_LE_OQ));
+      if (!_mm256_movemask_pd(near)) continue;
+      const __m256d d = Distance4(x, laneY, dy, list.px[j], list.py[j], near);
+      const __m256d within = _mm256_and_pd(near, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
+      if (!_mm256_movemask_pd(within)) continue;
+      const __m256d w = _mm256_div_pd(one, Raise4<E>(d));
+      weightSum = _mm256_add_pd(weightSum, _mm256_and_pd(within, w));
+      weightedSum =
+          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(list.value[j]))));
+    }
+    alignas(32) double sums[kLanes], weighted[kLanes];
+    _mm256_store_pd(sums, weightSum);
+    _mm256_store_pd(weighted, weightedSum);
+    for (int lane = 0; lane < lanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
+  }
+
+  static void SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
+                        TLaneSums* result) {
+    Sums(x, laneY, lanes, list, p, result);
+  }
+
+  __attribute__((target("avx2,fma"))) static bool Lanes(double x, const double* laneY, int lanes, const TShepardSampleList& list,
+                                                    const TShepardRunParams& p, TLaneSums* result) {
+    const __m256d y = _mm256_loadu_pd(laneY);
+    const __m256d maxR = _mm256_set1_pd(p.maxR), minR = _mm256_set1_pd(p.minR);
+    const __m256d one = _mm256_set1_pd(1.0), zero = _mm256_setzero_pd(), infinity = _mm256_set1_pd(HUGE_VAL);
+    __m256d weightSum = zero, weightedSum = zero, snappedValue = zero;
+    __m256d active = FirstLanes(lanes);
+    for (std::size_t j = 0; j < list.count; ++j) {
+      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
+      const __m256d d = Distance4(x, laneY, dy, list.px[j], list.py[j], active);
+      __m256d within = _mm256_and_pd(active, _mm256_cmp_pd(d, maxR, _CMP_NGT_UQ));
+      if (!_mm256_movemask_pd(within)) continue;
+      const __m256d value = _mm256_set1_pd(list.value[j]);
+      const __m256d snaps = _mm256_and_pd(within, _mm256_cmp_pd(d, minR, _CMP_LT_OQ));
+      if (_mm256_movemask_pd(snaps)) {
+        snappedValue = _mm256_blendv_pd(snappedValue, value, snaps);
+        active = _mm256_andnot_pd(snaps, active);
+        within = _mm256_andnot_pd(snaps, within);
+        if (!_mm256_movemask_pd(active)) break;
+      }
+      const __m256d raised = Raise4<E>(d);
+      const __m256d fails =
+          _mm256_or_pd(_mm256_cmp_pd(raised, infinity, _CMP_EQ_OQ), _mm256_cmp_pd(raised, zero, _CMP_EQ_OQ));
+      if (_mm256_movemask_pd(_mm256_and_pd(within, fails))) return false;
+      const __m256d w = _mm256_div_pd(one, raised);
+      weightSum = _mm256_add_pd(weightSum, _mm256_and_pd(within, w));
+      weightedSum = _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, value)));
+    }
+    alignas(32) double sums[kLanes], weighted[kLanes], snapped[kLanes];
+    _mm256_store_pd(sums, weightSum);
+    _mm256_store_pd(weighted, weightedSum);
+    _mm256_store_pd(snapped, snappedValue);
+    const int stillActive = _mm256_movemask_pd(active);
+    for (int lane = 0; lane < lanes; ++lane)
+      result[lane] = {!(stillActive & (1 << lane)), snapped[lane], sums[lane], weighted[lane]};
+    return true;
+  }
+};
+
+template <unsigned E>
+void TAvx512Kernel<E>::SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
+                                 TLaneSums* result) {
+  if (lanes <= TAvx2Kernel<E>::kLanes)
+    TAvx2Kernel<E>::Sums(x, laneY, lanes, list, p, result);
+  else
+    Sums(x, laneY, lanes, list, p, result);
+}
+
+// The rows of a run in groups of one vector's lanes.
+//
+// Where weights cannot fail, a pixel with a sample to snap to takes its value
+// straight away: the weights the reference adds up before it reaches that sample
+// never reach the result, and none of them can raise an error. Only the pixels
+// left over gather the samples within the cut-off radius, and share the lanes
+// for their sums. Otherwise every pixel walks all samples with the snap and the
+// failure checks, and a group whose lanes met a failing weight is redone pixel
+// by pixel by the reference's steps.
+template <class TLanes>
+struct TLaneKernel {
+  static constexpr int kLanes = TLanes::kLanes;
+
+  static void Run(double x, const double* ys, const int* rows, int rowCount, const TShepardSampleList& near,
+                  const TShepardGatherFull& gatherFull, const TShepardRunParams& p, double* out) {
+    TShepardRunResults results(rowCount);
+    if (p.weightsCannotFail)
+      RunUnchecked(x, ys, rows, rowCount, near, gatherFull, p, results);
+    else
+      RunChecked(x, ys, rows, rowCount, gatherFull, p, results);
+    results.Hand(rows, out);
+  }
+
+  static void RunUnchecked(double x, const double* ys, const int* rows, int rowCount, const TShepardSampleList& near,
+                           const TShepardGatherFull& gatherFull, const TShepardRunParams& p, TShepardRunResults& results) {
+    int open[kRunRows];      // positions in rows
+    int openRows[kRunRows];  // the rows themselves
+    int openCount = 0;
+    for (int k = 0; k < rowCount; ++k) {
+      double snapped;
+      if (FindSnap(x, ys[rows[k]], near, p, snapped)) {
+        results.Set(k, snapped);
+      } else {
+        open[openCount] = k;
+        openRows[openCount++] = rows[k];
+      }
+    }
+    if (openCount == 0) return;
+    double yLow, yHigh;
+    RowSpan(ys, openRows, openCount, yLow, yHigh);
+    const TShepardSampleList& list = gatherFull(yLow, yHigh);
+    for (int first = 0; first < openCount && !results.Failed(); first += kLanes) {
+      const int lanes = std::min(kLanes, openCount - first);
+      double laneY[kLanes];
+      TLaneSums sums[kLanes];
+      for (int lane = 0; lane < kLanes; ++lane) laneY[lane] = ys[openRows[first + std::min(lane, lanes - 1)]];
+      TLanes::SumsOfFew(x, laneY, lanes, list, p, sums);
+      for (int lane = 0; lane < lanes; ++lane)
+        results.Try(open[first + lane],
+                    [&] { return TShepardInterp::WeightedMean(sums[lane].weightSum, sums[lane].weightedSum); });
+    }
+  }
+
+  static void RunChecked(double x, const double* ys, const int* rows, int rowCount, const TShepardGatherFull& gatherFull,
+                         const TShepardRunParams& p, TShepardRunResults& results) {
+    double yLow, yHigh;
+    RowSpan(ys, rows, rowCount, yLow, yHigh);
+    const TShepardSampleList& list = gatherFull(yLow, yHigh);
+    for (int first = 0; first < rowCount && !results.Failed(); first += kLanes) {
+      const int lanes = std::min(kLanes, rowCount - first);
+      double laneY[kLanes];
+      TLaneSums sums[kLanes];
+      for (int lane = 0; lane < kLanes; ++lane) laneY[lane] = ys[rows[first + std::min(lane, lanes - 1)]];
+      const bool done = TLanes::Lanes(x, laneY, lanes, list, p, sums);
+      for (int lane = 0; lane < lanes; ++lane) {
+        const int k = first + lane;
+        if (!done)
+          results.Try(k, [&] { return PixelExactly(x, laneY[lane], list, p); });
+        else if (sums[lane].snapped)
+          results.Set(k, sums[lane].value);
+        else
+          results.Try(k, [&] { return TShepardInterp::WeightedMean(sums[lane].weightSum, sums[lane].weightedSum); });
+      }
+    }
+  }
+};
+
+template <unsigned E>
+using TAvx512LaneKernel = TLaneKernel<TAvx512Kernel<E>>;
+template <unsigned E>
+using TAvx2LaneKernel = TLaneKernel<TAvx2Kernel<E>>;
+
+// One run kernel per whole exponent from 1 to 16 and vector width.
+template <template <unsigned> class TFamily, std::size_t... I>
+constexpr std::array<TShepardRunKernel, sizeof...(I)> RunKernelTable(std::index_sequence<I...>) {
+  return {&TFamily<I + 1>::Run...};
+}
+constexpr auto kAvx512Runs = RunKernelTable<TAvx512LaneKernel>(std::make_index_sequence<16>());
+constexpr auto kAvx2Runs = RunKernelTable<TAvx2LaneKernel>(std::make_index_sequence<16>());
+
+}  // namespace
+
+bool X86ProcessorHas(TShepardGridInterp::TKernels kernels) {
+  switch (kernels) {
+    case TShepardGridInterp::TKernels::Exact: return true;
+    case TShepardGridInterp::TKernels::Avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case TShepardGridInterp::TKernels::Avx512: return __builtin_cpu_supports("avx512f");
+  }
+  return false;
+}
+
+TShepardRunKernel X86RunKernel(TShepardGridInterp::TKernels kernels, unsigned exponent) {
+  if (exponent < 1 || exponent > 16 || !X86ProcessorHas(kernels)) return nullptr;
+  switch (kernels) {
+    case TShepardGridInterp::TKernels::Avx512: return kAvx512Runs[exponent - 1];
+    case TShepardGridInterp::TKernels::Avx2: return kAvx2Runs[exponent - 1];
+    case TShepardGridInterp::TKernels::Exact: break;
+  }
+  return nullptr;
+}
+
+#else
+
+bool X86ProcessorHas(TShepardGridInterp::TKernels kernels) { return kernels == TShepardGridInterp::TKernels::Exact; }
+TShepardRunKernel X86RunKernel(TShepardGridInterp::TKernels, unsigned) { return nullptr; }
+
+#endif
