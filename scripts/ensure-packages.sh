@@ -16,7 +16,8 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and testing the project needs.
+# What building and testing the project needs; the window tests run once more
+# under a virtual X server.
 SHOALWRIGHT_BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -24,6 +25,8 @@ SHOALWRIGHT_BUILD_PACKAGES=(
   libcurl4-openssl-dev
   # the loopback servers of the transfer tests
   python3 python3-pyftpdlib
+  # the window tests run once more on a virtual X server
+  xvfb xauth
 )
 
 # The tests show that number texts ignore a German locale, so that locale must exist.

@@ -14,9 +14,9 @@
 
 TEST(DepthOperations, MaximumTruncatesAndStartsFromZero) {
   TGPX doc;
-  TGPXtrkseg& a = AddSegment(doc, {{1, 1, 850.9}, {1, 1, 0}, {1, 1, 200}});
-  TGPXtrkseg& b = AddSegment(doc, {{1, 1, -30}, {1, 1, -5}});
-  TGPXtrkseg& empty = AddSegment(doc, {});
+  TGPXtrkseg& a = AddTrack(doc, {{1, 1, 850.9}, {1, 1, 0}, {1, 1, 200}});
+  TGPXtrkseg& b = AddTrack(doc, {{1, 1, -30}, {1, 1, -5}});
+  TGPXtrkseg& empty = AddTrack(doc, {});
   EXPECT_EQ(GetTrackSegMaxDepth(a), 850);
   EXPECT_EQ(GetTrackSegMaxDepth(b), 0);
   EXPECT_EQ(GetTrackSegMaxDepth(empty), 0);
@@ -25,7 +25,7 @@ TEST(DepthOperations, MaximumTruncatesAndStartsFromZero) {
 
 TEST(DepthOperations, RemoveSetAndAdd) {
   TGPX doc;
-  TGPXtrkseg& seg = AddSegment(doc, {{1, 0, 0}, {2, 0, 0}, {3, 0, 120}, {4, 0, 0}, {5, 0, 300}, {6, 0, 0}});
+  TGPXtrkseg& seg = AddTrack(doc, {{1, 0, 0}, {2, 0, 0}, {3, 0, 120}, {4, 0, 0}, {5, 0, 300}, {6, 0, 0}});
   RemoveZeroDepth(doc);
   EXPECT_EQ(Latitudes(seg), (std::vector<double>{3, 5}));
   AddDepth(doc, -50);

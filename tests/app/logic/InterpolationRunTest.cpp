@@ -50,23 +50,23 @@ TEST(DecimateTracks, ATransectAlongAMeridianKeepsItsPoints) {
   // Points 10 m apart due north: the longitude never changes, yet every point is
   // a step further north than the last kept one.
   TGPX doc;
-  std::vector<std::array<double, 3>> points;
+  TSegmentPoints points;
   for (int i = 0; i < 20; ++i) points.push_back({47.0 + i * 0.00009, 8.5, 300});
-  TGPXtrkseg& seg = AddSegment(doc, points);
+  TGPXtrkseg& seg = AddTrack(doc, points);
   EXPECT_EQ(DecimateTracks(doc, 0.00005, 0.00005), 0);
   EXPECT_EQ(seg.Count(), 20);
 
   // And east-west likewise.
   TGPX doc2;
-  std::vector<std::array<double, 3>> east;
+  TSegmentPoints east;
   for (int i = 0; i < 20; ++i) east.push_back({47.0, 8.5 + i * 0.0001, 300});
-  AddSegment(doc2, east);
+  AddTrack(doc2, east);
   EXPECT_EQ(DecimateTracks(doc2, 0.00005, 0.00005), 0);
 }
 
 TEST(DecimateTracks, DropsPointsCloseInBothDirectionsToTheLastKeptOne) {
   TGPX doc;
-  TGPXtrkseg& seg = AddSegment(doc, {{1.0, 1.0, 100},        // first point: kept, even near (1.0, 1.0)
+  TGPXtrkseg& seg = AddTrack(doc, {{1.0, 1.0, 100},        // first point: kept, even near (1.0, 1.0)
                                      {1.00001, 1.00001, 110},  // within both steps: dropped
                                      {1.00004, 1.00004, 120},  // still within of the first: dropped
                                      {1.00020, 1.00001, 130},  // a step north: kept
@@ -80,15 +80,15 @@ TEST(DecimateTracks, DropsPointsCloseInBothDirectionsToTheLastKeptOne) {
 
 TEST(DecimateTracks, SteppingZeroKeepsEverythingAndEmptySegmentsAreFine) {
   TGPX doc;
-  AddSegment(doc, {});
-  TGPXtrkseg& seg = AddSegment(doc, {{5, 5, 1}, {5, 5, 2}});
+  AddTrack(doc, {});
+  TGPXtrkseg& seg = AddTrack(doc, {{5, 5, 1}, {5, 5, 2}});
   EXPECT_EQ(DecimateTracks(doc, 0, 0), 0);
   EXPECT_EQ(seg.Count(), 2);
 }
 
 TEST(AppendTrackSamples, AppendsEveryTrackPointInSinglePrecision) {
   TGPX doc;
-  AddSegment(doc, {{47.25, 8.5, 350.5}, {47.5, 8.75, 0}});
+  AddTrack(doc, {{47.25, 8.5, 350.5}, {47.5, 8.75, 0}});
   doc.wpt.Add(std::make_unique<TGPXwpt>());  // waypoints are no samples
   TPointList coord{{1.0f, 2.0f}};
   TValueList depth{0.0f};

@@ -2,38 +2,16 @@
 
 // What the tests of the headless app library share: documents built in memory.
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "formats/HTConvert.h"
 #include "model/GPX.h"
+#include "tests/support/TrackBuilder.h"
 
-// A segment as (latitude, longitude, depth in cm) triples.
-using TSegmentPoints = std::vector<std::array<double, 3>>;
-
-inline std::unique_ptr<TGPXtrkseg> MakeSegment(const TSegmentPoints& latLonDepth) {
-  auto seg = std::make_unique<TGPXtrkseg>();
-  for (const auto& [lat, lon, depth] : latLonDepth) {
-    auto p = std::make_unique<TGPXwpt>();
-    p->Latitude = lat;
-    p->Longitude = lon;
-    p->HBdepth = depth;
-    seg->Add(std::move(p));
-  }
-  return seg;
-}
-
-// Appends a track of one segment with these points; answers the segment.
-inline TGPXtrkseg& AddSegment(TGPX& doc, const TSegmentPoints& latLonDepth) {
-  auto trk = std::make_unique<TGPXtrk>();
-  auto seg = MakeSegment(latLonDepth);
-  TGPXtrkseg& result = *seg;
-  trk->Add(std::move(seg));
-  doc.trk.Add(std::move(trk));
-  return result;
-}
+// A segment as (latitude, longitude, depth in cm) points.
+using TSegmentPoints = TTrackPoints;
 
 inline std::vector<double> Latitudes(const TGPXtrkseg& seg) {
   std::vector<double> result;
@@ -47,13 +25,24 @@ inline std::vector<double> Depths(const TGPXtrkseg& seg) {
   return result;
 }
 
+// A short track of four points: the first and last at depth0.
+inline TSegmentPoints Line(double depth0, double depth1, double depth2) {
+  return {{47.0, 8.0, depth0}, {47.001, 8.001, depth1}, {47.002, 8.003, depth2}, {47.004, 8.002, depth0}};
+}
+
+// Every segment of every track, in order.
+inline std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
+  std::vector<const TGPXtrkseg*> result;
+  for (const TGPXtrk& trk : doc.trk)
+    for (const TGPXtrkseg& seg : trk) result.push_back(&seg);
+  return result;
+}
+
 // Writes an HT file of one track with these segments through our own writer;
 // answers whether it was written.
 inline bool WriteHTFile(const std::string& path, const std::vector<TSegmentPoints>& segments) {
   TGPX doc;
-  auto trk = std::make_unique<TGPXtrk>();
-  for (const TSegmentPoints& points : segments) trk->Add(MakeSegment(points));
-  doc.trk.Add(std::move(trk));
+  doc.trk.Add(MakeTrack(segments));
   THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
   return writer.ConvertToHT();
 }
