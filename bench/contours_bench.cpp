@@ -4,21 +4,27 @@
 // "Interpolate" leaves it: coloured by depth, smoothed twice, shore lines drawn
 // over it) from level 0 to the maximum depth, as "ISO Map" does, and prints the
 // time of each level of the fastest of a few runs. The digest of the traced
-// points tells whether a change to the tracer changed its output.
+// points tells whether a change to the tracer changed its output. Then it times
+// what "Create HT-File" does with the result besides its dialogs.
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
+#include "app/logic/ContourOutput.h"
 #include "bench/LakeMap.h"
 #include "bench/SyntheticLake.h"
 #include "gridding/MovingSquares.h"
+#include "formats/HTConvert.h"
 #include "gridding/ShepardGridInterp.h"
 #include "model/ColorInterpolate.h"
 #include "model/GPX.h"
@@ -107,6 +113,7 @@ struct TLevelClock : TIsoMapHost {
 };
 
 struct TRun {
+  std::unique_ptr<TGPX> contours = std::make_unique<TGPX>();
   double seconds = 0;
   std::vector<double> levelSeconds;
   int tracks = 0, segments = 0, points = 0;
@@ -120,10 +127,10 @@ std::uint64_t Mix(std::uint64_t h, const void* data, std::size_t size) {
 }
 
 TRun Trace(const TViewProjection& view, const TBitmap& picture, const TBooleanArray& mask, int maxDepth, int step) {
-  TGPX contours;
+  TRun run;
+  TGPX& contours = *run.contours;
   TBitmap isoMap;
   TLevelClock clock;
-  TRun run;
   const auto start = TClock::now();
   {
     TMovingSquares tracer(contours, view, isoMap, picture, mask, &clock);
@@ -151,6 +158,41 @@ TRun Trace(const TViewProjection& view, const TBitmap& picture, const TBooleanAr
   }
   run.digest = Mix(h, isoMap.Bits(), static_cast<std::size_t>(isoMap.Stride()) * isoMap.Height());
   return run;
+}
+
+// The shore and the island as the loaded data holds them: segments of depth 0.
+std::unique_ptr<TGPX> ShoreLines(const TSyntheticLake& lake) {
+  auto shore = std::make_unique<TGPX>();
+  for (const auto* ring : {&lake.Shore(), &lake.Island()}) {
+    auto segment = std::make_unique<TGPXtrkseg>();
+    for (const TLakePosition& p : *ring) {
+      auto point = std::make_unique<TGPXwpt>();
+      point->Longitude = p.Longitude;
+      point->Latitude = p.Latitude;
+      segment->Add(std::move(point));
+    }
+    auto track = std::make_unique<TGPXtrk>();
+    track->Add(std::move(segment));
+    shore->trk.Add(std::move(track));
+  }
+  return shore;
+}
+
+// What "Create HT-File" does besides its dialogs: the shore lines joined to the
+// contours, the split into chunks and one HT file per chunk.
+double CreateHTFiles(const TGPX& contours, const TGPX& shore, const std::filesystem::path& folder, int& files) {
+  const auto start = TClock::now();
+  TGPX data;
+  data.CopyFrom(contours);
+  CopyShoreLineSegments(shore.trk, data.trk);
+  const std::vector<THTChunk> chunks = PlanHTChunks(data);
+  files = 0;
+  for (const THTChunk& chunk : chunks) {
+    THTConvert writer(chunk.Data.get(), "NewTrack", (folder / (ChunkNumber(files) + ".ht")).string());
+    if (!writer.ConvertToHT()) std::cerr << "chunk " << files << " not written\n";
+    ++files;
+  }
+  return std::chrono::duration<double>(TClock::now() - start).count();
 }
 
 }  // namespace
@@ -206,6 +248,15 @@ int main(int argc, char** argv) {
   }
   std::cout << "fastest of " << kRuns << " runs; " << best.tracks << " tracks, " << best.segments
             << " segments; digest " << std::hex << best.digest << std::dec << (same ? "" : " (runs differ!)") << "\n";
+  const std::unique_ptr<TGPX> shore = ShoreLines(lake);
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("shoalwright_contours_bench_" + numtext::FormatInt(getpid()));
+  std::filesystem::create_directories(folder);
+  int files = 0;
+  double htSeconds = 1e9;
+  for (int r = 0; r < kRuns; ++r) htSeconds = std::min(htSeconds, CreateHTFiles(*best.contours, *shore, folder, files));
+  std::filesystem::remove_all(folder);
+  std::cout << "HT files: " << Fixed(htSeconds, 4) << " s for " << files << " files (copy, split, write)\n";
   std::cout << "contours: " << Fixed(best.seconds, 4) << " s, " << levels << " levels, " << best.points << " points\n";
   return same ? 0 : 1;
 }
