@@ -127,6 +127,15 @@ public:
   void btnTrkZoomOutClick();
   void sbMainDrawPanel(QPainter& painter, const QRect& rect);
   void pnlTracksResize();
+  // Unit1Contours.cpp
+  void btnIsoMapClick();
+  void UpdateIsoImage();
+  void btnCreateHTClick();
+  void btnIsoSaveBMPClick();
+  void btnIsoSaveGPXClick();
+  void btnTrkSaveGPXClick();
+  // True while "ISO Map" traces: the data, the views and the mask must stay.
+  bool Tracing() const { return fTracing; }
 
   // ---- workflow steps the handlers share ----------------------------------------
   // The files of a confirmed "Add Files..." dialog, in order.
@@ -186,6 +195,8 @@ private:
   // Unit1Interpolation.cpp
   void InterpolationFinished();
   void StepProgress() override;
+  // "Save Image..." of a map page: the dialog, the overwrite question, BMP or JPEG.
+  void SavePictureAs(const TBitmap& picture);
 
   // ---- pages and controls -------------------------------------------------------
   QTabWidget* pcMain = nullptr;
@@ -264,6 +275,7 @@ private:
   std::unique_ptr<TRunScope> fRunScope;
   bool fBusy = false;
   bool fCloseWhenDone = false;
+  bool fTracing = false;
   QWidget* fShownPage = nullptr;
   bool fShownOnce = false;
   QWidget* fProjectWindow = nullptr;

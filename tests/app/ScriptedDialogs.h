@@ -21,6 +21,7 @@ public:
     std::string filter;
     std::string defaultExt;
     std::string defaultValue;
+    std::string folder;  // where a file dialog starts
   };
 
   std::deque<std::vector<std::string>> openAnswers;
@@ -31,7 +32,8 @@ public:
   std::vector<TShown> shown;
 
   std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) override {
-    shown.push_back({"open", request.title, "", TMsgDlgType::mtInformation, 0, request.filter, "", ""});
+    shown.push_back(
+        {"open", request.title, "", TMsgDlgType::mtInformation, 0, request.filter, "", "", request.initialDir});
     if (openAnswers.empty()) return {};
     auto answer = openAnswers.front();
     openAnswers.pop_front();
@@ -40,7 +42,7 @@ public:
 
   std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override {
     shown.push_back({"save", request.title, request.fileName, TMsgDlgType::mtInformation, 0, request.filter,
-                     request.defaultExt, ""});
+                     request.defaultExt, "", request.initialDir});
     if (saveAnswers.empty()) return std::nullopt;
     auto answer = saveAnswers.front();
     saveAnswers.pop_front();
@@ -50,7 +52,7 @@ public:
 
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultValue) override {
-    shown.push_back({"input", caption, prompt, TMsgDlgType::mtInformation, 0, "", "", defaultValue});
+    shown.push_back({"input", caption, prompt, TMsgDlgType::mtInformation, 0, "", "", defaultValue, ""});
     if (inputAnswers.empty()) return defaultValue;
     auto answer = inputAnswers.front();
     inputAnswers.pop_front();
@@ -58,7 +60,7 @@ public:
   }
 
   TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override {
-    shown.push_back({"message", "", text, type, buttons, "", "", ""});
+    shown.push_back({"message", "", text, type, buttons, "", "", "", ""});
     if (messageAnswers.empty()) return (buttons & mbCancel) ? TModalResult::mrCancel : TModalResult::mrNo;
     auto answer = messageAnswers.front();
     messageAnswers.pop_front();
@@ -66,7 +68,7 @@ public:
   }
 
   std::optional<TColor> PickColor() override {
-    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", ""});
+    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", "", ""});
     if (colorAnswers.empty()) return std::nullopt;
     auto answer = colorAnswers.front();
     colorAnswers.pop_front();
@@ -74,7 +76,7 @@ public:
   }
 
   void ShowMessage(const std::string& text) override {
-    shown.push_back({"show", "", text, TMsgDlgType::mtInformation, mbOK, "", "", ""});
+    shown.push_back({"show", "", text, TMsgDlgType::mtInformation, mbOK, "", "", "", ""});
   }
 
   // The texts of the error dialogs shown so far.
