@@ -307,6 +307,28 @@ TEST_F(FormContoursTest, CancelledChunkIsSkippedAndTheNextOneOffered) {
   EXPECT_EQ(dialogs.OfKind("show").size(), 1u);
 }
 
+// A contour longer than any file holds goes out in pieces that join: each file
+// starts where the one before ended, so the device draws one unbroken line.
+TEST_F(FormContoursTest, OversizeSegmentGoesOutAsPiecesThatReadBackAsOneLine) {
+  Ws().IsoData = ContourData(1, 1, 2 * kHTMaxSegmentPoints + 100);
+  const TGPXtrkseg& line = *Ws().IsoData->trk.GetTrack(0)->GetTrkSeg(0);
+  ScriptSaves({"000.ht", "001.ht", "002.ht"});
+  form->btnCreateHTClick();
+  ASSERT_TRUE(dialogs.Errors().empty()) << dialogs.Errors().front();
+  ASSERT_EQ(dialogs.OfKind("save").size(), 3u);
+
+  // Read back in order, the files give the line's points after its first one.
+  std::vector<double> longitudes;
+  for (const char* name : {"000.ht", "001.ht", "002.ht"}) {
+    const auto back = ReadHTBack(Path(name));
+    ASSERT_EQ(back->trk.GetTrack(0)->Count(), 1) << name;
+    for (const TPoint4D2& p : *back->trk.GetTrack(0)->GetTrkSeg(0)) longitudes.push_back(p.Longitude);
+  }
+  ASSERT_EQ(longitudes.size(), static_cast<std::size_t>(line.Count() - 1));
+  for (std::size_t i = 0; i < longitudes.size(); ++i)
+    ASSERT_NEAR(longitudes[i], line.GetPoint(static_cast<int>(i) + 1)->Longitude, 2e-5) << i;
+}
+
 // Empty data, or a disk that fills up: the Part's message with the reason, the old
 // file as it was, the command goes on and gives the button back.
 TEST_F(FormContoursTest, ChunksThatCannotBeWrittenAreReportedAndTheCommandGoesOn) {
