@@ -175,22 +175,29 @@ void TMovingSquares::WalkPerimeter(int Level, int X, int Y) {
       canvas.LineTo(x, y);
       // Thinning: a straight run keeps its first and latest point; a right-angle
       // corner is cut by a diagonal to the point one step past it.
+      bool replacesLast = false;
       if (segment->Count() > 0) {
         if (keep) {
           keep = false;
         } else if (previousStep == nextStep) {
-          segment->FreeAndDelete(segment->Count() - 1);
+          replacesLast = true;
         } else if ((IsVertical(previousStep) && IsHorizontal(nextStep)) ||
                    (IsHorizontal(previousStep) && IsVertical(nextStep))) {
-          segment->FreeAndDelete(segment->Count() - 1);
+          replacesLast = true;
           keep = true;
         }
       }
-      auto point = std::make_unique<TGPXwpt>();
+      // The last point moves rather than being freed for a new one: most corners
+      // of a walk are thinned away, and allocating each would dominate the trace.
+      TGPXwpt* point = replacesLast ? segment->GetTrkPoint(segment->Count() - 1) : nullptr;
+      if (!point) {
+        auto fresh = std::make_unique<TGPXwpt>();
+        fresh->HBdepth = Level;
+        point = fresh.get();
+        segment->Add(std::move(fresh));
+      }
       point->Longitude = FView.XToLo(x);
       point->Latitude = FView.YToLa(y);
-      point->HBdepth = Level;
-      segment->Add(std::move(point));
     }
     const bool closed = x == X && y == Y;
     if (wasInside && (!inside || closed)) {
