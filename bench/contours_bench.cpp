@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "app/logic/ContourOutput.h"
+#include "app/logic/InterpolationRun.h"
 #include "bench/LakeMap.h"
 #include "bench/SyntheticLake.h"
 #include "gridding/MovingSquares.h"
@@ -28,7 +29,6 @@
 #include "gridding/ShepardGridInterp.h"
 #include "model/ColorInterpolate.h"
 #include "model/GPX.h"
-#include "platform/Canvas.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -48,7 +48,26 @@ using TClock = std::chrono::steady_clock;
 
 std::string Fixed(double v, int decimals) { return numtext::FormatFixed(v, decimals); }
 
-// The interpolated picture: depth colours on the masked pixels, black elsewhere.
+// The shore and the island as the loaded data holds them: segments of depth 0.
+std::unique_ptr<TGPX> ShoreLines(const TSyntheticLake& lake) {
+  auto shore = std::make_unique<TGPX>();
+  for (const auto* ring : {&lake.Shore(), &lake.Island()}) {
+    auto segment = std::make_unique<TGPXtrkseg>();
+    for (const TLakePosition& p : *ring) {
+      auto point = std::make_unique<TGPXwpt>();
+      point->Longitude = p.Longitude;
+      point->Latitude = p.Latitude;
+      segment->Add(std::move(point));
+    }
+    auto track = std::make_unique<TGPXtrk>();
+    track->Add(std::move(segment));
+    shore->trk.Add(std::move(track));
+  }
+  return shore;
+}
+
+// The interpolated picture as a finished run leaves it: depth colours on the
+// masked pixels, black elsewhere, smoothed, the shore lines drawn over it.
 TBitmap InterpolatedPicture(const TSyntheticLake& lake, const TViewProjection& view, const TBooleanArray& mask,
                             int maxDepth) {
   const double maxR = std::fabs(view.XToLo(1) - view.XToLo(kDontCareRadius));
@@ -72,34 +91,10 @@ TBitmap InterpolatedPicture(const TSyntheticLake& lake, const TViewProjection& v
     });
   for (std::thread& t : pool) t.join();
 
-  TBitmap picture(kWidth, kHeight);
-  for (int x = 0; x < kWidth; ++x)
-    for (int y = 0; y < kHeight; ++y) picture.SetPixel(x, y, colours[x][y]);
-  // Smoothing in place, top down, as the program does it.
-  for (int run = 0; run < kSmoothingRuns; ++run)
-    for (int y = 1; y < kHeight - 1; ++y)
-      for (int x = 1; x < kWidth - 1; ++x) {
-        bool inside = true;
-        for (int dx = -1; dx <= 1; ++dx)
-          for (int dy = -1; dy <= 1; ++dy) inside = inside && mask[x + dx][y + dy];
-        if (!inside) continue;
-        TColor mean = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-          unsigned sum = 0;
-          for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy) sum += (picture.Pixel(x + dx, y + dy) >> shift) & 0xFFu;
-          mean |= (sum / 9) << shift;
-        }
-        picture.SetPixel(x, y, mean);
-      }
-  TCanvas& canvas = picture.Canvas();
-  canvas.Pen.Color = kShallow;
-  canvas.Pen.Width = kShoreWidth;
-  for (const auto* ring : {&lake.Shore(), &lake.Island()}) {
-    std::vector<TPoint> points;
-    for (const TLakePosition& p : *ring) points.push_back({view.LoToX(p.Longitude), view.LaToY(p.Latitude)});
-    canvas.Polyline(points);
-  }
+  TBitmap picture;
+  GridToPicture(colours, picture);
+  for (int run = 0; run < kSmoothingRuns; ++run) SmoothMap(picture, mask);
+  DrawShoreLines(picture.Canvas(), ShoreLines(lake)->trk, view, kShoreWidth, kShallow);
   return picture;
 }
 
@@ -158,24 +153,6 @@ TRun Trace(const TViewProjection& view, const TBitmap& picture, const TBooleanAr
   }
   run.digest = Mix(h, isoMap.Bits(), static_cast<std::size_t>(isoMap.Stride()) * isoMap.Height());
   return run;
-}
-
-// The shore and the island as the loaded data holds them: segments of depth 0.
-std::unique_ptr<TGPX> ShoreLines(const TSyntheticLake& lake) {
-  auto shore = std::make_unique<TGPX>();
-  for (const auto* ring : {&lake.Shore(), &lake.Island()}) {
-    auto segment = std::make_unique<TGPXtrkseg>();
-    for (const TLakePosition& p : *ring) {
-      auto point = std::make_unique<TGPXwpt>();
-      point->Longitude = p.Longitude;
-      point->Latitude = p.Latitude;
-      segment->Add(std::move(point));
-    }
-    auto track = std::make_unique<TGPXtrk>();
-    track->Add(std::move(segment));
-    shore->trk.Add(std::move(track));
-  }
-  return shore;
 }
 
 // What "Create HT-File" does besides its dialogs: the shore lines joined to the

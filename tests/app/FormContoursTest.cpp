@@ -28,6 +28,23 @@ std::string ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
+// The text our GPX writer makes of a document.
+std::string GPXText(TGPX& doc) {
+  TGPXFile file;
+  file.GPXd = &doc;
+  TGPXStringSink text;
+  file.ExportGPX(text);
+  return text.Text;
+}
+
+void ExpectSaveDialog(const TScriptedDialogs::TShown& shown, const std::string& caption, const std::string& filter,
+                      const std::string& defaultExt) {
+  EXPECT_EQ(shown.kind, "save");
+  EXPECT_EQ(shown.caption, caption);
+  EXPECT_EQ(shown.filter, filter);
+  EXPECT_EQ(shown.defaultExt, defaultExt);
+}
+
 // A file read back with our HT reader.
 std::unique_ptr<TGPX> ReadHTBack(const std::string& path) {
   auto doc = std::make_unique<TGPX>();
@@ -235,9 +252,7 @@ TEST_F(FormContoursTest, SmallContourDataIsOneFileAndTheClosingMessage) {
 
   const auto saves = dialogs.OfKind("save");
   ASSERT_EQ(saves.size(), 1u);
-  EXPECT_EQ(saves[0].caption, "Save ISO Lines as HT Track");
-  EXPECT_EQ(saves[0].filter, "HT-Track|*.ht");
-  EXPECT_EQ(saves[0].defaultExt, "ht");
+  ExpectSaveDialog(saves[0], "Save ISO Lines as HT Track", "HT-Track|*.ht", "ht");
   EXPECT_EQ(saves[0].text, "000.ht");
   EXPECT_EQ(std::filesystem::file_size(Path("000.ht")), THTConvert::kFileSize);
   // The first point is the file's start position, which reads back as no point.
@@ -374,9 +389,7 @@ TEST_F(FormContoursTest, IsoImageIsSavedAsTheInterpolatedMapsIs) {
 
   const auto saves = dialogs.OfKind("save");
   ASSERT_EQ(saves.size(), 3u);
-  EXPECT_EQ(saves[0].caption, "Save image");
-  EXPECT_EQ(saves[0].filter, "Bitmap Image|*.bmp|JPEG Image|*.jpg");
-  EXPECT_EQ(saves[0].defaultExt, "bmp");
+  ExpectSaveDialog(saves[0], "Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp");
   TBitmap back;
   ASSERT_TRUE(back.LoadFromFile(Path("iso.bmp")));
   EXPECT_EQ(back.Width(), picture.Width());
@@ -397,13 +410,8 @@ TEST_F(FormContoursTest, IsoTracksAreSavedAsGPX) {
   form->btnIsoSaveGPXClick();
   const auto saves = dialogs.OfKind("save");
   ASSERT_EQ(saves.size(), 1u);
-  EXPECT_EQ(saves[0].caption, "Save iso tracks to GPX");
-  EXPECT_EQ(saves[0].filter, "GPX file|*.gpx");
-  TGPXFile expected;
-  expected.GPXd = Ws().IsoData.get();
-  TGPXStringSink text;
-  expected.ExportGPX(text);
-  EXPECT_EQ(ReadAll(Path("iso.gpx")), text.Text);
+  ExpectSaveDialog(saves[0], "Save iso tracks to GPX", "GPX file|*.gpx", "gpx");
+  EXPECT_EQ(ReadAll(Path("iso.gpx")), GPXText(*Ws().IsoData));
 
   WriteAll(Path("old.gpx"), "old");
   ScriptSaves({"old.gpx"});
@@ -419,13 +427,8 @@ TEST_F(FormContoursTest, ProjectIsSavedAsGPXOrHTAndTheLoadedDataStays) {
 
   ScriptSaves({"project"});
   form->btnTrkSaveGPXClick();
-  EXPECT_EQ(dialogs.OfKind("save")[0].caption, "Save current project...");
-  EXPECT_EQ(dialogs.OfKind("save")[0].filter, "GPX file|*.gpx|HT-Track|*.ht");
-  TGPXFile expected;
-  expected.GPXd = Ws().GPXdata.get();
-  TGPXStringSink text;
-  expected.ExportGPX(text);
-  EXPECT_EQ(ReadAll(Path("project.gpx")), text.Text);
+  ExpectSaveDialog(dialogs.OfKind("save").at(0), "Save current project...", "GPX file|*.gpx|HT-Track|*.ht", "gpx");
+  EXPECT_EQ(ReadAll(Path("project.gpx")), GPXText(*Ws().GPXdata));
 
   // ".HT" is HT; the name is cut to 20 characters.
   ScriptSaves({"project.HT"});
