@@ -3,7 +3,6 @@
 // page. The handlers do the dialogs, the cursor and the controls; the workspace
 // and the contour output logic do the work.
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -28,14 +27,11 @@
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string Int(std::int64_t v) { return numtext::FormatInt(v); }
-std::string CurrentFolder() { return QDir::currentPath().toStdString(); }
 
 bool Exists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::exists(path, ec);
 }
-
-std::string FolderOf(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
 
 // The tracer's way into the window: the progress bar, the message pump and the
 // contour view, which shows what is traced so far after each level.
@@ -176,18 +172,16 @@ void TForm1::btnCreateHTClick() {
     Log("#Points (total) is " + Int(CountPoints(*ws.IsoData, kHTOverhead)));
     const std::vector<THTChunk> chunks = PlanHTChunks(*ws.IsoData);
     const std::string trackName = edtTrackName->text().toStdString();
-    std::string folder = CurrentFolder();
     for (std::size_t f = 0; f < chunks.size(); ++f) {
       const THTChunk& chunk = chunks[f];
       const std::string number = ChunkNumber(static_cast<int>(f));
       Log("iterate =====" + number + "======");
       Log("n_towrite is " + Int(chunk.ToWrite));
       Log("n of IsoDataWrite " + Int(chunk.Counted));
-      const auto path =
-          fDialogs->SaveFile({"Save ISO Lines as HT Track", "HT-Track|*.ht", "ht", folder, number + ".ht"});
+      // In the working folder, which a confirmed dialog moves: the next chunk is
+      // proposed where this one went.
+      const auto path = fDialogs->SaveFile({"Save ISO Lines as HT Track", "HT-Track|*.ht", "ht", "", number + ".ht"});
       if (!path) continue;  // this chunk is skipped, the next one is offered
-      // The next chunk is proposed where this one went.
-      folder = FolderOf(*path);
       if (Exists(*path) && !fDialogs->AskYesNo("Overwrite existing " + *path + " ?")) return;
       lblHTState->setText(QStringLiteral("Writing to HT file..."));
       WriteHTFile(*fDialogs, *chunk.Data, trackName, *path);
@@ -210,7 +204,7 @@ void TForm1::btnIsoSaveGPXClick() {
   RunCommand([this] {
     TWorkspace& ws = Workspace();
     if (!ws.FileLoaded) return;
-    const auto path = fDialogs->SaveFile({"Save iso tracks to GPX", "GPX file|*.gpx", "gpx", CurrentFolder(), ""});
+    const auto path = fDialogs->SaveFile({"Save iso tracks to GPX", "GPX file|*.gpx", "gpx", "", ""});
     if (!path) return;
     if (Exists(*path) && !fDialogs->AskYesNo("Overwrite existing " + *path + " ?")) return;
     WriteGPXFile(*fDialogs, *ws.IsoData, *path);
@@ -224,7 +218,7 @@ void TForm1::btnTrkSaveGPXClick() {
     TWorkspace& ws = Workspace();
     if (!ws.FileLoaded) return;
     const auto path = fDialogs->SaveFile(
-        {"Save current project...", "GPX file|*.gpx|HT-Track|*.ht", "gpx", CurrentFolder(), ""});
+        {"Save current project...", "GPX file|*.gpx|HT-Track|*.ht", "gpx", "", ""});
     if (!path) return;
     if (Exists(*path) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;
     const std::string ext = LowerExtension(*path);

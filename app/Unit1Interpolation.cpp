@@ -1,7 +1,6 @@
 // "Interpolate" and "Save Image..." of the Interpolated Map page: the window's
 // side of a run (what it disables and shows) and of its end.
 
-#include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -120,7 +119,7 @@ void TForm1::btnInterpolSaveBMPClick() {
 
 void TForm1::SavePictureAs(const TBitmap& picture) {
   const auto path = fDialogs->SaveFile(
-      {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", QDir::currentPath().toStdString(), ""});
+      {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", "", ""});
   if (!path) return;
   std::error_code ec;
   if (std::filesystem::exists(*path, ec) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;

@@ -21,17 +21,19 @@ public:
     std::string filter;
     std::string defaultExt;
     std::string defaultValue;
-    std::string folder;  // where a file dialog starts
+    std::string folder;  // where a file dialog opened
   };
 
   std::deque<std::vector<std::string>> openAnswers;
-  std::deque<std::optional<std::string>> saveAnswers;  // raw names; the default extension is applied
+  std::deque<std::optional<std::string>> saveAnswers;  // raw names, as typed
+  std::deque<int> saveFilterAnswers;                    // the filter entry chosen; none: the first
   std::deque<std::optional<std::string>> inputAnswers; // nothing = Cancel
   std::deque<TModalResult> messageAnswers;
   std::deque<std::optional<TColor>> colorAnswers;
   std::vector<TShown> shown;
 
-  std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) override {
+protected:
+  std::vector<std::string> DoOpenFiles(const TOpenDialogRequest& request) override {
     shown.push_back(
         {"open", request.title, "", TMsgDlgType::mtInformation, 0, request.filter, "", "", request.initialDir});
     if (openAnswers.empty()) return {};
@@ -40,15 +42,22 @@ public:
     return answer;
   }
 
-  std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override {
+  std::optional<TSaveAnswer> DoSaveFile(const TSaveDialogRequest& request) override {
     shown.push_back({"save", request.title, request.fileName, TMsgDlgType::mtInformation, 0, request.filter,
                      request.defaultExt, "", request.initialDir});
     if (saveAnswers.empty()) return std::nullopt;
     auto answer = saveAnswers.front();
     saveAnswers.pop_front();
+    int filter = 0;
+    if (!saveFilterAnswers.empty()) {
+      filter = saveFilterAnswers.front();
+      saveFilterAnswers.pop_front();
+    }
     if (!answer) return std::nullopt;
-    return WithDefaultExt(*answer, request.defaultExt);
+    return TSaveAnswer{*answer, filter};
   }
+
+public:
 
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultValue) override {
