@@ -236,6 +236,12 @@ void TForm1::btnStartOverClick() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (fTracing) {
+    // The tracer still draws into this window: close once it has ended.
+    fCloseWhenDone = true;
+    event->ignore();
+    return;
+  }
   if (Interpolating()) {
     // The workers read what closing would free: stop handing out bands and close
     // once the bands still running have ended.

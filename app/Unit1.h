@@ -129,6 +129,15 @@ public:
   void btnTrkZoomOutClick();
   void sbMainDrawPanel(QPainter& painter, const QRect& rect);
   void pnlTracksResize();
+  // Unit1Contours.cpp
+  void btnIsoMapClick();
+  void UpdateIsoImage();
+  void btnCreateHTClick();
+  void btnIsoSaveBMPClick();
+  void btnIsoSaveGPXClick();
+  void btnTrkSaveGPXClick();
+  // True while "ISO Map" traces: the data, the views and the mask must stay.
+  bool Tracing() const { return fTracing; }
 
   // ---- workflow steps the handlers share ----------------------------------------
   // The files of a confirmed "Add Files..." dialog, in order.
@@ -188,6 +197,8 @@ private:
   // Unit1Interpolation.cpp
   void InterpolationFinished();
   void StepProgress() override;
+  // "Save Image..." of a map page: the dialog, the overwrite question, BMP or JPEG.
+  void SavePictureAs(const TBitmap& picture);
 
   // ---- pages and controls -------------------------------------------------------
   QTabWidget* pcMain = nullptr;
@@ -266,6 +277,7 @@ private:
   std::unique_ptr<TRunScope> fRunScope;
   bool fBusy = false;
   bool fCloseWhenDone = false;
+  bool fTracing = false;
   QWidget* fShownPage = nullptr;
   bool fShownOnce = false;
   QWidget* fProjectWindow = nullptr;

@@ -113,19 +113,22 @@ void TForm1::StepProgress() { pbInterpolate->setValue(pbInterpolate->value() + 1
 void TForm1::btnInterpolSaveBMPClick() {
   RunCommand([this] {
     if (!Workspace().FileLoaded) return;
-    const auto path = fDialogs->SaveFile(
-        {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", "", ""});
-    if (!path) return;
-    std::error_code ec;
-    if (std::filesystem::exists(*path, ec) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;
-    const std::string ext = LowerExtension(*path);
-    const TBitmap& picture = InterpolatedImage->Picture();
-    if (ext == ".bmp") {
-      if (!picture.SaveToFile(*path)) fDialogs->ShowError("Cannot write " + *path);
-    } else if (ext == ".jpg") {
-      if (!SaveJPEG(picture, *path, 90)) fDialogs->ShowError("Cannot write " + *path);
-    } else {
-      fDialogs->ShowError("File extension not supported: " + *path);
-    }
+    SavePictureAs(InterpolatedImage->Picture());
   });
+}
+
+void TForm1::SavePictureAs(const TBitmap& picture) {
+  const auto path = fDialogs->SaveFile(
+      {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", "", ""});
+  if (!path) return;
+  std::error_code ec;
+  if (std::filesystem::exists(*path, ec) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;
+  const std::string ext = LowerExtension(*path);
+  if (ext == ".bmp") {
+    if (!picture.SaveToFile(*path)) fDialogs->ShowError("Cannot write " + *path);
+  } else if (ext == ".jpg") {
+    if (!SaveJPEG(picture, *path, 90)) fDialogs->ShowError("Cannot write " + *path);
+  } else {
+    fDialogs->ShowError("File extension not supported: " + *path);
+  }
 }

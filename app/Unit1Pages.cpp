@@ -126,6 +126,7 @@ QWidget* TForm1::CreateSourceTracksPage() {
   connect(btnTrkFit, &QPushButton::clicked, this, [this] { btnTrkFitClick(); });
   connect(btnTrkZoomIn, &QPushButton::clicked, this, [this] { btnTrkZoomInClick(); });
   connect(btnTrkZoomOut, &QPushButton::clicked, this, [this] { btnTrkZoomOutClick(); });
+  connect(btnTrkSaveGPX, &QPushButton::clicked, this, [this] { btnTrkSaveGPXClick(); });
   return page;
 }
 
@@ -247,6 +248,10 @@ QWidget* TForm1::CreateIsoContourPage() {
   pbIsoMap = Named(new QProgressBar(pnlIsoMap), "pbIsoMap");
   pbIsoMap->setTextVisible(false);
   FillPanel(pnlIsoMap, IsoMap, pbIsoMap);
+
+  connect(btnIsoMap, &QPushButton::clicked, this, [this] { btnIsoMapClick(); });
+  connect(btnIsoSaveBMP, &QPushButton::clicked, this, [this] { btnIsoSaveBMPClick(); });
+  connect(btnIsoSaveGPX, &QPushButton::clicked, this, [this] { btnIsoSaveGPXClick(); });
   return page;
 }
 
@@ -285,6 +290,8 @@ QWidget* TForm1::CreateHtContourPage() {
   IsoImage = Named(new TImage(pnlHtTracks), "IsoImage");
   IsoImage->setCursor(Qt::SizeAllCursor);
   FillPanel(pnlHtTracks, IsoImage);
+
+  connect(btnCreateHT, &QPushButton::clicked, this, [this] { btnCreateHTClick(); });
   return page;
 }
 
@@ -352,8 +359,8 @@ void TForm1::TabSheet2Show() {
   RunCommand(
       [this] {
         SetStatus(TStatusPanel::Status, "Generate an interpolated map");
-        // During a run the mask and the view stay as the run took them.
-        if (!Workspace().FileLoaded || Interpolating()) return;
+        // During a run or a trace the mask and the view stay as they were taken.
+        if (!Workspace().FileLoaded || Interpolating() || Tracing()) return;
         Timer1->start();
         TWaitCursor hourglass;
         BuildShadowArray();

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/LakeMap.h"
 #include "tests/support/SyntheticLake.h"
 #include "gridding/ShepardGridInterp.h"
 #include "gridding/ShepardInterp.h"
@@ -46,47 +47,10 @@ double Seconds(TClock::time_point since) { return std::chrono::duration<double>(
 
 std::string Fixed(double v, int decimals) { return numtext::FormatFixed(v, decimals); }
 
-// The view "Fit to Screen" would give: the lake's rectangle centred, with a margin.
-TViewProjection FitView(const TSyntheticLake& lake) {
-  const double margin = 0.04;
-  const double spanLon = (lake.East() - lake.West()) * (1 + 2 * margin);
-  const double spanLat = (lake.North() - lake.South()) * (1 + 2 * margin);
-  TViewProjection view;
-  view.Height = kHeight;
-  view.Rm = std::min(kHeight / spanLat, static_cast<double>(kWidth / (spanLon * TViewProjection::K)));
-  const double shownLon = static_cast<double>(kWidth / (view.Rm * TViewProjection::K));
-  const double shownLat = kHeight / view.Rm;
-  view.O = (lake.West() + lake.East()) / 2 - shownLon / 2;
-  view.S = (lake.South() + lake.North()) / 2 - shownLat / 2;
-  return view;
-}
+TViewProjection FitView(const TSyntheticLake& lake) { return lakemap::FitView(lake, kWidth, kHeight); }
 
-// Pixels in the water within the extrapolation radius of a sounding, never on the
-// outermost rows and columns: the program's interpolation mask.
 TBooleanArray BuildMask(const TSyntheticLake& lake, const TViewProjection& view) {
-  TBooleanArray hit(kWidth, kHeight);
-  for (const auto& track : lake.Tracks())
-    for (const TLakeSounding& s : track) {
-      const int x = view.LoToX(s.Longitude), y = view.LaToY(s.Latitude);
-      if (hit.Contains(x, y)) hit[x][y] = true;
-    }
-  const int r = kExtrapolationRadius / 2;
-  TBooleanArray nearTrack(kWidth, kHeight);
-  for (int x = 0; x < kWidth; ++x)
-    for (int y = 0; y < kHeight; ++y) {
-      if (!hit[x][y]) continue;
-      for (int dx = -r; dx <= r; ++dx) {
-        const int half = static_cast<int>(std::sqrt(static_cast<double>(r * r - dx * dx)));
-        if (x + dx < 0 || x + dx >= kWidth) continue;
-        bool* column = nearTrack[x + dx];
-        for (int yy = std::max(0, y - half); yy <= std::min(kHeight - 1, y + half); ++yy) column[yy] = true;
-      }
-    }
-  TBooleanArray mask(kWidth, kHeight);
-  for (int x = 1; x < kWidth - 1; ++x)
-    for (int y = 1; y < kHeight - 1; ++y)
-      mask[x][y] = nearTrack[x][y] && lake.InWater(view.XToLo(x), view.YToLa(y));
-  return mask;
+  return lakemap::BuildMask(lake, view, kWidth, kHeight, kExtrapolationRadius);
 }
 
 std::vector<double> RowLatitudes(const TViewProjection& view) {
@@ -200,20 +164,10 @@ int main(int argc, char** argv) {
   const double minR = std::fabs(view.XToLo(0) - view.XToLo(1));
   const double metresPerPixel = lake.MetresPerDegreeLatitude() / view.Rm;
 
-  // The samples as "Interpolate" builds them: the shore lines' pixels at depth 0,
-  // then every track point.
-  auto points = std::make_shared<TPointList>();
-  auto values = std::make_shared<TValueList>();
-  for (const TLakePosition& p : lake.ShorePositions(metresPerPixel)) {
-    points->push_back({static_cast<float>(p.Longitude), static_cast<float>(p.Latitude)});
-    values->push_back(0.0f);
-  }
-  const std::size_t shoreSamples = points->size();
-  for (const auto& track : lake.Tracks())
-    for (const TLakeSounding& s : track) {
-      points->push_back({static_cast<float>(s.Longitude), static_cast<float>(s.Latitude)});
-      values->push_back(static_cast<float>(s.DepthCm));
-    }
+  const lakemap::TSamples samples = lakemap::BuildSamples(lake, metresPerPixel);
+  const auto& points = samples.Points;
+  const auto& values = samples.Values;
+  const std::size_t shoreSamples = samples.ShoreCount;
 
   const TBooleanArray mask = BuildMask(lake, view);
   std::vector<TPixel> masked;

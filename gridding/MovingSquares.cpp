@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -13,16 +14,22 @@ namespace {
 bool IsVertical(TStepDirection s) { return s == stUp || s == stDown; }
 bool IsHorizontal(TStepDirection s) { return s == stLeft || s == stRight; }
 
+std::size_t Cells(const TBooleanArray& grid) {
+  return static_cast<std::size_t>(grid.Width()) * static_cast<std::size_t>(grid.Height());
+}
+
 }  // namespace
 
 TMovingSquares::TMovingSquares(TGPX& GPX, const TViewProjection& TrackSource, TBitmap& IsoMap,
                                const TBitmap& InterpolatedImage, const TBooleanArray& ShadowArray, TIsoMapHost* host)
     : FIsoMap(IsoMap),
       FInterpolatedImage(InterpolatedImage),
-      FShadowArray(ShadowArray),
+      FShadowArray(ShadowArray.Width(), ShadowArray.Height()),
       FGPX(GPX),
       FView(TrackSource),
-      FHost(host) {}
+      FHost(host) {
+  if (!ShadowArray.Empty()) std::copy_n(ShadowArray[0], Cells(ShadowArray), FShadowArray[0]);
+}
 
 void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   if (DepthStep <= 0) throw std::invalid_argument("The contour step must be at least 1 cm");
@@ -31,6 +38,21 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   const int H = FInterpolatedImage.Height();
   if (FShadowArray.Width() != W || FShadowArray.Height() != H)
     throw std::invalid_argument("The interpolation mask and the interpolated image differ in size");
+
+  FColours.SetLength(W, H);
+  for (int y = 0; y < H; ++y) {
+    const std::uint8_t* row = FInterpolatedImage.ScanLine(y);
+    for (int x = 0; x < W; ++x) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, row + 4 * static_cast<std::size_t>(x), sizeof pixel);
+      FColours[x][y] = static_cast<std::int32_t>(TBitmap::PixelToColor(pixel));
+    }
+  }
+  FOutside.SetLength(W, H);
+  IsoShadow.SetLength(W, H);
+  IsoArray.SetLength(W, H);
+  const std::size_t cells = Cells(FOutside);
+  for (std::size_t i = 0; i < cells; ++i) FOutside[0][i] = !FShadowArray[0][i];
 
   FIsoMap.SetSize(W, H);
   IsoWalkRange = TArea{1, W - 2, 1, H - 2};
@@ -51,14 +73,13 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
     canvas.Pen.Color = IsoThreshold;
     canvas.Pen.Width = 1;
 
-    IsoShadow.SetLength(W, H);
-    IsoArray.SetLength(W, H);
     const auto threshold = static_cast<std::int32_t>(IsoThreshold);
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        IsoShadow[x][y] = !FShadowArray[x][y];
-        IsoArray[x][y] = static_cast<std::int32_t>(FInterpolatedImage.Pixel(x, y)) > threshold;
-      }
+    if (cells > 0) {
+      std::copy_n(FOutside[0], cells, IsoShadow[0]);
+      const std::int32_t* colours = FColours[0];
+      bool* deep = IsoArray[0];
+      for (std::size_t i = 0; i < cells; ++i) deep[i] = colours[i] > threshold;
+    }
 
     laststartP = TVector{0, 0};
     while (FindStartPoint()) {
@@ -69,6 +90,8 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   }
   IsoShadow.SetLength(0, 0);
   IsoArray.SetLength(0, 0);
+  FColours.SetLength(0, 0);
+  FOutside.SetLength(0, 0);
 }
 
 bool TMovingSquares::IsoValue(int x, int y) const {
@@ -148,22 +171,29 @@ void TMovingSquares::WalkPerimeter(int Level, int X, int Y) {
       canvas.LineTo(x, y);
       // Thinning: a straight run keeps its first and latest point; a right-angle
       // corner is cut by a diagonal to the point one step past it.
+      bool replacesLast = false;
       if (segment->Count() > 0) {
         if (keep) {
           keep = false;
         } else if (previousStep == nextStep) {
-          segment->FreeAndDelete(segment->Count() - 1);
+          replacesLast = true;
         } else if ((IsVertical(previousStep) && IsHorizontal(nextStep)) ||
                    (IsHorizontal(previousStep) && IsVertical(nextStep))) {
-          segment->FreeAndDelete(segment->Count() - 1);
+          replacesLast = true;
           keep = true;
         }
       }
-      auto point = std::make_unique<TGPXwpt>();
+      // The last point moves rather than being freed for a new one: most corners
+      // of a walk are thinned away, and allocating each would dominate the trace.
+      TGPXwpt* point = replacesLast ? segment->GetTrkPoint(segment->Count() - 1) : nullptr;
+      if (!point) {
+        auto fresh = std::make_unique<TGPXwpt>();
+        fresh->HBdepth = Level;
+        point = fresh.get();
+        segment->Add(std::move(fresh));
+      }
       point->Longitude = FView.XToLo(x);
       point->Latitude = FView.YToLa(y);
-      point->HBdepth = Level;
-      segment->Add(std::move(point));
     }
     const bool closed = x == X && y == Y;
     if (wasInside && (!inside || closed)) {

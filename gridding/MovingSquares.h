@@ -47,10 +47,12 @@ public:
 // of one contour track, whose points carry the level as depth.
 class TMovingSquares : public TObject {
 public:
-  // Nothing is owned: the document, the two images and the mask must outlive the
-  // tracer and stay unchanged (but for what it adds and draws) while it runs. The
-  // projection is taken as it is now and gives the contour points their positions;
-  // it must be the one the interpolated image was computed for. host may be null.
+  // The tracer keeps its own copy of the mask, as it is now, and reads the
+  // interpolated image once when GenerateISO starts, so whatever the window does
+  // with its mask or picture between two levels cannot reach the trace. The
+  // projection is likewise taken as it is now and gives the contour points their
+  // positions; it must be the one the image was computed for. The document and
+  // the ISO map are referenced and must outlive the tracer. host may be null.
   TMovingSquares(TGPX& GPX, const TViewProjection& TrackSource, TBitmap& IsoMap, const TBitmap& InterpolatedImage,
                  const TBooleanArray& ShadowArray, TIsoMapHost* host = nullptr);
 
@@ -82,7 +84,11 @@ private:
   TArea IsoWalkRange;
   TBitmap& FIsoMap;
   const TBitmap& FInterpolatedImage;
-  const TBooleanArray& FShadowArray;
+  TBooleanArray FShadowArray;  // the tracer's own copy of the mask
+  // For the run: the image's colours as signed integers and the cells outside the
+  // mask, both [column][row], so each level is two plain passes over memory.
+  TGrid<std::int32_t> FColours;
+  TBooleanArray FOutside;
   TGPX& FGPX;
   TViewProjection FView;
   TIsoMapHost* FHost;

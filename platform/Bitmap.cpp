@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/Canvas.h"
+#include "platform/SafeFile.h"
 
 namespace {
 
@@ -235,18 +236,22 @@ bool TBitmap::SaveToFile(const std::string& fileName) const {
   PutU16(header + 28, 24);
   PutU32(header + 34, imageBytes);
 
-  std::FILE* f = std::fopen(fileName.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(header, 1, sizeof header, f) == sizeof header;
-  std::vector<std::uint8_t> row(rowBytes, 0);
-  for (int y = height_ - 1; ok && y >= 0; --y) {
-    const std::uint8_t* src = ScanLine(y);
-    for (int x = 0; x < width_; ++x) {
-      std::memcpy(&row[static_cast<std::size_t>(x) * 3], src + static_cast<std::size_t>(x) * 4, 3);
+  // Beside the target first: a failed write leaves the old file as it was.
+  try {
+    TSafeFileWriter file(fileName);
+    file.Write(header, sizeof header);
+    std::vector<std::uint8_t> row(rowBytes, 0);
+    for (int y = height_ - 1; y >= 0; --y) {
+      const std::uint8_t* src = ScanLine(y);
+      for (int x = 0; x < width_; ++x)
+        std::memcpy(&row[static_cast<std::size_t>(x) * 3], src + static_cast<std::size_t>(x) * 4, 3);
+      file.Write(row.data(), row.size());
     }
-    ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+    file.Commit();
+  } catch (const EFileError&) {
+    return false;
   }
-  return std::fclose(f) == 0 && ok;
+  return true;
 }
 
 bool TBitmap::LoadFromFile(const std::string& fileName) {

@@ -102,8 +102,9 @@ public:
   // rows likewise. Nothing for an empty source or destination rectangle.
   void StretchDraw(const TRect& destRect, const TBitmap& src);
 
-  // Writes an uncompressed 24-bit BMP (bottom-up rows, padded to 4 bytes).
-  // False when the file cannot be written.
+  // Writes an uncompressed 24-bit BMP (bottom-up rows, padded to 4 bytes). The
+  // file is replaced only once the new one is complete: false, with an existing
+  // file untouched, when it cannot be written.
   bool SaveToFile(const std::string& fileName) const;
   // Reads an uncompressed BMP of 1, 4, 8, 16, 24 or 32 bits per pixel (16 and 32
   // bits also with bit fields), bottom-up or top-down. False, with the bitmap unchanged,

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/GPX.h"
+#include "platform/Canvas.h"
 
 std::vector<TBand> PlanBands(int width) {
   std::vector<TBand> bands;
@@ -76,4 +77,22 @@ void SmoothMap(TBitmap& picture, const TBooleanArray& mask) {
       }
     }
   }
+}
+
+void DrawShoreLines(TCanvas& surface, const TGPXtrkList& tracks, const TViewProjection& projection, int penWidth,
+                    TColor colour) {
+  surface.Pen.Width = penWidth;
+  surface.Pen.Color = colour;
+  for (const TGPXtrk& trk : tracks)
+    for (const TGPXtrkseg& seg : trk) {
+      if (seg.maxdepth != 0 || seg.Count() == 0) continue;
+      const TPoint4D2& first = *seg.GetPoint(0);
+      surface.MoveTo(projection.LoToX(first.Longitude), projection.LaToY(first.Latitude));
+      for (int i = 1; i < seg.Count(); ++i) {
+        const TPoint4D2& p = *seg.GetPoint(i);
+        const std::int64_t x = projection.LoToX(p.Longitude), y = projection.LaToY(p.Latitude);
+        if (x == surface.PenPos.X && y == surface.PenPos.Y) continue;
+        surface.LineTo(x, y);
+      }
+    }
 }

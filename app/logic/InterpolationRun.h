@@ -8,6 +8,7 @@
 #include "model/CommonTypes.h"
 #include "platform/Bitmap.h"
 
+class TCanvas;
 class TGPX;
 class TGPXtrkList;
 
@@ -43,6 +44,12 @@ void GridToPicture(const TColorArray& grid, TBitmap& picture);
 // left to right, so pixels above and left already hold this pass's values. The
 // outermost rows and columns keep their colour.
 void SmoothMap(TBitmap& picture, const TBooleanArray& mask);
+
+// The shore lines of `tracks` (segments with maxdepth 0 and points) as lines from
+// point to point, not closed, placed by `projection`; consecutive points on one
+// pixel draw nothing.
+void DrawShoreLines(TCanvas& surface, const TGPXtrkList& tracks, const TViewProjection& projection, int penWidth,
+                    TColor colour);
 
 // What a finished map was computed with: the contour tracer later works from
 // these, not from whatever the live view shows by then.

@@ -22,6 +22,15 @@ std::unique_ptr<TGPXDraw> NewView(TColor shallow, TColor deep) {
 }
 }  // namespace
 
+void BindAndFit(TGPXDraw& view, TBitmap& picture, int width, int height) {
+  picture.SetSize(width, height);
+  view.Canvas = &picture.Canvas();
+  view.Resize(picture.Width(), picture.Height());
+  view.filled = false;
+  view.ResetBBox(true, true);
+  view.Redraw();
+}
+
 TWorkspace::TWorkspace(TDialogs& dialogs, TLog log) : fDialogs(dialogs), fLog(std::move(log)) {
   GPXdata = std::make_unique<TGPX>();
   GPXView = NewView(clShallowWater, clDeepWater);
@@ -63,14 +72,7 @@ double TWorkspace::MetresPerPixel() const { return ::MetresPerPixel(GPXView->Pro
 
 // ---- view and area ----------------------------------------------------------------
 
-void TWorkspace::BindView(TBitmap& picture, int width, int height) {
-  picture.SetSize(width, height);
-  GPXView->Canvas = &picture.Canvas();
-  GPXView->Resize(picture.Width(), picture.Height());
-  GPXView->filled = false;
-  GPXView->ResetBBox(true, true);
-  GPXView->Redraw();
-}
+void TWorkspace::BindView(TBitmap& picture, int width, int height) { BindAndFit(*GPXView, picture, width, height); }
 
 void TWorkspace::DrawShoreLine(TBitmap& shoreLine) {
   shoreLine.SetSize(GPXView->Width(), GPXView->Height());
@@ -159,20 +161,7 @@ bool TWorkspace::CompleteInterpolation() {
 }
 
 void TWorkspace::DrawShoreLineTracks(TCanvas& surface, const TGPXtrkList& tracks) const {
-  surface.Pen.Width = GPXView->TrackWidth;
-  surface.Pen.Color = clShallowWater;
-  for (const TGPXtrk& trk : tracks)
-    for (const TGPXtrkseg& seg : trk) {
-      if (seg.maxdepth != 0 || seg.Count() == 0) continue;
-      const TPoint4D2& first = *seg.GetPoint(0);
-      surface.MoveTo(GPXView->Point4D2ToX(first), GPXView->Point4D2ToY(first));
-      for (int i = 1; i < seg.Count(); ++i) {
-        const TPoint4D2& p = *seg.GetPoint(i);
-        const std::int64_t x = GPXView->Point4D2ToX(p), y = GPXView->Point4D2ToY(p);
-        if (x == surface.PenPos.X && y == surface.PenPos.Y) continue;
-        surface.LineTo(x, y);
-      }
-    }
+  DrawShoreLines(surface, tracks, GPXView->Projection(), GPXView->TrackWidth, clShallowWater);
 }
 
 // ---- start over ---------------------------------------------------------------------

@@ -5,11 +5,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/logic/InterpolationJob.h"
 #include "app/logic/InterpolationRun.h"
 #include "app/logic/MapFigures.h"
+#include "gridding/MovingSquares.h"
 #include "model/CommonTypes.h"
 #include "model/GPX.h"
 #include "platform/Bitmap.h"
@@ -21,6 +23,9 @@ class TGPXDraw;
 class TGPXFile;
 class TGPXtrkList;
 class TGPXtrkseg;
+
+// `view` draws on `picture`, sized `width` x `height`, fitted to all its data.
+void BindAndFit(TGPXDraw& view, TBitmap& picture, int width, int height);
 
 // What "Add Files..." reads from the window besides the files.
 struct TLoadOptions {
@@ -144,6 +149,31 @@ public:
   // The shore lines of `tracks` (segments with maxdepth 0) in the shallow colour,
   // placed by the view.
   void DrawShoreLineTracks(TCanvas& surface, const TGPXtrkList& tracks) const;
+
+  // ---- contours ---------------------------------------------------------------------
+  // The step "ISO Map" would trace with, from its text, or why it cannot trace now:
+  // no finished map, a map without depth, or a step that is not a whole number of
+  // centimetres of at least 1.
+  struct TContourStep {
+    int Step = 0;
+    std::string Error;  // empty when Step can be used
+  };
+  TContourStep CheckContourStep(std::string_view stepText) const;
+  // Empties the contour data and its view. The unlinked tracks come back: keep
+  // them until the view has been bound again.
+  [[nodiscard]] TGPXUnlinked ClearContours();
+  // Traces the contours of the finished map, whose picture is `interpolatedImage`,
+  // into IsoData and draws them on `isoMap`: levels 0, step, 2 step, ... while the
+  // level does not exceed the map's maximum depth + 1. The map's projection,
+  // mask, maximum depth and colours are used, not the view's as it may be by now;
+  // the tracer keeps its own copies, so nothing the window does between levels
+  // reaches the trace. `host` (may be null) sees the progress and each level.
+  void TraceContours(TBitmap& isoMap, const TBitmap& interpolatedImage, int step, TIsoMapHost* host);
+  // After a trace: every shore-line segment of the loaded data appended to IsoData
+  // as a track of its own, and drawn on `isoMap` in the map's projection.
+  void AddShoreLinesToContours(TBitmap& isoMap);
+  // IsoView shows IsoData on `picture`, sized `width` x `height`, fitted to it.
+  void BindIsoView(TBitmap& picture, int width, int height);
 
   // ---- "Start over" ---------------------------------------------------------------
   // Empties both data sets, the samples, the grids and the snapshot; keeps the

@@ -111,6 +111,30 @@ TEST_F(MovingSquaresTest, PointsTakeTheViewAsItWasWhenTheTracerWasMade) {
   EXPECT_EQ(first.Latitude, atStart.YToLa(4));
 }
 
+// The window may rebuild its mask or picture while messages are pumped between
+// two levels: the tracer works from what it was given, so the trace is the same.
+TEST_F(MovingSquaresTest, MaskAndPictureChangedBetweenLevelsDoNotReachTheTrace) {
+  SetUp(12, 10);
+  Deep(3, 2, 5, 4);
+  struct Meddler : RecordingHost {
+    TBitmap* image = nullptr;
+    TBooleanArray* mask = nullptr;
+    void ProcessMessages() override {
+      RecordingHost::ProcessMessages();
+      mask->SetLength(3, 2);
+      image->SetSize(2, 2);
+    }
+  } meddler;
+  meddler.image = &image;
+  meddler.mask = &mask;
+  TMovingSquares tracer(gpx, view, isoMap, image, mask, &meddler);
+  mask.SetLength(1, 1);  // rebuilt before the first level
+  tracer.clShallow = kShallow;
+  tracer.clDeep = kDeep;
+  tracer.GenerateISO(50, 150, 100);  // levels 50 and 150: the picture changes after the first pump
+  EXPECT_EQ(Contours(), (std::vector<std::vector<Segment>>{{RectangleContour(3, 2, 5, 4)}}));
+}
+
 TEST_F(MovingSquaresTest, DeepRectangleGivesFiveCorners) {
   SetUp(12, 10);
   Deep(3, 2, 5, 4);
@@ -195,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, GenerateIsoLevels,
                                            LevelCase{1234, 100, 1200, {0, 100, 200, 300, 400, 500, 600, 700, 800, 900,
                                                                        1000, 1100, 1200}},
                                            LevelCase{1199, 300, 1200, {0, 300, 600, 900, 1200}},
+                                           LevelCase{850, 100, 900, {0, 100, 200, 300, 400, 500, 600, 700, 800}},
                                            LevelCase{149, 150, 100, {0, 150}},
                                            LevelCase{150, 151, 200, {0, 151}}));
 

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TempFolder.h"
+
 namespace {
 
 constexpr TColor kRed = 0x0000FF;  // $00BBGGRR: pure red
@@ -130,6 +133,23 @@ TEST(Bitmap, BmpRoundTripKeepsEveryPixelOfAnOddWidth) {
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(back.Pixel(x, y), bmp.Pixel(x, y)) << x << "," << y;
   std::filesystem::remove(path);
+}
+
+TEST(Bitmap, AFailedSaveLeavesTheOldFileAsItWas) {
+  const TTempFolder folder("shoalwright_bitmap");
+  const std::string path = folder.Path("picture.bmp");
+  const TBitmap small(2, 2);
+  ASSERT_TRUE(small.SaveToFile(path));
+  const auto before = std::filesystem::file_size(path);
+  {
+    const TFileSizeLimit diskFull(1000);
+    EXPECT_FALSE(TBitmap(100, 100).SaveToFile(path));
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), before);
+  TBitmap back;
+  EXPECT_TRUE(back.LoadFromFile(path));
+  EXPECT_EQ(back.Width(), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Dir()), {}), 1);  // no leftovers
 }
 
 TEST(Bitmap, LoadsAPalettedTopDownBmp) {
