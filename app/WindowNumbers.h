@@ -5,14 +5,14 @@
 // Numbers shown in the windows (radii, depth readouts, log values) use the
 // user's decimal separator; numbers in files never do (platform/NumberText.h).
 
-// The decimal separator of the user's locale.
-std::string UserDecimalSeparator();
-
 // `text`, a number written with '.', with the user's decimal separator.
 std::string LocaleNumber(std::string text);
 
 // General format with up to 15 significant digits.
 std::string LocaleGeneral(double value);
 
-// FixedNumber (app/logic/DisplayNumbers.h) with the user's decimal separator.
+// Fixed-point with `decimals` decimals at a precision of `precision` significant
+// digits, as the platform's fixed format: the value is rounded once, at whichever
+// of the two limits comes first (1234.56 at precision 4 shows "1235.0"), and a
+// value with more integer digits than the precision shows in exponent form.
 std::string LocaleFixed(double value, int decimals, int precision = 4);
