@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/logic/StatusBarPanels.h"
 #include "platform/NumberText.h"
 
 TUpDown::TUpDown(QLineEdit* associate, int min, int max, int increment, QWidget* parent)
@@ -91,12 +92,9 @@ QRect TStatusBar::PanelRect(int index) const {
 }
 
 int TStatusBar::PanelAt(int x) const {
-  int right = 0;
-  for (int i = 0; i < PanelCount(); ++i) {
-    right += fPanels[static_cast<std::size_t>(i)].width;
-    if (x < right) return i;
-  }
-  return PanelCount() - 1;
+  std::vector<int> widths;
+  for (const TPanel& panel : fPanels) widths.push_back(panel.width);
+  return ::PanelAt(widths, x);
 }
 
 void TStatusBar::paintEvent(QPaintEvent*) {
