@@ -41,15 +41,10 @@ bool SelectTreeObject(TGPXDraw& view, TObject* object) {
   view.GPXd->Selection.Clear();
   view.GPXd->Selection.Add(object);
   if (Is(*object, "TGPXrte") || Is(*object, "TGPXtrkseg")) {
-    view.Redraw();
     view.wptListSelecion = static_cast<TGPXwptList*>(object);
     return true;
   }
-  if (Is(*object, "TGPXwpt")) {
-    view.Redraw();
-    return true;
-  }
-  return false;
+  return Is(*object, "TGPXwpt");
 }
 
 namespace {

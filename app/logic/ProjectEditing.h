@@ -29,8 +29,8 @@ bool DocumentHolds(const TGPX& data, const TObject* object);
 
 // The tree's choice becomes the map selection, exactly that object, when the
 // document still holds it (otherwise the selection is left alone). A route or a
-// segment also becomes the view's point list; a route, a segment or a waypoint is
-// drawn highlighted (the view redraws). True when the view redrew.
+// segment also becomes the view's point list. True when the map must be redrawn
+// to show it highlighted (a route, a segment or a waypoint).
 bool SelectTreeObject(TGPXDraw& view, TObject* object);
 
 // Deletes every selected object from `data`, in selection order: a route or a

@@ -7,19 +7,6 @@
 // The main window's status bar without the widget: which panel a click hits and
 // the colours of the gradient panel.
 
-// The panels, left to right.
-enum TStatusPanel : int {
-  spProperties = 0,  // prompts and readouts
-  spEmpty = 1,
-  spShallow = 2,     // "min": a click picks the shallow colour
-  spGradient = 3,    // painted: shallow to deep
-  spDeep = 4,        // "max": a click picks the deep colour
-  spCoord = 5,       // the position under the mouse
-};
-
-// The widths of the panels as the window gives them.
-inline constexpr int kStatusPanelWidths[] = {490, 0, 30, 150, 100, 150};
-
 // The panel under x: the first panel i for which x lies below the sum of the
 // widths of panels 0 to i; the last panel when there is none (right of the last
 // panel). -1 when there are no panels.

@@ -5,14 +5,14 @@
 #include "app/logic/StatusBarPanels.h"
 
 TEST(StatusBarPanels, TheClickFindsThePanelUnderItAndRightOfTheLastCountsAsTheLast) {
-  // Widths 490, 0, 30, 150, 100, 150: the empty panel 1 is never hit.
+  // The main window's panels: status, unused, "min", gradient, "max", coordinates.
+  const int widths[] = {490, 0, 30, 150, 100, 150};  // the empty panel 1 is never hit
   const struct {
     int x;
     int panel;
-  } cases[] = {{0, spProperties}, {489, spProperties}, {490, spShallow}, {519, spShallow},
-               {520, spGradient}, {669, spGradient}, {670, spDeep},    {769, spDeep},
-               {770, spCoord},    {919, spCoord},    {920, spCoord},   {5000, spCoord}};
-  for (const auto& c : cases) EXPECT_EQ(PanelAt(kStatusPanelWidths, c.x), c.panel) << c.x;
+  } cases[] = {{0, 0},   {489, 0}, {490, 2}, {519, 2}, {520, 3}, {669, 3},
+               {670, 4}, {769, 4}, {770, 5}, {919, 5}, {920, 5}, {5000, 5}};
+  for (const auto& c : cases) EXPECT_EQ(PanelAt(widths, c.x), c.panel) << c.x;
   EXPECT_EQ(PanelAt(std::vector<int>{}, 10), -1);
 }
 
