@@ -1,5 +1,7 @@
 #include "app/StandInControls.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -161,4 +163,11 @@ void TMemo::mouseDoubleClickEvent(QMouseEvent* event) {
 void TImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (onResize) onResize();
+}
+
+void ShowModeOn(QAbstractButton* button, bool on) {
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::ButtonText,
+                   on ? QColor(255, 0, 0) : QApplication::palette(button).color(QPalette::WindowText));
+  button->setPalette(palette);
 }

@@ -11,6 +11,7 @@
 
 #include "platform/Bitmap.h"
 
+class QAbstractButton;
 class QToolButton;
 
 // Small widgets in place of the Windows controls that Qt has no twin for.
@@ -124,3 +125,7 @@ public:
 protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
+
+// The caption of the button that switched a mouse mode on: red while the mode is
+// on, the window-text colour otherwise.
+void ShowModeOn(QAbstractButton* button, bool on);
