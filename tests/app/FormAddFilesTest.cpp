@@ -25,79 +25,42 @@ std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
 
 TEST_F(FormTest, AnHtFileWithoutDepthGetsTheTypedDepth) {
   const std::string file = WriteHT("shore.ht", {Line(0, 0, 0), Line(0, 0, 0)});
-  form->cbAddDepth->setChecked(true);
+  Find<QCheckBox>("cbAddDepth")->setChecked(true);
   dialogs.inputAnswers = {"350"};
   AddFiles({file});
 
   const auto prompts = dialogs.OfKind("input");
   ASSERT_EQ(prompts.size(), 1u);  // one prompt for the whole file
   EXPECT_EQ(prompts[0].caption, "Apply depth to dataset");
-  const std::string track = form->GPXdata->trk.GetTrack(0)->name;
+  const std::string track = Ws().GPXdata->trk.GetTrack(0)->name;
   EXPECT_EQ(prompts[0].text, "shore.htTrack: " + track + " Depth [cm]:");
   EXPECT_EQ(prompts[0].defaultValue, "0");
-  for (const TGPXtrkseg* seg : Segments(*form->GPXdata)) {
+  for (const TGPXtrkseg* seg : Segments(*Ws().GPXdata)) {
     EXPECT_EQ(seg->maxdepth, 350);
     for (const TPoint4D2& p : *seg) EXPECT_EQ(p.HBdepth, 350);
   }
-  EXPECT_EQ(form->MaxDepth, 350);
-  EXPECT_TRUE(form->btnInterpolate->isEnabled());
-  EXPECT_TRUE(form->FileLoaded);
-  for (QPushButton* b : {form->btnTrkFit, form->btnTrkZoom, form->btnTrkZoomIn, form->btnTrkZoomOut,
-                         form->btnTrkSaveGPX})
+  EXPECT_EQ(Ws().MaxDepth, 350);
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_TRUE(Ws().FileLoaded);
+  for (QPushButton* b : {Find<QPushButton>("btnTrkFit"), Find<QPushButton>("btnTrkZoom"), Find<QPushButton>("btnTrkZoomIn"), Find<QPushButton>("btnTrkZoomOut"),
+                         Find<QPushButton>("btnTrkSaveGPX")})
     EXPECT_TRUE(b->isEnabled());
-  EXPECT_EQ(form->sbMain->PanelText(4), "350 cm");
-  EXPECT_EQ(form->lblMaxDepth->text(), "Max Depth: 350 cm");
-  EXPECT_EQ(form->lblMaxDepth1->text(), "Max Depth: 350 cm");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "350 cm");
+  EXPECT_EQ(Find<QLabel>("lblMaxDepth")->text(), "Max Depth: 350 cm");
+  EXPECT_EQ(Find<QLabel>("lblMaxDepth1")->text(), "Max Depth: 350 cm");
 }
 
-TEST_F(FormTest, TypedDepthsAndOffsetsFollowTheRules) {
-  struct TCase {
-    const char* name;
-    bool addDepth, addOffset;
-    TSegmentPoints points;
-    std::vector<std::optional<std::string>> answers;
-    int prompts;
-    std::int32_t maxdepth;
-    std::vector<double> depths;  // of the first segment after loading; one value: every point
-  };
-  const TCase cases[] = {
-      {"unchecked: a shore line", false, false, Line(0, 0, 0), {}, 0, 0, {0}},
-      {"negative depth becomes 0", true, false, Line(0, 0, 0), {"-20"}, 1, 0, {0}},
-      {"readings: no depth prompt", true, false, Line(0, 400, 250), {}, 0, 400, {400, 250}},
-      {"offset after removing zeros", false, true, Line(0, 400, 250), {"-50"}, 1, 350, {350, 200}},
-      {"cancelled offset keeps 0", false, true, Line(0, 400, 250), {std::nullopt}, 1, 400, {400, 250}},
-      {"not a number is asked again", true, false, Line(0, 0, 0), {"3.5", "x", "120"}, 3, 120, {120}},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    dialogs = TScriptedDialogs();
-    form->btnStartOverClick();
-    form->cbAddDepth->setChecked(c.addDepth);
-    form->cbAddOffset->setChecked(c.addOffset);
-    for (const auto& a : c.answers) dialogs.inputAnswers.push_back(a);
-    AddFiles({WriteHT("case.ht", {c.points})});
-    EXPECT_EQ(static_cast<int>(dialogs.OfKind("input").size()), c.prompts);
-    EXPECT_TRUE(dialogs.Errors().empty());
-    const auto segments = Segments(*form->GPXdata);
-    ASSERT_EQ(segments.size(), 1u);
-    EXPECT_EQ(segments[0]->maxdepth, c.maxdepth);
-    std::vector<double> depths;
-    for (const TPoint4D2& p : *segments[0]) depths.push_back(p.HBdepth);
-    ASSERT_FALSE(depths.empty());
-    if (c.depths.size() == 1)
-      for (double d : depths) EXPECT_EQ(d, c.depths[0]);
-    else
-      EXPECT_EQ(depths, c.depths);
-  }
-  // The offset prompt names the file and the track.
-  dialogs = TScriptedDialogs();
-  form->cbAddDepth->setChecked(false);
-  form->cbAddOffset->setChecked(true);
+TEST_F(FormTest, TheOffsetCheckBoxAsksForAnOffset) {
+  // The depth decisions themselves are the workspace's; here the check box reaches them.
+  Find<QCheckBox>("cbAddOffset")->setChecked(true);
+  dialogs.inputAnswers = {"-50"};
   AddFiles({WriteHT("offset.ht", {Line(0, 400, 250)})});
   ASSERT_EQ(dialogs.OfKind("input").size(), 1u);
   EXPECT_EQ(dialogs.OfKind("input")[0].caption, "Add value to dataset");
   EXPECT_NE(dialogs.OfKind("input")[0].text.find("offset.htTrack: "), std::string::npos);
   EXPECT_TRUE(dialogs.OfKind("input")[0].text.ends_with(" Add Depth [cm]:"));
+  EXPECT_EQ(Ws().MaxDepth, 350);
+  EXPECT_EQ(Find<QLabel>("lblMaxDepth")->text(), "Max Depth: 350 cm");
 }
 
 TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
@@ -108,9 +71,9 @@ TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], "File extension not supported: " + other);
-  EXPECT_EQ(errors[1], "GPX files cannot be read yet: " + gpx);
-  EXPECT_EQ(form->GPXdata->trk.Count(), 1);  // the upper-case .HT was read
-  EXPECT_EQ(form->MaxDepth, 300);
+  EXPECT_EQ(errors[1], "Cannot add " + gpx + ": GPX files cannot be read yet");
+  EXPECT_EQ(Ws().GPXdata->trk.Count(), 1);  // the upper-case .HT was read
+  EXPECT_EQ(Ws().MaxDepth, 300);
 
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Trying to open " + ht));
@@ -126,65 +89,65 @@ TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
 
 TEST_F(FormTest, ACancelledDialogChangesNothing) {
   form->btnAddFilesClick();  // nothing scripted: cancelled
-  EXPECT_FALSE(form->FileLoaded);
-  EXPECT_FALSE(form->btnTrkFit->isEnabled());
-  EXPECT_EQ(form->GPXView->GPXd, nullptr);
+  EXPECT_FALSE(Ws().FileLoaded);
+  EXPECT_FALSE(Find<QPushButton>("btnTrkFit")->isEnabled());
+  EXPECT_EQ(Ws().GPXView->GPXd, nullptr);
   EXPECT_TRUE(form->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(FormTest, AddingFilesBindsTheViewAndBuildsTheArea) {
   AddFiles({WriteSurvey("survey.ht")});
-  const int W = form->GPXView->Width();
-  const int H = form->GPXView->Height();
-  EXPECT_EQ(W, form->GPXImage->width());
-  EXPECT_EQ(H, form->GPXImage->height());
-  EXPECT_EQ(form->ShadowArray.Width(), W);
-  EXPECT_EQ(form->ShadowArray.Height(), H);
-  EXPECT_EQ(form->lblImageSize->text().toStdString(),
+  const int W = Ws().GPXView->Width();
+  const int H = Ws().GPXView->Height();
+  EXPECT_EQ(W, Find<TImage>("GPXImage")->width());
+  EXPECT_EQ(H, Find<TImage>("GPXImage")->height());
+  EXPECT_EQ(Ws().ShadowArray.Width(), W);
+  EXPECT_EQ(Ws().ShadowArray.Height(), H);
+  EXPECT_EQ(Find<QLabel>("lblImageSize")->text().toStdString(),
             "Screen Size: " + std::to_string(W) + " x " + std::to_string(H) + " px");
-  EXPECT_TRUE(form->lblMapSize->text().startsWith("Area: "));
-  EXPECT_TRUE(form->lblResolution->text().endsWith(" cm"));
-  EXPECT_DOUBLE_EQ(form->DecimateLongitude, (form->GPXView->BBox.E - form->GPXView->BBox.O) / W);
-  EXPECT_DOUBLE_EQ(form->DecimateLatitude, (form->GPXView->BBox.N - form->GPXView->BBox.S) / W);
+  EXPECT_TRUE(Find<QLabel>("lblMapSize")->text().startsWith("Area: "));
+  EXPECT_TRUE(Find<QLabel>("lblResolution")->text().endsWith(" cm"));
+  EXPECT_DOUBLE_EQ(Ws().DecimateLongitude, (Ws().GPXView->BBox.E - Ws().GPXView->BBox.O) / W);
+  EXPECT_DOUBLE_EQ(Ws().DecimateLatitude, (Ws().GPXView->BBox.N - Ws().GPXView->BBox.S) / W);
   // No shore line: the strokes are the area, no zero-depth samples.
   int masked = 0;
   for (int x = 0; x < W; ++x)
-    for (int y = 0; y < H; ++y) masked += form->ShadowArray[x][y];
+    for (int y = 0; y < H; ++y) masked += Ws().ShadowArray[x][y];
   EXPECT_GT(masked, 0);
-  EXPECT_TRUE(form->ShoreCoord.empty());
+  EXPECT_TRUE(Ws().ShoreCoord.empty());
 }
 
 TEST_F(FormTest, TheTimerAppliesTheRadii) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
-  EXPECT_EQ(form->Last_udInterpolationWidth, 30);
-  EXPECT_EQ(form->edtDontCareRadius->text(), "60");
-  EXPECT_TRUE(form->lblInterpolationWidth->text().startsWith("px = "));
-  EXPECT_TRUE(form->lblInterpolationWidth->text().endsWith("m"));
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(60)));
-  EXPECT_DOUBLE_EQ(form->minDontCareRadius, std::fabs(form->GPXView->XToLo(0) - form->GPXView->XToLo(1)));
-  EXPECT_EQ(form->GPXView->ShadowMapTrackWidth, 30);
+  EXPECT_EQ(Ws().Last_udInterpolationWidth, 30);
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "60");
+  EXPECT_TRUE(Find<QLabel>("lblInterpolationWidth")->text().startsWith("px = "));
+  EXPECT_TRUE(Find<QLabel>("lblInterpolationWidth")->text().endsWith("m"));
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(60)));
+  EXPECT_DOUBLE_EQ(Ws().minDontCareRadius, std::fabs(Ws().GPXView->XToLo(0) - Ws().GPXView->XToLo(1)));
+  EXPECT_EQ(Ws().GPXView->ShadowMapTrackWidth, 30);
 
-  form->udInterpolationWidth->Click(1);  // 35
-  form->pcMain->setCurrentIndex(3);
+  Find<TUpDown>("udInterpolationWidth")->Click(1);  // 35
+  Find<QTabWidget>("pcMain")->setCurrentIndex(3);
   form->Timer1Timer();
   // Applying the radius runs the Interpolated Map page's show handler, whatever page shows.
-  EXPECT_EQ(form->sbMain->PanelText(0), "Generate an interpolated map");
-  EXPECT_EQ(form->GPXView->ShadowMapTrackWidth, 35);
-  EXPECT_EQ(form->edtDontCareRadius->text(), "70");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(0), "Generate an interpolated map");
+  EXPECT_EQ(Ws().GPXView->ShadowMapTrackWidth, 35);
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "70");
 
-  form->edtDontCareRadius->setText("50");  // typed: kept until the extrapolation radius changes
+  Find<QLineEdit>("edtDontCareRadius")->setText("50");  // typed: kept until the extrapolation radius changes
   form->Timer1Timer();
-  EXPECT_EQ(form->edtDontCareRadius->text(), "50");
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(50)));
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "50");
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(50)));
 
   // Zoom In re-applies the extrapolation radius at the next tick, over a typed
   // don't-care radius too.
   form->btnTrkZoomInClick();
   form->Timer1Timer();
-  EXPECT_EQ(form->edtDontCareRadius->text(), "70");
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(70)));
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "70");
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(70)));
 }
 
 TEST_F(FormTest, NumbersInTheWindowUseTheUsersDecimalSeparator) {
@@ -195,7 +158,7 @@ TEST_F(FormTest, NumbersInTheWindowUseTheUsersDecimalSeparator) {
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
   QLocale::setDefault(saved);
-  EXPECT_TRUE(form->lblInterpolationWidth->text().contains(QLatin1Char(','))) << form->lblInterpolationWidth->text().toStdString();
+  EXPECT_TRUE(Find<QLabel>("lblInterpolationWidth")->text().contains(QLatin1Char(','))) << Find<QLabel>("lblInterpolationWidth")->text().toStdString();
   bool logged = false;
   for (const std::string& line : form->LogLines())
     if (line.rfind("Interpolate: minDontCareRadius is ", 0) == 0) logged = line.find(',') != std::string::npos;
@@ -205,36 +168,36 @@ TEST_F(FormTest, NumbersInTheWindowUseTheUsersDecimalSeparator) {
 TEST_F(FormTest, FitToScreenPutsATypedDontCareRadiusIntoTheNewScale) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
-  form->edtDontCareRadius->setText("50");
+  Find<QLineEdit>("edtDontCareRadius")->setText("50");
   form->Timer1Timer();
-  const double fitted = form->maxDontCareRadius;
+  const double fitted = Ws().maxDontCareRadius;
   // Zoomed in, and the radius put into that scale; then fitted again.
-  ASSERT_TRUE(form->GPXView->ZoomIn());
-  form->GPXView->Redraw();
-  form->Last_udDontCareRadius = -1;
+  ASSERT_TRUE(Ws().GPXView->ZoomIn());
+  Ws().GPXView->Redraw();
+  Ws().Last_udDontCareRadius = -1;
   form->Timer1Timer();
-  ASSERT_LT(form->maxDontCareRadius, fitted);
+  ASSERT_LT(Ws().maxDontCareRadius, fitted);
   form->btnTrkFitClick();
   form->Timer1Timer();
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, fitted);
-  EXPECT_EQ(form->edtDontCareRadius->text(), "50");  // the typed radius stays
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(50)));
-  EXPECT_DOUBLE_EQ(form->minDontCareRadius, std::fabs(form->GPXView->XToLo(0) - form->GPXView->XToLo(1)));
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, fitted);
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "50");  // the typed radius stays
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(50)));
+  EXPECT_DOUBLE_EQ(Ws().minDontCareRadius, std::fabs(Ws().GPXView->XToLo(0) - Ws().GPXView->XToLo(1)));
 }
 
 TEST_F(FormTest, TheInterpolatedMapPageShowsTheAreaUntilAMapExists) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
-  form->pcMain->setCurrentIndex(1);
-  const TBitmap& preview = form->InterpolatedImage->Picture();
-  ASSERT_EQ(preview.Width(), form->GPXImage->Picture().Width());
-  ASSERT_EQ(preview.Height(), form->GPXImage->Picture().Height());
+  Find<QTabWidget>("pcMain")->setCurrentIndex(1);
+  const TBitmap& preview = Find<TImage>("InterpolatedImage")->Picture();
+  ASSERT_EQ(preview.Width(), Find<TImage>("GPXImage")->Picture().Width());
+  ASSERT_EQ(preview.Height(), Find<TImage>("GPXImage")->Picture().Height());
   // Every pixel is the track picture's, or where that is white the shadow map's.
   int grey = 0, tracks = 0;
   for (int y = 0; y < preview.Height(); ++y)
     for (int x = 0; x < preview.Width(); ++x) {
-      const TColor track = form->GPXImage->Picture().Pixel(x, y);
-      const TColor expected = track != 0xFFFFFF ? track : form->ShadowMap->Pixel(x, y);
+      const TColor track = Find<TImage>("GPXImage")->Picture().Pixel(x, y);
+      const TColor expected = track != 0xFFFFFF ? track : Ws().ShadowMap.Pixel(x, y);
       ASSERT_EQ(preview.Pixel(x, y), expected) << x << "," << y;
       grey += expected == 0xC0C0C0;
       tracks += track != 0xFFFFFF;
@@ -243,26 +206,26 @@ TEST_F(FormTest, TheInterpolatedMapPageShowsTheAreaUntilAMapExists) {
   EXPECT_GT(tracks, 100);
 
   // With a map the page shows the map.
-  form->pcMain->setCurrentIndex(0);
+  Find<QTabWidget>("pcMain")->setCurrentIndex(0);
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
-  const TBitmap map = form->InterpolatedImage->Picture();
-  form->pcMain->setCurrentIndex(1);
+  const TBitmap map = Find<TImage>("InterpolatedImage")->Picture();
+  Find<QTabWidget>("pcMain")->setCurrentIndex(1);
   for (int y = 0; y < map.Height(); y += 3)
-    for (int x = 0; x < map.Width(); x += 3) ASSERT_EQ(form->InterpolatedImage->Picture().Pixel(x, y), map.Pixel(x, y));
+    for (int x = 0; x < map.Width(); x += 3) ASSERT_EQ(Find<TImage>("InterpolatedImage")->Picture().Pixel(x, y), map.Pixel(x, y));
 }
 
 TEST_F(FormTest, ARejectedHtFileAddsNothingButTheCommandGoesOn) {
   const std::string bad = Path("short.ht");
   { std::ofstream(bad, std::ios::binary) << "not an HT file"; }
-  form->cbAddDepth->setChecked(true);
+  Find<QCheckBox>("cbAddDepth")->setChecked(true);
   dialogs.inputAnswers = {"350"};
   AddFiles({bad, Path("missing.ht")});  // a path that no longer exists is skipped silently
   ASSERT_EQ(dialogs.Errors().size(), 1u);  // the reader's own refusal
   EXPECT_EQ(dialogs.OfKind("input").size(), 1u);  // the depth prompt is still asked
-  EXPECT_EQ(form->GPXdata->trk.Count(), 0);
-  EXPECT_TRUE(form->btnInterpolate->isEnabled());
-  EXPECT_TRUE(form->FileLoaded);
+  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_TRUE(Ws().FileLoaded);
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Trying to open " + bad));
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Appending HT Track: "));

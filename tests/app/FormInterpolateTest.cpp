@@ -12,7 +12,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "app/InterpolationRun.h"
+#include "app/logic/InterpolationRun.h"
 #include "app/StandInControls.h"
 #include "bench/SyntheticLake.h"
 #include "mapview/GPXDraw.h"
@@ -41,41 +41,47 @@ bool SamePicture(const TBitmap& a, const TBitmap& b) {
 
 TEST_F(FormTest, InterpolateRefusesDataWithoutDepth) {
   AddFiles({WriteHT("shore.ht", {{{47.0, 8.0, 0}, {47.01, 8.0, 0}, {47.01, 8.02, 0}, {47.0, 8.02, 0}}})});
-  ASSERT_TRUE(form->btnInterpolate->isEnabled());
+  ASSERT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
   form->btnInterpolateClick();
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_NE(dialogs.Errors()[0].find("maximum depth 0 cm"), std::string::npos);
   EXPECT_FALSE(form->Interpolating());
-  EXPECT_FALSE(form->InterpLoaded);
+  EXPECT_FALSE(Ws().InterpLoaded);
   EXPECT_TRUE(form->isEnabled());
-  EXPECT_TRUE(form->btnInterpolate->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   for (const std::string& line : form->LogLines()) EXPECT_EQ(line.find("Num Tasks"), std::string::npos);
 }
 
 TEST_F(FormTest, AnInterpolateThatFailsMidwayPutsTheWindowBack) {
+  bool fail = true;
+  form.reset();
+  form = MakeForm(8, [&fail](auto coord, auto depth, double p, double maxR, double minR, TMessageBox* messages)
+                         -> std::unique_ptr<TDepthInterpolator> {
+    if (fail) throw std::runtime_error("no room for the interpolator");
+    return std::make_unique<TShepardInterp>(coord, depth, p, maxR, minR, messages);
+  });
   AddFiles({WriteSurvey("survey.ht")});
-  form->edtInterpolationWidth->setText("");
   form->btnInterpolateClick();
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_FALSE(form->Interpolating());
   EXPECT_FALSE(form->Busy());
   EXPECT_TRUE(form->isEnabled());
-  EXPECT_TRUE(form->btnInterpolate->isEnabled());
-  EXPECT_FALSE(form->pbInterpolate->isVisible());
-  EXPECT_TRUE(form->Timer1->isActive());
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
+  EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(form->minimumSize(), QSize(850, 600));  // no run, no frozen size
-  form->edtInterpolationWidth->setText("30");
+  fail = false;
   Interpolate();
-  EXPECT_TRUE(form->InterpLoaded);
+  EXPECT_TRUE(Ws().InterpLoaded);
 }
 
 TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
   AddFiles({WriteSurvey("survey.ht")});
-  form->tbInterpolateThrds->setValue(1);
+  Find<TTrackBar>("tbInterpolateThrds")->setValue(1);
   Interpolate();
-  const int W = form->GPXView->Width();
+  const int W = Ws().GPXView->Width();
   const std::vector<TBand> bands = PlanBands(W);
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "Num Tasks: " + numtext::FormatInt(static_cast<int>(bands.size()))));
@@ -91,19 +97,19 @@ TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
     EXPECT_TRUE(found) << name;
   }
 
-  EXPECT_TRUE(form->InterpLoaded);
-  EXPECT_TRUE(form->btnInterpolSaveBMP->isEnabled());
-  EXPECT_TRUE(form->btnIsoMap->isEnabled());
-  EXPECT_TRUE(form->btnInterpolate->isEnabled());
-  EXPECT_FALSE(form->pbInterpolate->isVisible());
-  EXPECT_EQ(form->pbInterpolate->maximum(), W - 1);
-  EXPECT_EQ(form->pbInterpolate->value(), W - 1);  // one step per column, up to the maximum
+  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolSaveBMP")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("btnIsoMap")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
+  EXPECT_EQ(Find<QProgressBar>("pbInterpolate")->maximum(), W - 1);
+  EXPECT_EQ(Find<QProgressBar>("pbInterpolate")->value(), W - 1);  // one step per column, up to the maximum
   EXPECT_TRUE(form->isEnabled());
-  EXPECT_TRUE(form->Timer1->isActive());
+  EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(form->ThreadsRunning, 0);
-  EXPECT_EQ(form->tbInterpolateThrds->SelEnd(), 0);
-  EXPECT_TRUE(form->FailedBands().empty());
+  EXPECT_EQ(Ws().Job->ThreadsRunning, 0);
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->SelEnd(), 0);
+  EXPECT_TRUE(Ws().Job->MissingBands().empty());
   EXPECT_EQ(form->minimumSize(), form->maximumSize());  // frozen until "Start over"
   form->btnStartOverClick();
   EXPECT_EQ(form->minimumSize(), QSize(850, 600));
@@ -112,10 +118,10 @@ TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
 TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   const std::string file = WriteSurvey("survey.ht");
   AddFiles({file});
-  form->tbInterpolateThrds->setValue(1);
+  Find<TTrackBar>("tbInterpolateThrds")->setValue(1);
   Interpolate();
-  const std::vector<TColor> one = Pixels(form->InterpolArray);
-  const TBitmap picture = form->InterpolatedImage->Picture();
+  const std::vector<TColor> one = Pixels(Ws().InterpolArray);
+  const TBitmap picture = Find<TImage>("InterpolatedImage")->Picture();
   int coloured = 0;
   for (TColor c : one) coloured += c != 0;
   EXPECT_GT(coloured, 1000);
@@ -123,10 +129,10 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   form->btnStartOverClick();
   form->memDebugDblClick();
   AddFiles({file});
-  form->tbInterpolateThrds->setValue(8);
+  Find<TTrackBar>("tbInterpolateThrds")->setValue(8);
   Interpolate();
-  EXPECT_EQ(Pixels(form->InterpolArray), one);
-  EXPECT_TRUE(SamePicture(form->InterpolatedImage->Picture(), picture));
+  EXPECT_EQ(Pixels(Ws().InterpolArray), one);
+  EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), picture));
   // Eight bands start at once and the callbacks hand out every other band once.
   std::vector<std::string> handedOut;
   int started = 0;
@@ -137,7 +143,7 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   }
   EXPECT_EQ(started, 8);
   std::vector<std::string> planned;
-  for (const TBand& band : PlanBands(form->GPXView->Width())) planned.push_back(Band(band.First, band.Last));
+  for (const TBand& band : PlanBands(Ws().GPXView->Width())) planned.push_back(Band(band.First, band.Last));
   ASSERT_GT(planned.size(), 8u);
   std::sort(handedOut.begin(), handedOut.end());
   std::sort(planned.begin(), planned.end());
@@ -169,11 +175,11 @@ TEST_F(FormTest, FailedBandsAreLoggedAndReported) {
                                           west.load());
   });
   AddFiles({WriteSurvey("survey.ht")});
-  west = form->GPXView->XToLo(20);  // masked pixels of the first band(s) fail
+  west = Ws().GPXView->XToLo(20);  // masked pixels of the first band(s) fail
   Interpolate();
-  ASSERT_FALSE(form->FailedBands().empty());
-  EXPECT_EQ(form->FailedBands()[0].First, 0);
-  EXPECT_TRUE(form->InterpLoaded);  // the run still completes
+  ASSERT_FALSE(Ws().Job->MissingBands().empty());
+  EXPECT_EQ(Ws().Job->MissingBands()[0].First, 0);
+  EXPECT_TRUE(Ws().InterpLoaded);  // the run still completes
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("columns 0-14"), std::string::npos);
@@ -183,16 +189,16 @@ TEST_F(FormTest, FailedBandsAreLoggedAndReported) {
   EXPECT_TRUE(logged);
   // The other bands are computed.
   int coloured = 0;
-  for (int x = 30; x < form->InterpolArray.Width(); ++x)
-    for (int y = 0; y < form->InterpolArray.Height(); ++y) coloured += form->InterpolArray[x][y] != 0;
+  for (int x = 30; x < Ws().InterpolArray.Width(); ++x)
+    for (int y = 0; y < Ws().InterpolArray.Height(); ++y) coloured += Ws().InterpolArray[x][y] != 0;
   EXPECT_GT(coloured, 0);
 }
 
 TEST_F(FormTest, ANarrowViewRunsAsOneBandWithNoMoreWorkersThanBands) {
   AddFiles({WriteSurvey("survey.ht")});
-  form->GPXView->Resize(12, form->GPXView->Height());
-  form->GPXView->ResetBBox(true, true);
-  form->GPXView->Redraw();
+  Ws().GPXView->Resize(12, Ws().GPXView->Height());
+  Ws().GPXView->ResetBBox(true, true);
+  Ws().GPXView->Redraw();
   Interpolate();
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "Num Tasks: 1"));
@@ -200,26 +206,26 @@ TEST_F(FormTest, ANarrowViewRunsAsOneBandWithNoMoreWorkersThanBands) {
   int started = 0;
   for (const std::string& line : log) started += line.rfind("Start Thread: ", 0) == 0;
   EXPECT_EQ(started, 1);
-  EXPECT_TRUE(form->InterpLoaded);
-  EXPECT_EQ(form->InterpolArray.Width(), 12);
+  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_EQ(Ws().InterpolArray.Width(), 12);
 }
 
 TEST_F(FormTest, SmoothingRunsAsOftenAsSet) {
   AddFiles({WriteSurvey("survey.ht")});
-  form->udSmoothingRuns->SetPosition(0);
+  Find<TUpDown>("udSmoothingRuns")->SetPosition(0);
   Interpolate();
   TBitmap plain;
-  GridToPicture(form->InterpolArray, plain);
-  EXPECT_TRUE(SamePicture(form->InterpolatedImage->Picture(), plain));
+  GridToPicture(Ws().InterpolArray, plain);
+  EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), plain));
 
-  form->udSmoothingRuns->SetPosition(2);
+  Find<TUpDown>("udSmoothingRuns")->SetPosition(2);
   Interpolate();
   TBitmap twice;
-  GridToPicture(form->InterpolArray, twice);
-  SmoothMap(twice, form->ShadowArray);
-  SmoothMap(twice, form->ShadowArray);
-  EXPECT_TRUE(SamePicture(form->InterpolatedImage->Picture(), twice));
-  EXPECT_FALSE(SamePicture(form->InterpolatedImage->Picture(), plain));
+  GridToPicture(Ws().InterpolArray, twice);
+  SmoothMap(twice, Ws().ShadowArray);
+  SmoothMap(twice, Ws().ShadowArray);
+  EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), twice));
+  EXPECT_FALSE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), plain));
 }
 
 TEST_F(FormTest, EveryRunBuildsItsSamplesAfresh) {
@@ -228,35 +234,35 @@ TEST_F(FormTest, EveryRunBuildsItsSamplesAfresh) {
       "shore.ht", {{{46.999, 7.999, 0}, {47.0052, 7.999, 0}, {47.0052, 8.0092, 0}, {46.999, 8.0092, 0}, {46.999, 7.999, 0}}});
   AddFiles({shore, WriteSurvey("survey.ht")});
   Interpolate();
-  ASSERT_FALSE(form->ShoreCoord.empty());
+  ASSERT_FALSE(Ws().ShoreCoord.empty());
   int depthPoints = 0;
-  for (const TGPXtrk& trk : form->GPXdata->trk)
+  for (const TGPXtrk& trk : Ws().GPXdata->trk)
     for (const TGPXtrkseg& seg : trk) depthPoints += seg.Count();
-  const std::size_t expected = form->ShoreCoord.size() + static_cast<std::size_t>(depthPoints);
-  EXPECT_EQ(form->InCoord->size(), expected);
-  EXPECT_EQ(form->InDepth->size(), expected);
+  const std::size_t expected = Ws().ShoreCoord.size() + static_cast<std::size_t>(depthPoints);
+  EXPECT_EQ(Ws().InCoord->size(), expected);
+  EXPECT_EQ(Ws().InDepth->size(), expected);
 
-  form->pcMain->setCurrentIndex(1);  // rebuilds the area
-  form->pcMain->setCurrentIndex(0);
+  Find<QTabWidget>("pcMain")->setCurrentIndex(1);  // rebuilds the area
+  Find<QTabWidget>("pcMain")->setCurrentIndex(0);
   Interpolate();
-  EXPECT_EQ(form->InCoord->size(), expected);
+  EXPECT_EQ(Ws().InCoord->size(), expected);
 }
 
 TEST_F(FormTest, ShoreLinesAreDrawnOverTheMapInTheShallowColour) {
   const std::string shore = WriteHT(
       "shore.ht", {{{46.999, 7.999, 0}, {47.0052, 7.999, 0}, {47.0052, 8.0092, 0}, {46.999, 8.0092, 0}, {46.999, 7.999, 0}}});
   AddFiles({shore, WriteSurvey("survey.ht")});
-  form->udSmoothingRuns->SetPosition(0);
+  Find<TUpDown>("udSmoothingRuns")->SetPosition(0);
   Interpolate();
-  const TBitmap& picture = form->InterpolatedImage->Picture();
+  const TBitmap& picture = Find<TImage>("InterpolatedImage")->Picture();
   int onShore = 0;
-  for (const TGPXtrk& trk : form->GPXdata->trk)
+  for (const TGPXtrk& trk : Ws().GPXdata->trk)
     for (const TGPXtrkseg& seg : trk) {
       if (seg.maxdepth != 0) continue;
       for (const TPoint4D2& p : seg) {
-        const int x = form->GPXView->Point4D2ToX(p), y = form->GPXView->Point4D2ToY(p);
+        const int x = Ws().GPXView->Point4D2ToX(p), y = Ws().GPXView->Point4D2ToY(p);
         if (x < 0 || y < 0 || x >= picture.Width() || y >= picture.Height()) continue;
-        EXPECT_EQ(picture.Pixel(x, y), form->clShallowWater) << x << "," << y;
+        EXPECT_EQ(picture.Pixel(x, y), Ws().clShallowWater) << x << "," << y;
         ++onShore;
       }
     }
@@ -269,67 +275,67 @@ TEST_F(FormTest, ATransectAlongAMeridianSurvivesTheThinning) {
   TSegmentPoints crossing;
   for (int i = 0; i < 50; ++i) crossing.push_back({47.005, 7.995 + i * 0.0002, 250.0});
   AddFiles({WriteHT("transect.ht", {transect, crossing})});
-  const int before = TrackPointCount(*form->GPXdata);
+  const int before = TrackPointCount(*Ws().GPXdata);
   Interpolate();
-  EXPECT_EQ(TrackPointCount(*form->GPXdata), before);
+  EXPECT_EQ(TrackPointCount(*Ws().GPXdata), before);
 }
 
 TEST_F(FormTest, TheCutOffRadiusFollowsEveryChangeOfScale) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
-  const double fitted = form->maxDontCareRadius;
+  const double fitted = Ws().maxDontCareRadius;
   // A zoom that resets nothing (as a zoom rectangle): the run still uses the new scale.
-  ASSERT_TRUE(form->GPXView->ZoomIn());
-  form->GPXView->Redraw();
+  ASSERT_TRUE(Ws().GPXView->ZoomIn());
+  Ws().GPXView->Redraw();
   form->UpdateMapInfo();
   Interpolate();
-  const double expected = std::fabs(form->GPXView->XToLo(1) - form->GPXView->XToLo(60));
-  EXPECT_DOUBLE_EQ(form->maxDontCareRadius, expected);
-  EXPECT_LT(form->maxDontCareRadius, fitted);
+  const double expected = std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(60));
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, expected);
+  EXPECT_LT(Ws().maxDontCareRadius, fitted);
 }
 
 TEST_F(FormTest, TheFinishedMapKeepsWhatItWasComputedWith) {
   AddFiles({WriteSurvey("survey.ht")});
   Interpolate();
-  ASSERT_TRUE(form->InterpolatedMap.has_value());
-  const TViewProjection computed = form->GPXView->Projection();
-  const TInterpolatedMap& map = *form->InterpolatedMap;
+  ASSERT_TRUE(Ws().InterpolatedMap.has_value());
+  const TViewProjection computed = Ws().GPXView->Projection();
+  const TInterpolatedMap& map = *Ws().InterpolatedMap;
   EXPECT_EQ(map.Projection.O, computed.O);
   EXPECT_EQ(map.Projection.S, computed.S);
   EXPECT_EQ(map.Projection.Rm, computed.Rm);
-  EXPECT_EQ(map.Width, form->GPXView->Width());
-  EXPECT_EQ(map.Height, form->GPXView->Height());
-  EXPECT_EQ(map.MaxDepth, form->MaxDepth);
-  EXPECT_EQ(map.Shallow, form->clShallowWater);
-  EXPECT_EQ(map.Deep, form->clDeepWater);
-  ASSERT_EQ(map.Mask.Width(), form->ShadowArray.Width());
+  EXPECT_EQ(map.Width, Ws().GPXView->Width());
+  EXPECT_EQ(map.Height, Ws().GPXView->Height());
+  EXPECT_EQ(map.MaxDepth, Ws().MaxDepth);
+  EXPECT_EQ(map.Shallow, Ws().clShallowWater);
+  EXPECT_EQ(map.Deep, Ws().clDeepWater);
+  ASSERT_EQ(map.Mask.Width(), Ws().ShadowArray.Width());
 
   form->btnTrkZoomInClick();
-  form->clDeepWater = 0x123456;
+  Ws().clDeepWater = 0x123456;
   form->Timer1Timer();
-  EXPECT_NE(form->GPXView->Projection().Rm, computed.Rm);
-  EXPECT_EQ(form->InterpolatedMap->Projection.Rm, computed.Rm);
-  EXPECT_EQ(form->InterpolatedMap->Deep, 0xFF0000u);
+  EXPECT_NE(Ws().GPXView->Projection().Rm, computed.Rm);
+  EXPECT_EQ(Ws().InterpolatedMap->Projection.Rm, computed.Rm);
+  EXPECT_EQ(Ws().InterpolatedMap->Deep, 0xFF0000u);
 }
 
 TEST_F(FormTest, NoCommandRunsWhileAnInterpolationRuns) {
   const std::string file = WriteSurvey("survey.ht");
   AddFiles({file});
-  const int tracks = form->GPXdata->trk.Count();
+  const int tracks = Ws().GPXdata->trk.Count();
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Interpolating());
   EXPECT_FALSE(form->isEnabled());
-  EXPECT_FALSE(form->Timer1->isActive());
+  EXPECT_FALSE(Find<QTimer>("Timer1")->isActive());
   const std::size_t shown = dialogs.shown.size();
   form->btnAddFilesClick();  // as the project window would
   form->btnStartOverClick();
   form->btnInterpolateClick();
   form->Timer1Timer();
   EXPECT_EQ(dialogs.shown.size(), shown);
-  EXPECT_TRUE(form->FileLoaded);
-  EXPECT_EQ(form->GPXdata->trk.Count(), tracks);
+  EXPECT_TRUE(Ws().FileLoaded);
+  EXPECT_EQ(Ws().GPXdata->trk.Count(), tracks);
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
-  EXPECT_TRUE(form->InterpLoaded);
+  EXPECT_TRUE(Ws().InterpLoaded);
   EXPECT_TRUE(form->isEnabled());
 }
 
@@ -341,7 +347,7 @@ TEST_F(FormTest, ClosingDuringARunWaitsForTheRunningBands) {
   EXPECT_TRUE(form->isVisible());
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->isVisible(); }));
   EXPECT_FALSE(form->Interpolating());
-  EXPECT_FALSE(form->InterpLoaded);  // stopped, not completed
+  EXPECT_FALSE(Ws().InterpLoaded);  // stopped, not completed
 }
 
 TEST_F(FormTest, DestroyingTheWindowDuringARunIsSafe) {
@@ -355,7 +361,7 @@ TEST_F(FormTest, DestroyingTheWindowDuringARunIsSafe) {
 TEST_F(FormTest, SaveImageWritesBmpAndJpeg) {
   AddFiles({WriteSurvey("survey.ht")});
   Interpolate();
-  const TBitmap& picture = form->InterpolatedImage->Picture();
+  const TBitmap& picture = Find<TImage>("InterpolatedImage")->Picture();
 
   dialogs.saveAnswers = {Path("map")};  // no extension: ".bmp" is added
   form->btnInterpolSaveBMPClick();
@@ -423,26 +429,26 @@ TEST_F(FormTest, EndToEndSyntheticLake) {
   ASSERT_TRUE(dialogs.Errors().empty());
   form->Timer1Timer();
   Interpolate();
-  ASSERT_TRUE(form->InterpLoaded);
+  ASSERT_TRUE(Ws().InterpLoaded);
 
-  const TViewProjection view = form->GPXView->Projection();
-  const TBitmap& picture = form->InterpolatedImage->Picture();
+  const TViewProjection view = Ws().GPXView->Projection();
+  const TBitmap& picture = Find<TImage>("InterpolatedImage")->Picture();
   int masked = 0, onLand = 0, close = 0;
   for (int x = 0; x < picture.Width(); ++x)
     for (int y = 0; y < picture.Height(); ++y) {
       const double lon = view.XToLo(x), lat = view.YToLa(y);
-      if (!form->ShadowArray[x][y]) continue;
+      if (!Ws().ShadowArray[x][y]) continue;
       ++masked;
       if (!lake.InWater(lon, lat)) {
         ++onLand;
         continue;
       }
       // A depth colour: on the way from green to blue, never black.
-      const TColor c = form->InterpolArray[x][y];
+      const TColor c = Ws().InterpolArray[x][y];
       EXPECT_EQ(GetRValue(c), 0);
       EXPECT_GT(GetGValue(c) + GetBValue(c), 200);
-      const double depth = form->InterpolVArray[x][y] * form->MaxDepth;
-      close += std::fabs(depth - lake.DepthAt(lon, lat)) < 0.15 * form->MaxDepth;
+      const double depth = Ws().InterpolVArray[x][y] * Ws().MaxDepth;
+      close += std::fabs(depth - lake.DepthAt(lon, lat)) < 0.15 * Ws().MaxDepth;
     }
   EXPECT_GT(masked, 5000);
   EXPECT_LT(onLand, masked / 50);  // the mask keeps to the water

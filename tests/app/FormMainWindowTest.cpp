@@ -40,78 +40,78 @@ TEST_F(FormTest, StartsWithItsCaptionsDefaultsAndHiddenPages) {
     EXPECT_EQ(button->text().toStdString(), b.caption) << b.name;
     EXPECT_EQ(button->isEnabled(), b.enabled) << b.name;
   }
-  EXPECT_EQ(form->btnStartOver->toolTip(), "Clear all loaded data and start over.");
-  EXPECT_TRUE(form->edtInterpolationWidth->toolTip().endsWith("recorded track "));
-  EXPECT_EQ(form->cbAddDepth->text(), "Enter depth when loading data /wo depth");
-  EXPECT_FALSE(form->cbAddDepth->isChecked());
-  EXPECT_EQ(form->cbAddOffset->text(), "Enter depth offset (+/-)");
+  EXPECT_EQ(Find<QPushButton>("btnStartOver")->toolTip(), "Clear all loaded data and start over.");
+  EXPECT_TRUE(Find<QLineEdit>("edtInterpolationWidth")->toolTip().endsWith("recorded track "));
+  EXPECT_EQ(Find<QCheckBox>("cbAddDepth")->text(), "Enter depth when loading data /wo depth");
+  EXPECT_FALSE(Find<QCheckBox>("cbAddDepth")->isChecked());
+  EXPECT_EQ(Find<QCheckBox>("cbAddOffset")->text(), "Enter depth offset (+/-)");
 
-  EXPECT_EQ(form->edtInterpolationWidth->text(), "30");
-  EXPECT_EQ(form->udInterpolationWidth->Min(), 1);
-  EXPECT_EQ(form->udInterpolationWidth->Max(), 999);
-  EXPECT_EQ(form->udInterpolationWidth->Increment(), 5);
-  EXPECT_EQ(form->edtDontCareRadius->text(), "60");
-  EXPECT_EQ(form->edtSmoothingRuns->text(), "2");
-  EXPECT_EQ(form->udSmoothingRuns->Max(), 10);
-  EXPECT_EQ(form->edtIsoStep->text(), "100");
-  EXPECT_EQ(form->edtTrackName->text(), "NewTrack");
-  EXPECT_EQ(form->edtTrackName->maxLength(), 20);
+  EXPECT_EQ(Find<QLineEdit>("edtInterpolationWidth")->text(), "30");
+  EXPECT_EQ(Find<TUpDown>("udInterpolationWidth")->Min(), 1);
+  EXPECT_EQ(Find<TUpDown>("udInterpolationWidth")->Max(), 999);
+  EXPECT_EQ(Find<TUpDown>("udInterpolationWidth")->Increment(), 5);
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "60");
+  EXPECT_EQ(Find<QLineEdit>("edtSmoothingRuns")->text(), "2");
+  EXPECT_EQ(Find<TUpDown>("udSmoothingRuns")->Max(), 10);
+  EXPECT_EQ(Find<QLineEdit>("edtIsoStep")->text(), "100");
+  EXPECT_EQ(Find<QLineEdit>("edtTrackName")->text(), "NewTrack");
+  EXPECT_EQ(Find<QLineEdit>("edtTrackName")->maxLength(), 20);
 
-  EXPECT_EQ(form->tbInterpolateThrds->minimum(), 1);
-  EXPECT_EQ(form->tbInterpolateThrds->maximum(), 8);
-  EXPECT_EQ(form->tbInterpolateThrds->value(), 8);
-  EXPECT_EQ(form->lblInterpolateThrds->text(), "CPUs for calculation: 8");
-  EXPECT_EQ(form->tbInterpolatorStyle->minimum(), 2);
-  EXPECT_EQ(form->tbInterpolatorStyle->maximum(), 14);
-  EXPECT_EQ(form->lblInterpolateStyle->text(), "Interpolator Style: 8");
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->minimum(), 1);
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->maximum(), 8);
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->value(), 8);
+  EXPECT_EQ(Find<QLabel>("lblInterpolateThrds")->text(), "CPUs for calculation: 8");
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolatorStyle")->minimum(), 2);
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolatorStyle")->maximum(), 14);
+  EXPECT_EQ(Find<QLabel>("lblInterpolateStyle")->text(), "Interpolator Style: 8");
   EXPECT_TRUE(HasLine(form->LogLines(), "8 CPUs found"));
 
   const char* captions[] = {"Source Tracks", "Interpolated Map", "ISO Contour", "HT Contour",
                             "ShoreLine",     "Debug",            "About"};
-  ASSERT_EQ(form->pcMain->count(), 7);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(form->pcMain->tabText(i).toStdString(), captions[i]);
-  EXPECT_EQ(form->pcMain->currentIndex(), 0);
-  EXPECT_FALSE(form->pcMain->isTabVisible(4));
-  EXPECT_FALSE(form->pcMain->isTabVisible(5));
-  EXPECT_TRUE(form->pcMain->isTabVisible(6));
+  ASSERT_EQ(Find<QTabWidget>("pcMain")->count(), 7);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(Find<QTabWidget>("pcMain")->tabText(i).toStdString(), captions[i]);
+  EXPECT_EQ(Find<QTabWidget>("pcMain")->currentIndex(), 0);
+  EXPECT_FALSE(Find<QTabWidget>("pcMain")->isTabVisible(4));
+  EXPECT_FALSE(Find<QTabWidget>("pcMain")->isTabVisible(5));
+  EXPECT_TRUE(Find<QTabWidget>("pcMain")->isTabVisible(6));
 
-  ASSERT_EQ(form->sbMain->PanelCount(), 6);
-  EXPECT_EQ(form->sbMain->PanelText(0), "Add files to database and select mapping area");
-  EXPECT_EQ(form->sbMain->PanelText(2), "0m");
-  EXPECT_EQ(form->sbMain->PanelText(3), "Gradient");
-  EXPECT_EQ(form->sbMain->PanelText(4), "0m");
-  EXPECT_EQ(form->sbMain->PanelText(5), "");
+  ASSERT_EQ(Find<TStatusBar>("sbMain")->PanelCount(), 6);
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(0), "Add files to database and select mapping area");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(2), "0m");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(3), "Gradient");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(5), "");
   const int widths[] = {490, 0, 30, 150, 100, 150};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(form->sbMain->PanelWidth(i), widths[i]);
-  EXPECT_TRUE(form->Timer1->isActive());
-  EXPECT_EQ(form->Timer1->interval(), 500);
-  EXPECT_FALSE(form->pbInterpolate->isVisible());
-  EXPECT_FALSE(form->memDebug->isEnabled());
-  EXPECT_FALSE(form->ShoreLine->isVisible());
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelWidth(i), widths[i]);
+  EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
+  EXPECT_EQ(Find<QTimer>("Timer1")->interval(), 500);
+  EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
+  EXPECT_FALSE(Find<TMemo>("memDebug")->isEnabled());
+  EXPECT_FALSE(Find<TImage>("ShoreLine")->isVisible());
 }
 
 TEST_F(FormTest, OneProcessorGivesASliderOfOne) {
   form.reset();
   form = MakeForm(1);
-  EXPECT_EQ(form->tbInterpolateThrds->maximum(), 1);
-  EXPECT_EQ(form->lblInterpolateThrds->text(), "CPUs for calculation: 1");
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->maximum(), 1);
+  EXPECT_EQ(Find<QLabel>("lblInterpolateThrds")->text(), "CPUs for calculation: 1");
   EXPECT_TRUE(HasLine(form->LogLines(), "1 CPUs found"));
 }
 
 TEST_F(FormTest, AnyKeyShowsTheShoreLineImageButOnlyF11ShowsTheHiddenTabs) {
-  QTest::keyClick(form->pcMain, Qt::Key_A);
-  EXPECT_TRUE(form->memDebug->isEnabled());
-  EXPECT_FALSE(form->ShoreLine->isHidden());
-  EXPECT_FALSE(form->pcMain->isTabVisible(4));
-  EXPECT_FALSE(form->pcMain->isTabVisible(5));
+  QTest::keyClick(Find<QTabWidget>("pcMain"), Qt::Key_A);
+  EXPECT_TRUE(Find<TMemo>("memDebug")->isEnabled());
+  EXPECT_FALSE(Find<TImage>("ShoreLine")->isHidden());
+  EXPECT_FALSE(Find<QTabWidget>("pcMain")->isTabVisible(4));
+  EXPECT_FALSE(Find<QTabWidget>("pcMain")->isTabVisible(5));
 
-  QTest::keyClick(form->btnAddFiles, Qt::Key_F11);
-  EXPECT_TRUE(form->pcMain->isTabVisible(4));
-  EXPECT_TRUE(form->pcMain->isTabVisible(5));
+  QTest::keyClick(Find<QPushButton>("btnAddFiles"), Qt::Key_F11);
+  EXPECT_TRUE(Find<QTabWidget>("pcMain")->isTabVisible(4));
+  EXPECT_TRUE(Find<QTabWidget>("pcMain")->isTabVisible(5));
   EXPECT_TRUE(dialogs.shown.empty());  // the key reached no button
 
   // The ShoreLine page paints the shore-line picture, with nothing loaded too.
-  form->pcMain->setCurrentIndex(4);
+  Find<QTabWidget>("pcMain")->setCurrentIndex(4);
   EXPECT_TRUE(dialogs.Errors().empty());
 }
 
@@ -129,47 +129,50 @@ TEST_F(FormTest, PagesSwitchTheTimerAndTheStatusText) {
       {0, "Add files to database and select mapping area", true},
   };
   for (const TStep& s : steps) {
-    form->pcMain->setCurrentIndex(s.page);
-    EXPECT_EQ(form->sbMain->PanelText(0).toStdString(), s.status) << s.page;
-    EXPECT_EQ(form->Timer1->isActive(), s.timer) << s.page;
+    Find<QTabWidget>("pcMain")->setCurrentIndex(s.page);
+    EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(0).toStdString(), s.status) << s.page;
+    EXPECT_EQ(Find<QTimer>("Timer1")->isActive(), s.timer) << s.page;
   }
 }
 
 TEST_F(FormTest, DoubleClickEmptiesTheDebugLog) {
   form->Log("a line");
   ASSERT_FALSE(form->LogLines().empty());
-  QTest::keyClick(form->pcMain, Qt::Key_A);  // enables the memo
-  QTest::mouseDClick(form->memDebug->viewport(), Qt::LeftButton);
+  QTest::keyClick(Find<QTabWidget>("pcMain"), Qt::Key_A);  // enables the memo
+  QTest::mouseDClick(Find<TMemo>("memDebug")->viewport(), Qt::LeftButton);
   EXPECT_TRUE(form->LogLines().empty());
 }
 
 TEST_F(FormTest, StartOverBeforeAnythingWasLoaded) {
   form->btnStartOverClick();
-  EXPECT_FALSE(form->FileLoaded);
-  EXPECT_EQ(form->sbMain->PanelText(4), "0m");
+  EXPECT_FALSE(Ws().FileLoaded);
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
   EXPECT_EQ(form->minimumSize(), QSize(850, 600));
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
-  EXPECT_TRUE(form->btnAddFiles->isEnabled());
-  EXPECT_FALSE(form->btnInterpolate->isEnabled());
-  EXPECT_EQ(form->GPXdata->trk.Count(), 0);
+  EXPECT_TRUE(Find<QPushButton>("btnAddFiles")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
   EXPECT_TRUE(dialogs.Errors().empty());
 }
 
 TEST_F(FormTest, AFailingCommandShowsItsErrorAndRestoresCursorAndWindow) {
-  const std::string file = WriteSurvey("survey.ht");
-  form->edtInterpolationWidth->setText("");  // not a number: loading fails midway
-  AddFiles({file});
+  form.reset();
+  form = MakeForm(8, [](auto, auto, double, double, double, TMessageBox*) -> std::unique_ptr<TDepthInterpolator> {
+    throw std::runtime_error("no room for the interpolator");
+  });
+  AddFiles({WriteSurvey("survey.ht")});
+  form->btnInterpolateClick();
   ASSERT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_EQ(dialogs.Errors()[0], "'' is not a valid integer value");
+  EXPECT_EQ(dialogs.Errors()[0], "no room for the interpolator");
   EXPECT_TRUE(form->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_FALSE(form->Busy());
+  EXPECT_TRUE(HasLine(form->LogLines(), "Error: no room for the interpolator"));
 
   // The window goes on working.
-  form->edtInterpolationWidth->setText("30");
-  AddFiles({file});
+  AddFiles({WriteSurvey("survey.ht")});
   EXPECT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_TRUE(form->FileLoaded);
+  EXPECT_TRUE(Ws().FileLoaded);
 }
 
 TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
@@ -178,43 +181,43 @@ TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
     const char* hint;
   };
   const THint hints[] = {
-      {form->btnAddFiles,
+      {Find<QPushButton>("btnAddFiles"),
        "Add *.KML or *.GPX files without depth reading (i.e. exported from Google Earth) to setup the shoreline and "
        "islands. Load *.GPX or *.HT files downloaded from your echo to setup depth recordings. The options below "
        "will be applied on the track you'll load now."},
-      {form->BitBtn1, "Edit loaded tracks."},
-      {form->cbAddOffset,
+      {Find<QPushButton>("BitBtn1"), "Edit loaded tracks."},
+      {Find<QCheckBox>("cbAddOffset"),
        "When enabling this checkbox, you will be asked to enter a depth offset which is applied to the next loaded "
        "tracks. The depth offset could be either positive or negative value in cm."},
-      {form->cbAddDepth,
+      {Find<QCheckBox>("cbAddDepth"),
        "This will allow you to load *.KML or *.GPX tracks and enter the depth for each track. You will be able to "
        "copy existing depth maps into your Humminbird device (You don't have to map! Yust add the files, enter the "
        "depth and export on this tab with \"Save Tracks...\" -> HT-File)"},
-      {form->btnTrkSaveGPX,
+      {Find<QPushButton>("btnTrkSaveGPX"),
        "Save all loaded data (shoreline and depth records) in a file. You could load this file the next time using "
        "\"Add files...\""},
-      {form->btnTrkFit, "Fit all tracks to the viewport."},
-      {form->btnHtFit, "Fit all tracks to the viewport."},
-      {form->btnTrkZoom, "Select a screen area to magnify."},
-      {form->btnHtZoom, "Select a screen area to magnify."},
-      {form->btnStartOver, "Clear all loaded data and start over."},
-      {form->btnInterpolate, "Start the interpolation process with the parameters set below."},
-      {form->tbInterpolateThrds, "Number of CPU cores the mapping process will use."},
-      {form->tbInterpolatorStyle, "Using this slider, you can influence the mapping style."},
-      {form->edtInterpolationWidth,
+      {Find<QPushButton>("btnTrkFit"), "Fit all tracks to the viewport."},
+      {Find<QPushButton>("btnHtFit"), "Fit all tracks to the viewport."},
+      {Find<QPushButton>("btnTrkZoom"), "Select a screen area to magnify."},
+      {Find<QPushButton>("btnHtZoom"), "Select a screen area to magnify."},
+      {Find<QPushButton>("btnStartOver"), "Clear all loaded data and start over."},
+      {Find<QPushButton>("btnInterpolate"), "Start the interpolation process with the parameters set below."},
+      {Find<TTrackBar>("tbInterpolateThrds"), "Number of CPU cores the mapping process will use."},
+      {Find<TTrackBar>("tbInterpolatorStyle"), "Using this slider, you can influence the mapping style."},
+      {Find<QLineEdit>("edtInterpolationWidth"),
        "This will specify the distance of extrapolation to the left and right side of any recorded track "},
-      {form->edtDontCareRadius,
+      {Find<QLineEdit>("edtDontCareRadius"),
        "Set this value to speed up the interpolation process by ignoring events outside the specified area. Should "
        "be set to two times the extrapolation radius for best results."},
-      {form->edtSmoothingRuns, "Smooth the generated map. Default = 2"},
-      {form->btnInterpolSaveBMP, "Save current view to a graphic file."},
-      {form->btnIsoSaveBMP, "Save current view to a graphic file."},
-      {form->btnIsoMap, "Creates an ISO style contour chart."},
-      {form->btnIsoSaveGPX, "Save current view to GPX"},
-      {form->btnCreateHT, "This will create an HT file which could be uploaded to your Humminbird unit"},
-      {form->btnTrkZoomIn, ""},
-      {form->btnTrkZoomOut, ""},
-      {form->edtIsoStep, ""},
+      {Find<QLineEdit>("edtSmoothingRuns"), "Smooth the generated map. Default = 2"},
+      {Find<QPushButton>("btnInterpolSaveBMP"), "Save current view to a graphic file."},
+      {Find<QPushButton>("btnIsoSaveBMP"), "Save current view to a graphic file."},
+      {Find<QPushButton>("btnIsoMap"), "Creates an ISO style contour chart."},
+      {Find<QPushButton>("btnIsoSaveGPX"), "Save current view to GPX"},
+      {Find<QPushButton>("btnCreateHT"), "This will create an HT file which could be uploaded to your Humminbird unit"},
+      {Find<QPushButton>("btnTrkZoomIn"), ""},
+      {Find<QPushButton>("btnTrkZoomOut"), ""},
+      {Find<QLineEdit>("edtIsoStep"), ""},
   };
   for (const THint& h : hints)
     EXPECT_EQ(h.control->toolTip().toStdString(), h.hint) << h.control->objectName().toStdString();
@@ -240,8 +243,8 @@ TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
     int maxLength;
     bool digitsOnly;
   };
-  for (const TEdit& e : {TEdit{form->edtInterpolationWidth, 3, true}, TEdit{form->edtDontCareRadius, 3, false},
-                         TEdit{form->edtSmoothingRuns, 2, true}, TEdit{form->edtIsoStep, 4, true}}) {
+  for (const TEdit& e : {TEdit{Find<QLineEdit>("edtInterpolationWidth"), 3, true}, TEdit{Find<QLineEdit>("edtDontCareRadius"), 3, false},
+                         TEdit{Find<QLineEdit>("edtSmoothingRuns"), 2, true}, TEdit{Find<QLineEdit>("edtIsoStep"), 4, true}}) {
     const std::string name = e.edit->objectName().toStdString();
     EXPECT_EQ(e.edit->maxLength(), e.maxLength) << name;
     QString typed = QStringLiteral("-1");
@@ -253,21 +256,21 @@ TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
     TUpDown* updown;
     int min, max, increment;
   };
-  for (const TRange& r : {TRange{form->udInterpolationWidth, 1, 999, 5}, TRange{form->udDontCareRadius, 1, 999, 1},
-                          TRange{form->udSmoothingRuns, 0, 10, 1}}) {
+  for (const TRange& r : {TRange{Find<TUpDown>("udInterpolationWidth"), 1, 999, 5}, TRange{Find<TUpDown>("udDontCareRadius"), 1, 999, 1},
+                          TRange{Find<TUpDown>("udSmoothingRuns"), 0, 10, 1}}) {
     EXPECT_EQ(r.updown->Min(), r.min) << r.updown->objectName().toStdString();
     EXPECT_EQ(r.updown->Max(), r.max) << r.updown->objectName().toStdString();
     EXPECT_EQ(r.updown->Increment(), r.increment) << r.updown->objectName().toStdString();
   }
-  EXPECT_EQ(form->tbInterpolatorStyle->value(), 8);
-  EXPECT_TRUE(form->btnHtFit->isCheckable());
-  EXPECT_TRUE(form->btnHtZoom->isCheckable());
-  EXPECT_FALSE(form->btnTrkZoom->isCheckable());
-  EXPECT_FALSE(form->pbIsoMap->isVisible());
-  EXPECT_EQ(form->pbInterpolate->height(), 21);
-  EXPECT_EQ(form->sbMain->height(), 19);
-  EXPECT_TRUE(form->Memo2->isReadOnly());
-  EXPECT_FALSE(form->Memo2->toPlainText().isEmpty());
+  EXPECT_EQ(Find<TTrackBar>("tbInterpolatorStyle")->value(), 8);
+  EXPECT_TRUE(Find<QPushButton>("btnHtFit")->isCheckable());
+  EXPECT_TRUE(Find<QPushButton>("btnHtZoom")->isCheckable());
+  EXPECT_FALSE(Find<QPushButton>("btnTrkZoom")->isCheckable());
+  EXPECT_FALSE(Find<QProgressBar>("pbIsoMap")->isVisible());
+  EXPECT_EQ(Find<QProgressBar>("pbInterpolate")->height(), 21);
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->height(), 19);
+  EXPECT_TRUE(Find<TMemo>("Memo2")->isReadOnly());
+  EXPECT_FALSE(Find<TMemo>("Memo2")->toPlainText().isEmpty());
 }
 
 TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
@@ -275,40 +278,40 @@ TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
   form->Timer1Timer();
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
-  ASSERT_TRUE(form->InterpLoaded);
-  ASSERT_FALSE(form->InCoord->empty());
-  const std::string width = form->edtInterpolationWidth->text().toStdString();
-  const int lastWidth = form->Last_udInterpolationWidth;
+  ASSERT_TRUE(Ws().InterpLoaded);
+  ASSERT_FALSE(Ws().InCoord->empty());
+  const std::string width = Find<QLineEdit>("edtInterpolationWidth")->text().toStdString();
+  const int lastWidth = Ws().Last_udInterpolationWidth;
 
   form->btnStartOverClick();
-  EXPECT_FALSE(form->FileLoaded);
-  EXPECT_FALSE(form->InterpLoaded);
-  EXPECT_FALSE(form->IsoLoaded);
-  EXPECT_EQ(form->MaxDepth, 0);
-  EXPECT_EQ(form->GPXdata->trk.Count(), 0);
-  EXPECT_EQ(form->IsoData->trk.Count(), 0);
-  EXPECT_TRUE(form->InCoord->empty());
-  EXPECT_TRUE(form->InDepth->empty());
-  EXPECT_EQ(form->InterpolArray.Width(), 0);
-  EXPECT_EQ(form->InterpolVArray.Width(), 0);
-  EXPECT_TRUE(form->InterpolatedImage->Picture().Empty());
-  EXPECT_TRUE(form->IsoMap->Picture().Empty());
-  EXPECT_FALSE(form->InterpolatedMap.has_value());
-  EXPECT_EQ(form->sbMain->PanelText(4), "0m");
-  EXPECT_EQ(form->sbMain->PanelText(5), "");
-  for (QLabel* l : {form->lblMaxDepth, form->lblMaxDepth1, form->lblMapSize, form->lblMapSize1, form->lblImageSize,
-                    form->lblImageSize1, form->lblResolution, form->lblResolution1})
+  EXPECT_FALSE(Ws().FileLoaded);
+  EXPECT_FALSE(Ws().InterpLoaded);
+  EXPECT_FALSE(Ws().IsoLoaded);
+  EXPECT_EQ(Ws().MaxDepth, 0);
+  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
+  EXPECT_EQ(Ws().IsoData->trk.Count(), 0);
+  EXPECT_TRUE(Ws().InCoord->empty());
+  EXPECT_TRUE(Ws().InDepth->empty());
+  EXPECT_EQ(Ws().InterpolArray.Width(), 0);
+  EXPECT_EQ(Ws().InterpolVArray.Width(), 0);
+  EXPECT_TRUE(Find<TImage>("InterpolatedImage")->Picture().Empty());
+  EXPECT_TRUE(Find<TImage>("IsoMap")->Picture().Empty());
+  EXPECT_FALSE(Ws().InterpolatedMap.has_value());
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(5), "");
+  for (QLabel* l : {Find<QLabel>("lblMaxDepth"), Find<QLabel>("lblMaxDepth1"), Find<QLabel>("lblMapSize"), Find<QLabel>("lblMapSize1"), Find<QLabel>("lblImageSize"),
+                    Find<QLabel>("lblImageSize1"), Find<QLabel>("lblResolution"), Find<QLabel>("lblResolution1")})
     EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
-  for (QPushButton* b : {form->btnInterpolate, form->btnInterpolSaveBMP, form->btnIsoMap, form->btnIsoSaveBMP,
-                         form->btnIsoSaveGPX, form->btnCreateHT, form->btnHtFit, form->btnHtZoom})
+  for (QPushButton* b : {Find<QPushButton>("btnInterpolate"), Find<QPushButton>("btnInterpolSaveBMP"), Find<QPushButton>("btnIsoMap"), Find<QPushButton>("btnIsoSaveBMP"),
+                         Find<QPushButton>("btnIsoSaveGPX"), Find<QPushButton>("btnCreateHT"), Find<QPushButton>("btnHtFit"), Find<QPushButton>("btnHtZoom")})
     EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
   // What "Start over" leaves as it is.
-  for (QPushButton* b : {form->btnTrkFit, form->btnTrkZoom, form->btnTrkZoomIn, form->btnTrkZoomOut,
-                         form->btnTrkSaveGPX})
+  for (QPushButton* b : {Find<QPushButton>("btnTrkFit"), Find<QPushButton>("btnTrkZoom"), Find<QPushButton>("btnTrkZoomIn"), Find<QPushButton>("btnTrkZoomOut"),
+                         Find<QPushButton>("btnTrkSaveGPX")})
     EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
-  EXPECT_EQ(form->edtInterpolationWidth->text().toStdString(), width);
-  EXPECT_EQ(form->Last_udInterpolationWidth, lastWidth);
-  EXPECT_FALSE(form->pbInterpolate->isVisible());
+  EXPECT_EQ(Find<QLineEdit>("edtInterpolationWidth")->text().toStdString(), width);
+  EXPECT_EQ(Ws().Last_udInterpolationWidth, lastWidth);
+  EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
   EXPECT_EQ(form->minimumSize(), QSize(850, 600));
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
   EXPECT_TRUE(dialogs.Errors().empty());

@@ -19,6 +19,7 @@
 #include "formats/HTConvert.h"
 #include "model/GPX.h"
 #include "tests/app/ScriptedDialogs.h"
+#include "tests/app/logic/LogicSupport.h"
 #include "tests/support/TempFolder.h"
 
 class TQtEnvironment : public ::testing::Environment {
@@ -38,9 +39,6 @@ private:
 
 inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
-// A segment as (latitude, longitude, depth in cm) triples.
-using TSegmentPoints = std::vector<std::array<double, 3>>;
-
 class FormTest : public ::testing::Test {
 protected:
   TScriptedDialogs dialogs;
@@ -50,8 +48,9 @@ protected:
   void SetUp() override { form = MakeForm(8); }
   void TearDown() override { form.reset(); }
 
-  std::unique_ptr<TForm1> MakeForm(unsigned cpus, TForm1::TInterpolatorFactory factory = {}) {
-    auto f = std::make_unique<TForm1>(TForm1::TOptions{&dialogs, cpus, std::move(factory)});
+  std::unique_ptr<TForm1> MakeForm(unsigned cpus, TInterpolationJob::TInterpolatorFactory factory = {},
+                                   TInterpolationJob::TBandStarter startBand = {}) {
+    auto f = std::make_unique<TForm1>(TForm1::TOptions{&dialogs, cpus, std::move(factory), std::move(startBand)});
     f->show();
     QCoreApplication::processEvents();
     return f;
@@ -59,25 +58,20 @@ protected:
 
   std::string Path(const std::string& name) const { return folder.Path(name); }
 
+  // The workspace and a control of the window, found by its name as tests of a
+  // user's view of the window do.
+  TWorkspace& Ws() { return form->Workspace(); }
+  template <class T>
+  T* Find(const char* name) const {
+    T* control = form->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
   // Writes an HT file with one track of these segments through our own writer.
   std::string WriteHT(const std::string& name, const std::vector<TSegmentPoints>& segments) {
-    TGPX doc;
-    auto trk = std::make_unique<TGPXtrk>();
-    for (const TSegmentPoints& points : segments) {
-      auto seg = std::make_unique<TGPXtrkseg>();
-      for (const auto& [lat, lon, depth] : points) {
-        auto p = std::make_unique<TGPXwpt>();
-        p->Latitude = lat;
-        p->Longitude = lon;
-        p->HBdepth = depth;
-        seg->Add(std::move(p));
-      }
-      trk->Add(std::move(seg));
-    }
-    doc.trk.Add(std::move(trk));
     const std::string path = Path(name);
-    THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
-    EXPECT_TRUE(writer.ConvertToHT()) << path;
+    EXPECT_TRUE(WriteHTFile(path, segments)) << path;
     return path;
   }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "app/logic/Dialogs.h"
 
 // Dialogs that answer from a script and record what was asked, so tests can run
 // every command without a person. A dialog shown with nothing scripted for it

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Numbers shown in the windows (radii, depth readouts, log values) use the
 // user's decimal separator; numbers in files never do (platform/NumberText.h).
+
+// Where the user's decimal separator comes from; asked anew for every number, so
+// a change of the user's settings shows at once. Without a source it is '.'.
+void SetDecimalSeparatorSource(std::function<std::string()> source);
 
 // `text`, a number written with '.', with the user's decimal separator.
 std::string LocaleNumber(std::string text);

@@ -1,4 +1,4 @@
-#include "app/Dialogs.h"
+#include "app/logic/Dialogs.h"
 
 #include <cctype>
 

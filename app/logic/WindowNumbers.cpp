@@ -1,15 +1,28 @@
-#include "app/WindowNumbers.h"
+#include "app/logic/WindowNumbers.h"
 
-#include <QLocale>
-#include <QString>
 #include <cmath>
+#include <mutex>
 
 #include "platform/NumberText.h"
 
+namespace {
+std::mutex sourceMutex;
+std::function<std::string()> separatorSource;
+
+std::string DecimalSeparator() {
+  std::lock_guard lock(sourceMutex);
+  return separatorSource ? separatorSource() : std::string(".");
+}
+}  // namespace
+
+void SetDecimalSeparatorSource(std::function<std::string()> source) {
+  std::lock_guard lock(sourceMutex);
+  separatorSource = std::move(source);
+}
+
 std::string LocaleNumber(std::string text) {
-  const QString point = QLocale().decimalPoint();
-  if (point != QLatin1String(".")) {
-    const std::string sep = point.toStdString();
+  const std::string sep = DecimalSeparator();
+  if (!sep.empty() && sep != ".") {
     for (std::size_t i = text.find('.'); i != std::string::npos; i = text.find('.', i + sep.size()))
       text.replace(i, 1, sep);
   }

@@ -1,4 +1,4 @@
-#include "app/InterpolationRun.h"
+#include "app/logic/InterpolationRun.h"
 
 #include <cmath>
 

@@ -24,6 +24,9 @@ void AddDepth(TGPX& doc, std::int32_t offset);
 void RemoveTrackSegZeroDepth(TGPXtrkseg& seg);
 void RemoveZeroDepth(TGPX& doc);
 
+// A depth plus a typed offset, computed wide and kept within 32 bits.
+std::int32_t OffsetDepth(std::int32_t depth, std::int32_t offset);
+
 // Every segment of every track gets `maxdepth` (0 marks a shore line).
 void StampMaxDepth(TGPX& doc, std::int32_t maxdepth);
 

@@ -1,4 +1,4 @@
-#include "app/InterpolationArea.h"
+#include "app/logic/InterpolationArea.h"
 
 #include "platform/Canvas.h"
 

@@ -1,9 +1,10 @@
-#include "app/DepthPreparation.h"
+#include "app/logic/DepthPreparation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "app/Dialogs.h"
+#include "app/logic/Dialogs.h"
 #include "model/GPX.h"
 #include "platform/NumberText.h"
 
@@ -66,6 +67,12 @@ void RemoveTrackSegZeroDepth(TGPXtrkseg& seg) {
 void RemoveZeroDepth(TGPX& doc) {
   for (TGPXtrk& trk : doc.trk)
     for (TGPXtrkseg& seg : trk) RemoveTrackSegZeroDepth(seg);
+}
+
+std::int32_t OffsetDepth(std::int32_t depth, std::int32_t offset) {
+  const std::int64_t sum = static_cast<std::int64_t>(depth) + offset;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
 void StampMaxDepth(TGPX& doc, std::int32_t maxdepth) {

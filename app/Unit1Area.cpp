@@ -1,0 +1,129 @@
+// The interpolation area: the mask, the map figures, the two radii and their
+// timer, and what changes the view's scale.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+
+#include "app/StandInControls.h"
+#include "app/Unit1.h"
+#include "app/logic/WindowNumbers.h"
+#include "mapview/GPXDraw.h"
+#include "model/ColorInterpolate.h"
+
+namespace {
+QString RadiusText(int pixels, double metresPerPixel) {
+  return QString::fromStdString("px = " + LocaleFixed(pixels * metresPerPixel, 1) + "m");
+}
+}  // namespace
+
+void TForm1::DrawShoreLine() {
+  Workspace().DrawShoreLine(ShoreLine->Picture());
+  ShoreLine->Changed();
+}
+
+void TForm1::BuildShadowArray() {
+  Workspace().BuildShadowArray(ShoreLine->Picture());
+  ShoreLine->Changed();
+}
+
+void TForm1::UpdateMapInfo() {
+  ShowMapInfo(Workspace().UpdateMapInfo(GPXImage->Picture().Width(), GPXImage->Picture().Height()));
+}
+
+void TForm1::ShowMapInfo(const TMapFigures& figures) {
+  SetStatus(TStatusPanel::Max, figures.StatusMaxDepth());
+  const std::pair<QLabel*, std::string> labels[] = {{lblMaxDepth, figures.MaxDepthText()},
+                                                    {lblMapSize, figures.MapSizeText()},
+                                                    {lblImageSize, figures.ImageSizeText()},
+                                                    {lblResolution, figures.ResolutionText()},
+                                                    {lblMaxDepth1, figures.MaxDepthText()},
+                                                    {lblMapSize1, figures.MapSizeText()},
+                                                    {lblImageSize1, figures.ImageSizeText()},
+                                                    {lblResolution1, figures.ResolutionText()}};
+  for (const auto& [label, text] : labels) label->setText(QString::fromStdString(text));
+}
+
+void TForm1::ApplyInterpolationWidth() {
+  TWorkspace& ws = Workspace();
+  ws.GPXView->ShadowMapTrackWidth = udInterpolationWidth->Position();
+  ws.GPXView->Redraw();
+  GPXImage->Changed();
+  BuildShadowArray();
+  TabSheet2Show();
+}
+
+void TForm1::ShowDontCareRadius(int R) {
+  Workspace().ApplyDontCareRadius(R);
+  lblDontCareRadius->setText(RadiusText(R, Workspace().MetresPerPixel()));
+}
+
+void TForm1::Timer1Timer() {
+  RunCommand([this] {
+    TWorkspace& ws = Workspace();
+    if (!ws.FileLoaded) return;
+    const int r = udInterpolationWidth->Position();
+    if (r != ws.Last_udInterpolationWidth) {
+      ApplyInterpolationWidth();
+      lblInterpolationWidth->setText(RadiusText(r, ws.MetresPerPixel()));
+      udDontCareRadius->SetPosition(2 * r);
+      ws.Last_udInterpolationWidth = r;
+    }
+    const int R = udDontCareRadius->Position();
+    if (R != ws.Last_udDontCareRadius) ShowDontCareRadius(R);
+  });
+}
+
+void TForm1::ViewChanged() {
+  Workspace().GPXView->Redraw();
+  GPXImage->Changed();
+  UpdateMapInfo();
+  // The next tick puts the don't-care radius into degrees of the new scale.
+  Workspace().Last_udDontCareRadius = -1;
+}
+
+void TForm1::btnTrkFitClick() {
+  RunCommand([this] {
+    Workspace().GPXView->ResetBBox(true, true);
+    ViewChanged();
+  });
+}
+
+void TForm1::btnTrkZoomInClick() {
+  RunCommand([this] {
+    Workspace().GPXView->ZoomIn();
+    ViewChanged();
+    Workspace().ResetRadii();
+  });
+}
+
+void TForm1::btnTrkZoomOutClick() {
+  RunCommand([this] {
+    Workspace().GPXView->ZoomOut();
+    ViewChanged();
+    Workspace().ResetRadii();
+  });
+}
+
+void TForm1::pnlTracksResize() {
+  RunCommand([this] {
+    if (!fWorkspace) return;
+    TWorkspace& ws = Workspace();
+    ShoreLine->Picture().SetSize(ws.GPXView->Width(), ws.GPXView->Height());
+    if (!ws.FileLoaded) return;
+    TBitmap& picture = GPXImage->Picture();
+    picture.SetSize(GPXImage->width(), GPXImage->height());
+    ws.GPXView->Resize(picture.Width(), picture.Height());
+    ViewChanged();
+  });
+}
+
+void TForm1::sbMainDrawPanel(QPainter& painter, const QRect& rect) {
+  if (!fWorkspace) return;
+  for (int x = rect.left(); x < rect.left() + rect.width(); ++x) {
+    const TColor c = InterpolateColor(Workspace().clShallowWater, Workspace().clDeepWater,
+                                      static_cast<double>(x - rect.left()) / static_cast<double>(rect.width()));
+    painter.setPen(QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
+    painter.drawLine(x, rect.top(), x, rect.bottom());
+  }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+// What the tests of the headless app library share: documents built in memory.
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/HTConvert.h"
+#include "model/GPX.h"
+
+// A segment as (latitude, longitude, depth in cm) triples.
+using TSegmentPoints = std::vector<std::array<double, 3>>;
+
+inline std::unique_ptr<TGPXtrkseg> MakeSegment(const TSegmentPoints& latLonDepth) {
+  auto seg = std::make_unique<TGPXtrkseg>();
+  for (const auto& [lat, lon, depth] : latLonDepth) {
+    auto p = std::make_unique<TGPXwpt>();
+    p->Latitude = lat;
+    p->Longitude = lon;
+    p->HBdepth = depth;
+    seg->Add(std::move(p));
+  }
+  return seg;
+}
+
+// Appends a track of one segment with these points; answers the segment.
+inline TGPXtrkseg& AddSegment(TGPX& doc, const TSegmentPoints& latLonDepth) {
+  auto trk = std::make_unique<TGPXtrk>();
+  auto seg = MakeSegment(latLonDepth);
+  TGPXtrkseg& result = *seg;
+  trk->Add(std::move(seg));
+  doc.trk.Add(std::move(trk));
+  return result;
+}
+
+inline std::vector<double> Latitudes(const TGPXtrkseg& seg) {
+  std::vector<double> result;
+  for (const TPoint4D2& p : seg) result.push_back(p.Latitude);
+  return result;
+}
+
+inline std::vector<double> Depths(const TGPXtrkseg& seg) {
+  std::vector<double> result;
+  for (const TPoint4D2& p : seg) result.push_back(p.HBdepth);
+  return result;
+}
+
+// Writes an HT file of one track with these segments through our own writer;
+// answers whether it was written.
+inline bool WriteHTFile(const std::string& path, const std::vector<TSegmentPoints>& segments) {
+  TGPX doc;
+  auto trk = std::make_unique<TGPXtrk>();
+  for (const TSegmentPoints& points : segments) trk->Add(MakeSegment(points));
+  doc.trk.Add(std::move(trk));
+  THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
+  return writer.ConvertToHT();
+}
