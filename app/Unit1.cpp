@@ -159,6 +159,7 @@ void TForm1::RunCommand(const std::function<void()>& body, bool whileBusy) {
   if (Busy() && !whileBusy) return;
   const bool wasBusy = fBusy;
   fBusy = true;
+  ReportBusy();
   try {
     body();
   } catch (const std::exception& e) {
@@ -167,6 +168,7 @@ void TForm1::RunCommand(const std::function<void()>& body, bool whileBusy) {
     ShowException("Unknown error");
   }
   fBusy = wasBusy;
+  ReportBusy();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

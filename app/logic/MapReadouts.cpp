@@ -1,6 +1,6 @@
 #include "app/logic/MapReadouts.h"
 
-#include "app/logic/DisplayNumbers.h"
+#include "app/logic/WindowNumbers.h"
 
 std::string DepthMetres(double centimetres, std::string_view decimalSeparator) {
   return FixedNumber(centimetres / 100.0, 2, 4, decimalSeparator);

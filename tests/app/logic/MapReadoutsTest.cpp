@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/logic/DisplayNumbers.h"
+#include "app/logic/WindowNumbers.h"
 #include "app/logic/MapReadouts.h"
 
 TEST(MapReadouts, DepthsShowInMetresWithTwoDecimalsAtFourDigitsAndTheCallersSeparator) {
