@@ -211,6 +211,10 @@ void TForm1::btnStartOverClick() {
   RunCommand([this] {
     // The unlinked data stays alive until the tree no longer shows it.
     const TWorkspace::TUnlinkedData unlinked = fWorkspace->StartOver();
+    // The cleared views pan again: their cursors and mode buttons follow.
+    SetMapMode(mmMove);
+    IsoImage->setCursor(Qt::SizeAllCursor);
+    btnHtZoom->setChecked(false);
     SetStatus(TStatusPanel::Max, "0m");
     ClearMapLabels();
     btnInterpolate->setEnabled(false);

@@ -70,8 +70,12 @@ TEST_F(MapTest, TheTreeShowsTheLoadedTracksFullyExpandedAndIsEmptyAfterStartOver
                                                       "Segment 6", "Fixture", "Segment 1"}));
   EXPECT_TRUE(AllExpanded(Tree()));
 
+  Choose("Segment 1");
+  project->btnDeleteAreaClick();
   form->btnStartOverClick();
   EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+  EXPECT_EQ(view().MouseMode, mmMove);
+  EXPECT_FALSE(Red(Project<QPushButton>("btnDeleteArea")));
 }
 
 TEST_F(MapTest, ChoosingANodeMakesItsObjectTheMapSelection) {
