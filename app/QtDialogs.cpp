@@ -1,10 +1,14 @@
 #include "app/QtDialogs.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
+#include <functional>
+#include <cctype>
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -17,6 +21,21 @@ public:
   TNormalCursor(const TNormalCursor&) = delete;
   TNormalCursor& operator=(const TNormalCursor&) = delete;
 };
+
+// Runs a call when a widget is shown, when its font is the one it shows with.
+class TOnShow : public QObject {
+public:
+  TOnShow(QWidget* widget, std::function<void()> call) : fCall(std::move(call)) { widget->installEventFilter(this); }
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) fCall();
+    return false;
+  }
+
+private:
+  std::function<void()> fCall;
+};
 }  // namespace
 
 std::string QtFilter(const std::string& filter) {
@@ -27,9 +46,16 @@ std::string QtFilter(const std::string& filter) {
     if (bar == std::string::npos) break;
     std::size_t end = filter.find('|', bar + 1);
     if (end == std::string::npos) end = filter.size();
-    std::string patterns = filter.substr(bar + 1, end - bar - 1);
-    for (char& c : patterns)
-      if (c == ';') c = ' ';
+    std::string patterns;
+    for (const char c : filter.substr(bar + 1, end - bar - 1)) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == ';')
+        patterns += ' ';
+      else if (std::isalpha(u) && std::tolower(u) != std::toupper(u))
+        patterns += std::string("[") + static_cast<char>(std::tolower(u)) + static_cast<char>(std::toupper(u)) + "]";
+      else
+        patterns += c;
+    }
     if (!out.empty()) out += ";;";
     out += filter.substr(pos, bar - pos) + " (" + patterns + ")";
     pos = end + 1;
@@ -37,9 +63,18 @@ std::string QtFilter(const std::string& filter) {
   return out;
 }
 
-std::vector<std::string> TQtDialogs::OpenFiles(const TOpenDialogRequest& request) {
+namespace {
+// The descriptions alone: the case-blind patterns are no reading for a user.
+void SetFilter(QFileDialog& dialog, const std::string& filter) {
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setNameFilter(Q(QtFilter(filter)));
+}
+}  // namespace
+
+std::vector<std::string> TQtDialogs::DoOpenFiles(const TOpenDialogRequest& request) {
   TNormalCursor cursor;
-  QFileDialog dialog(fParent, Q(request.title), Q(request.initialDir), Q(QtFilter(request.filter)));
+  QFileDialog dialog(fParent, Q(request.title), Q(request.initialDir));
+  SetFilter(dialog, request.filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   std::vector<std::string> files;
@@ -48,24 +83,41 @@ std::vector<std::string> TQtDialogs::OpenFiles(const TOpenDialogRequest& request
   return files;
 }
 
-std::optional<std::string> TQtDialogs::SaveFile(const TSaveDialogRequest& request) {
+std::optional<TDialogs::TSaveAnswer> TQtDialogs::DoSaveFile(const TSaveDialogRequest& request) {
   TNormalCursor cursor;
-  QFileDialog dialog(fParent, Q(request.title), Q(request.initialDir), Q(QtFilter(request.filter)));
+  QFileDialog dialog(fParent, Q(request.title), Q(request.initialDir));
+  SetFilter(dialog, request.filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  // The overwrite question is the command's own.
+  // The overwrite question is the command's own; the extension is the selected
+  // filter's, added by TDialogs.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setDefaultSuffix(Q(request.defaultExt));
   if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return WithDefaultExt(dialog.selectedFiles().first().toStdString(), request.defaultExt);
+  const int filterIndex = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+  return TSaveAnswer{dialog.selectedFiles().first().toStdString(), filterIndex < 0 ? 0 : filterIndex};
+}
+
+int InputBoxWidth(const QFontMetrics& metrics, const std::string& caption, const std::string& prompt) {
+  // The caption sits in the title bar beside its buttons; the prompt in the
+  // dialog's margins.
+  constexpr int kTitleBarButtons = 120;
+  constexpr int kMargins = 60;
+  int widest = 0;
+  for (const QString& line : Q(prompt).split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  return std::max({300, metrics.horizontalAdvance(Q(caption)) + kTitleBarButtons, widest + kMargins});
 }
 
 std::string TQtDialogs::InputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultValue) {
   TNormalCursor cursor;
-  bool ok = false;
-  const QString text = QInputDialog::getText(fParent, Q(caption), Q(prompt), QLineEdit::Normal, Q(defaultValue), &ok);
-  return ok ? text.toStdString() : defaultValue;
+  QInputDialog dialog(fParent);
+  dialog.setWindowTitle(Q(caption));
+  dialog.setLabelText(Q(prompt));
+  dialog.setTextValue(Q(defaultValue));
+  TOnShow widen(&dialog, [&] { dialog.setMinimumWidth(InputBoxWidth(dialog.fontMetrics(), caption, prompt)); });
+  if (dialog.exec() != QDialog::Accepted) return defaultValue;
+  return dialog.textValue().toStdString();
 }
 
 TModalResult TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) {

@@ -2,6 +2,7 @@
 
 #include "app/logic/Dialogs.h"
 
+class QFontMetrics;
 class QWidget;
 
 // The dialogs of the running program, on Qt's standard dialogs.
@@ -9,17 +10,24 @@ class TQtDialogs : public TDialogs {
 public:
   explicit TQtDialogs(QWidget* parent) : fParent(parent) {}
 
-  std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) override;
-  std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultValue) override;
   TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override;
   std::optional<TColor> PickColor(TColor initial) override;
   void ShowMessage(const std::string& text) override;
 
+protected:
+  std::vector<std::string> DoOpenFiles(const TOpenDialogRequest& request) override;
+  std::optional<TSaveAnswer> DoSaveFile(const TSaveDialogRequest& request) override;
+
 private:
   QWidget* fParent;
 };
 
-// "Bitmap Image|*.bmp|JPEG Image|*.jpg" as Qt writes it: "Bitmap Image (*.bmp);;JPEG Image (*.jpg)".
+// "Bitmap Image|*.bmp|JPEG Image|*.jpg" as Qt writes it, each pattern matching
+// its letters in either case (Qt's dialog matches case-sensitively on this
+// platform): "Bitmap Image (*.[bB][mM][pP]);;JPEG Image (*.[jJ][pP][gG])".
 std::string QtFilter(const std::string& filter);
+
+// The input box's width that shows its caption and its prompt whole.
+int InputBoxWidth(const QFontMetrics& metrics, const std::string& caption, const std::string& prompt);

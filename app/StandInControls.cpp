@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QScreen>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -31,6 +34,7 @@ TUpDown::TUpDown(QLineEdit* associate, int min, int max, int increment, QWidget*
   layout->addWidget(down);
   connect(up, &QToolButton::clicked, this, [this] { Click(1); });
   connect(down, &QToolButton::clicked, this, [this] { Click(-1); });
+  Position();  // the edit's number is the first position
   fLast = Position();
 }
 
@@ -170,4 +174,32 @@ void ShowModeOn(QAbstractButton* button, bool on) {
   palette.setColor(QPalette::ButtonText,
                    on ? QColor(255, 0, 0) : QApplication::palette(button).color(QPalette::WindowText));
   button->setPalette(palette);
+}
+
+QString WrappedToolTip(const QString& text) {
+  if (text.size() <= kToolTipWrapLength || Qt::mightBeRichText(text)) return text;
+  // Qt wraps a rich-text tip to a readable width; a plain one never.
+  return QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+bool TToolTipWrapper::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ToolTip || !watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  const QString tip = widget->toolTip();
+  const QString wrapped = WrappedToolTip(tip);
+  if (wrapped == tip) return false;
+  QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), wrapped, widget);
+  return true;
+}
+
+QRect PlaceWithin(const QRect& available, QSize wanted, QSize minimum, QMargins frame) {
+  const QSize room = (available.size() - QSize(frame.left() + frame.right(), frame.top() + frame.bottom()))
+                         .expandedTo(QSize(1, 1));
+  const QSize size = wanted.expandedTo(minimum.boundedTo(room)).boundedTo(room);
+  QRect client(QPoint(0, 0), size);
+  client.moveCenter(available.center());
+  // Whole within the area, frame included, even when centring would push it out.
+  client.moveLeft(std::max(client.left(), available.left() + frame.left()));
+  client.moveTop(std::max(client.top(), available.top() + frame.top()));
+  return client;
 }

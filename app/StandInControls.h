@@ -5,6 +5,8 @@
 #include <vector>
 
 #include <QLineEdit>
+#include <QMargins>
+#include <QRect>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QWidget>
@@ -129,3 +131,24 @@ protected:
 // The caption of the button that switched a mouse mode on: red while the mode is
 // on, the window-text colour otherwise.
 void ShowModeOn(QAbstractButton* button, bool on);
+
+// Long tool tips wrapped: the text shown for a plain tip longer than
+// kToolTipWrapLength characters, as rich text that Qt wraps to a readable width.
+inline constexpr int kToolTipWrapLength = 80;
+QString WrappedToolTip(const QString& text);
+
+// Installed on the application: shows every long plain tool tip wrapped, while
+// the widgets keep their texts as set.
+class TToolTipWrapper : public QObject {
+public:
+  using QObject::QObject;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// A window's client rectangle within a screen's `available` area: the wanted
+// size, never below `minimum` unless the area is smaller, never above the area
+// less the window's frame; centred, and moved right or down to keep the frame
+// whole on the area.
+QRect PlaceWithin(const QRect& available, QSize wanted, QSize minimum, QMargins frame);

@@ -28,6 +28,7 @@ TForm1* Form1 = nullptr;
 
 void InitApplication() {
   QApplication::setApplicationName(QStringLiteral("Shoalwright"));
+  qApp->installEventFilter(new TToolTipWrapper(qApp));
   SetDecimalSeparatorSource([] { return QLocale().decimalPoint().toStdString(); });
 }
 
@@ -36,6 +37,9 @@ constexpr int kClientWidth = 1004;
 constexpr int kClientHeight = 677;
 constexpr int kMinWidth = 850;
 constexpr int kMinHeight = 600;
+// Room for the title bar and borders that the window manager adds, which are
+// unknown before the window is first shown.
+constexpr QMargins kFrameAllowance(8, 40, 8, 8);
 }  // namespace
 
 TForm1::TForm1() : TForm1(TOptions{}) {}
@@ -69,10 +73,14 @@ TForm1::TForm1(TOptions options)
 }
 
 void TForm1::PlaceOnScreen() {
-  resize(kClientWidth, kClientHeight);
-  setMinimumSize(kMinWidth, kMinHeight);
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  // Within the screen's available area, also on a small or scaled screen.
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, kClientWidth, kClientHeight);
+  const QRect client = PlaceWithin(available, {kClientWidth, kClientHeight}, {kMinWidth, kMinHeight}, kFrameAllowance);
+  fMinimumSize = QSize(kMinWidth, kMinHeight).boundedTo(client.size());
+  setMinimumSize(fMinimumSize);
+  resize(client.size());
+  move(client.topLeft() - QPoint(kFrameAllowance.left(), kFrameAllowance.top()));
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -217,6 +225,9 @@ void TForm1::btnStartOverClick() {
     btnHtZoom->setChecked(false);
     SetStatus(TStatusPanel::Max, "0m");
     ClearMapLabels();
+    // The radii's metres belonged to the old view.
+    lblInterpolationWidth->setText(QStringLiteral("px"));
+    lblDontCareRadius->setText(QStringLiteral("px"));
     btnInterpolate->setEnabled(false);
     pbInterpolate->hide();
     btnInterpolSaveBMP->setEnabled(false);
@@ -225,7 +236,7 @@ void TForm1::btnStartOverClick() {
     IsoMap->Clear();
     if (Form2) Form2->RefreshTV();
     for (QPushButton* b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom}) b->setEnabled(false);
-    setMinimumSize(kMinWidth, kMinHeight);
+    setMinimumSize(fMinimumSize);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   });
 }

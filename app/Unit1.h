@@ -104,6 +104,8 @@ public:
   // True while a command or an interpolation run is going on: every command
   // checks it and does nothing then.
   bool Busy() const { return fBusy || Interpolating(); }
+  // The size limit "Start over" restores: 850 x 600, or the screen's area when smaller.
+  QSize RestoredMinimumSize() const { return fMinimumSize; }
   bool Interpolating() const { return fWorkspace && fWorkspace->Interpolating(); }
 
   void SetStatus(TStatusPanel panel, const std::string& text);
@@ -299,6 +301,7 @@ private:
   QWidget* fShownPage = nullptr;
   bool fShownOnce = false;
   QWidget* fProjectWindow = nullptr;
+  QSize fMinimumSize;
 };
 
 // The main window, while one exists.

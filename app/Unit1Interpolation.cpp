@@ -1,7 +1,6 @@
 // "Interpolate" and "Save Image..." of the Interpolated Map page: the window's
 // side of a run (what it disables and shows) and of its end.
 
-#include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -115,7 +114,7 @@ void TForm1::btnInterpolSaveBMPClick() {
   RunCommand([this] {
     if (!Workspace().FileLoaded) return;
     const auto path = fDialogs->SaveFile(
-        {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", QDir::currentPath().toStdString(), ""});
+        {"Save image", "Bitmap Image|*.bmp|JPEG Image|*.jpg", "bmp", "", ""});
     if (!path) return;
     std::error_code ec;
     if (std::filesystem::exists(*path, ec) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;

@@ -1,7 +1,6 @@
 // "Add Files...": the dialog, the loaders of the workspace, and binding the view.
 
 #include <QCheckBox>
-#include <QDir>
 #include <QPushButton>
 
 #include "app/CommandScope.h"
@@ -18,7 +17,7 @@ void TForm1::btnAddFilesClick() {
   RunCommand([this] {
     TDisabledWidget window(this);
     const std::vector<std::string> files = fDialogs->OpenFiles(
-        {"", "GPX, KML or HT files|*.gpx;*.kml;*.ht", QDir::currentPath().toStdString(), true});
+        {"", "GPX, KML or HT files|*.gpx;*.kml;*.ht", "", true});
     if (files.empty()) return;
     AddFiles(files);
   });

@@ -21,24 +21,33 @@ enum class TModalResult { mrNone, mrOk, mrCancel, mrYes, mrNo };
 struct TOpenDialogRequest {
   std::string title;
   std::string filter;
-  std::string initialDir;
+  std::string initialDir;  // empty: the working folder
   bool multiSelect = false;
 };
 
 struct TSaveDialogRequest {
   std::string title;
-  std::string filter;
-  std::string defaultExt;  // without the dot; appended to a name that has no extension
-  std::string initialDir;
+  std::string filter;      // its first entry is selected
+  std::string defaultExt;  // without the dot; for a name without extension when the filter gives none
+  std::string initialDir;  // empty: the working folder
   std::string fileName;    // proposed name
 };
 
+// The program's dialogs share one working folder, as the platform's dialogs do:
+// each file dialog opens there unless told otherwise, and each confirmed one
+// moves it to where the user chose.
 class TDialogs : public TMessageBox {
 public:
   // The chosen files in the order the dialog returns them; empty when cancelled.
-  virtual std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) = 0;
-  // The chosen path with the default extension applied; nothing when cancelled.
-  virtual std::optional<std::string> SaveFile(const TSaveDialogRequest& request) = 0;
+  std::vector<std::string> OpenFiles(const TOpenDialogRequest& request);
+  // The chosen path; nothing when cancelled. A name typed without extension gets
+  // the one of the selected filter entry (else the default extension).
+  std::optional<std::string> SaveFile(const TSaveDialogRequest& request);
+
+  // The folder the next file dialog opens in; at first the process's current folder.
+  std::string WorkingFolder() const;
+  void SetWorkingFolder(std::string folder) { fWorkingFolder = std::move(folder); }
+
   // The typed text; Cancel returns `defaultValue`.
   virtual std::string InputBox(const std::string& caption, const std::string& prompt,
                                const std::string& defaultValue) = 0;
@@ -53,7 +62,26 @@ public:
   bool AskYesNo(const std::string& text) {
     return MessageDlg(text, TMsgDlgType::mtWarning, mbYes | mbNo) == TModalResult::mrYes;
   }
+
+protected:
+  // What a confirmed save dialog answers: the name as the user typed it and the
+  // index of the filter entry selected at the end.
+  struct TSaveAnswer {
+    std::string path;
+    int filterIndex = 0;
+  };
+  // The dialogs themselves, with initialDir filled in.
+  virtual std::vector<std::string> DoOpenFiles(const TOpenDialogRequest& request) = 0;
+  virtual std::optional<TSaveAnswer> DoSaveFile(const TSaveDialogRequest& request) = 0;
+
+private:
+  std::string fWorkingFolder;
 };
+
+// The extension of entry `index` of a filter ("Bitmap Image|*.bmp|JPEG Image|*.jpg",
+// 1 gives "jpg"): that of its first pattern, without the dot; empty when the
+// pattern names none ("*.*", "*").
+std::string FilterExtension(const std::string& filter, int index);
 
 // `path` with "." + defaultExt appended when its file name has no extension.
 std::string WithDefaultExt(const std::string& path, const std::string& defaultExt);

@@ -26,6 +26,7 @@ TWorkspace::TWorkspace(TDialogs& dialogs, TLog log) : fDialogs(dialogs), fLog(st
   GPXdata = std::make_unique<TGPX>();
   GPXView = NewView(clShallowWater, clDeepWater);
   GPXView->ShadowMapTrackColor = 0xC0C0C0;
+  GPXView->MaxDepth = MaxDepth;
   IsoData = std::make_unique<TGPX>();
   IsoView = NewView(clShallowWater, clDeepWater);  // its shadow pen keeps the view's default
   InCoord = std::make_shared<TPointList>();
@@ -183,6 +184,7 @@ TWorkspace::TUnlinkedData TWorkspace::StartOver() {
   unlinked.Loaded = GPXdata->Clear();
   FileLoaded = false;
   MaxDepth = 0;
+  GPXView->MaxDepth = 0;  // else the next figures show the old data's depth
   InterpLoaded = false;
   IsoLoaded = false;
   InterpolatedMap.reset();

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <fstream>
 
@@ -230,4 +231,37 @@ TEST_F(FormTest, ARejectedHtFileAddsNothingButTheCommandGoesOn) {
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Trying to open " + bad));
   EXPECT_TRUE(HasLine(log, "LoadHTFile: Appending HT Track: "));
   EXPECT_FALSE(HasLine(log, "LoadHTFile: Trying to open " + Path("missing.ht")));
+}
+
+TEST_F(FormTest, AnEmptyOrZeroRadiusEditUsesTheUpDownPosition) {
+  AddFiles({WriteSurvey("survey.ht")});
+  form->Timer1Timer();
+  ASSERT_EQ(Ws().GPXView->ShadowMapTrackWidth, 30);
+  Find<QLineEdit>("edtInterpolationWidth")->setText("");
+  Ws().ResetRadii();
+  for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();
+  EXPECT_TRUE(dialogs.Errors().empty());
+  EXPECT_EQ(Ws().GPXView->ShadowMapTrackWidth, 30);
+  EXPECT_EQ(Ws().Last_udInterpolationWidth, 30);
+
+  // "0" is below the range: the pen and the label both use 1.
+  Find<QLineEdit>("edtInterpolationWidth")->setText("0");
+  form->Timer1Timer();
+  EXPECT_EQ(Ws().GPXView->ShadowMapTrackWidth, 1);
+  EXPECT_EQ(Ws().Last_udInterpolationWidth, 1);
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "2");
+  AddFiles({WriteSurvey("again.ht")});
+  EXPECT_EQ(Ws().GPXView->ShadowMapTrackWidth, 1);
+  EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(FormTest, FileDialogsOpenWhereTheLastOneWasConfirmed) {
+  const std::string file = WriteSurvey("survey.ht");
+  AddFiles({file});
+  Interpolate();
+  dialogs.saveAnswers = {std::nullopt};
+  form->btnInterpolSaveBMPClick();
+  const auto save = dialogs.OfKind("save");
+  ASSERT_EQ(save.size(), 1u);
+  EXPECT_EQ(save[0].folder, folder.Dir().string());
 }

@@ -71,7 +71,7 @@ TEST_F(FormTest, AnInterpolateThatFailsMidwayPutsTheWindowBack) {
   EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
   EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(form->minimumSize(), QSize(850, 600));  // no run, no frozen size
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());  // no run, no frozen size
   fail = false;
   Interpolate();
   EXPECT_TRUE(Ws().InterpLoaded);
@@ -112,7 +112,7 @@ TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
   EXPECT_TRUE(Ws().Job->MissingBands().empty());
   EXPECT_EQ(form->minimumSize(), form->maximumSize());  // frozen until "Start over"
   form->btnStartOverClick();
-  EXPECT_EQ(form->minimumSize(), QSize(850, 600));
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
 }
 
 TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
@@ -401,6 +401,16 @@ TEST_F(FormTest, SaveImageWritesBmpAndJpeg) {
   dialogs.messageAnswers = {TModalResult::mrYes};
   form->btnInterpolSaveBMPClick();
   EXPECT_EQ(std::filesystem::file_size(Path("map.bmp")), before);
+
+  // JPEG chosen and a name typed without extension: a JPEG named .jpg.
+  dialogs.saveAnswers = {Path("chosen")};
+  dialogs.saveFilterAnswers = {1};
+  form->btnInterpolSaveBMPClick();
+  std::ifstream chosen(Path("chosen.jpg"), std::ios::binary);
+  char chosenMagic[3] = {};
+  chosen.read(chosenMagic, 3);
+  EXPECT_EQ(std::string(chosenMagic, 3), "\xFF\xD8\xFF");
+  EXPECT_FALSE(std::filesystem::exists(Path("chosen.bmp")));
 
   dialogs.saveAnswers = {Path("map.png")};
   form->btnInterpolSaveBMPClick();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -17,7 +18,13 @@
 TEST_F(FormTest, StartsWithItsCaptionsDefaultsAndHiddenPages) {
   EXPECT_EQ(QApplication::applicationName(), "Shoalwright");
   EXPECT_EQ(form->windowTitle(), "Quarnel: Tiderune 2D");
-  EXPECT_EQ(form->minimumSize(), QSize(850, 600));
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_LE(form->RestoredMinimumSize().width(), std::min(850, screen.width()));
+  EXPECT_LE(form->RestoredMinimumSize().height(), std::min(600, screen.height()));
+  if (screen.width() >= 1100 && screen.height() >= 800) {
+    EXPECT_EQ(form->RestoredMinimumSize(), QSize(850, 600));
+  }
 
   struct TButton {
     const char* name;
@@ -90,6 +97,16 @@ TEST_F(FormTest, StartsWithItsCaptionsDefaultsAndHiddenPages) {
   EXPECT_FALSE(Find<TImage>("ShoreLine")->isVisible());
 }
 
+TEST_F(FormTest, TheWindowOpensWithinTheScreensAvailableArea) {
+  // The test screens are smaller than the form's 1004 x 677 (the offscreen one
+  // is 800 x 600), as a screen at a display scale of 2 is.
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().width() << "x"
+                                                      << form->frameGeometry().height();
+  EXPECT_LE(form->minimumWidth(), screen.width());
+  EXPECT_LE(form->minimumHeight(), screen.height());
+}
+
 TEST_F(FormTest, OneProcessorGivesASliderOfOne) {
   form.reset();
   form = MakeForm(1);
@@ -147,7 +164,7 @@ TEST_F(FormTest, StartOverBeforeAnythingWasLoaded) {
   form->btnStartOverClick();
   EXPECT_FALSE(Ws().FileLoaded);
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
-  EXPECT_EQ(form->minimumSize(), QSize(850, 600));
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
   EXPECT_TRUE(Find<QPushButton>("btnAddFiles")->isEnabled());
   EXPECT_FALSE(Find<QPushButton>("btnInterpolate")->isEnabled());
@@ -299,6 +316,8 @@ TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
   EXPECT_FALSE(Ws().InterpolatedMap.has_value());
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(5), "");
+  EXPECT_EQ(Find<QLabel>("lblInterpolationWidth")->text(), "px");
+  EXPECT_EQ(Find<QLabel>("lblDontCareRadius")->text(), "px");
   for (QLabel* l : {Find<QLabel>("lblMaxDepth"), Find<QLabel>("lblMaxDepth1"), Find<QLabel>("lblMapSize"), Find<QLabel>("lblMapSize1"), Find<QLabel>("lblImageSize"),
                     Find<QLabel>("lblImageSize1"), Find<QLabel>("lblResolution"), Find<QLabel>("lblResolution1")})
     EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
@@ -312,7 +331,12 @@ TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
   EXPECT_EQ(Find<QLineEdit>("edtInterpolationWidth")->text().toStdString(), width);
   EXPECT_EQ(Ws().Last_udInterpolationWidth, lastWidth);
   EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
-  EXPECT_EQ(form->minimumSize(), QSize(850, 600));
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
   EXPECT_TRUE(dialogs.Errors().empty());
+
+  // Figures shown afterwards are of the new data, not of the old.
+  AddFiles({Path("notes.txt")});
+  EXPECT_EQ(Find<QLabel>("lblMaxDepth")->text(), "Max Depth: 0 cm");
+  EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0 cm");
 }

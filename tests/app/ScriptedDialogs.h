@@ -21,37 +21,48 @@ public:
     std::string filter;
     std::string defaultExt;
     std::string defaultValue;
+    std::string folder;  // where a file dialog opened
     TColor initialColor = 0;  // where the colour dialog started
   };
 
   std::deque<std::vector<std::string>> openAnswers;
-  std::deque<std::optional<std::string>> saveAnswers;  // raw names; the default extension is applied
+  std::deque<std::optional<std::string>> saveAnswers;  // raw names, as typed
+  std::deque<int> saveFilterAnswers;                    // the filter entry chosen; none: the first
   std::deque<std::optional<std::string>> inputAnswers; // nothing = Cancel
   std::deque<TModalResult> messageAnswers;
   std::deque<std::optional<TColor>> colorAnswers;
   std::vector<TShown> shown;
 
-  std::vector<std::string> OpenFiles(const TOpenDialogRequest& request) override {
-    shown.push_back({"open", request.title, "", TMsgDlgType::mtInformation, 0, request.filter, "", ""});
+protected:
+  std::vector<std::string> DoOpenFiles(const TOpenDialogRequest& request) override {
+    shown.push_back(
+        {"open", request.title, "", TMsgDlgType::mtInformation, 0, request.filter, "", "", request.initialDir});
     if (openAnswers.empty()) return {};
     auto answer = openAnswers.front();
     openAnswers.pop_front();
     return answer;
   }
 
-  std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override {
+  std::optional<TSaveAnswer> DoSaveFile(const TSaveDialogRequest& request) override {
     shown.push_back({"save", request.title, request.fileName, TMsgDlgType::mtInformation, 0, request.filter,
-                     request.defaultExt, ""});
+                     request.defaultExt, "", request.initialDir});
     if (saveAnswers.empty()) return std::nullopt;
     auto answer = saveAnswers.front();
     saveAnswers.pop_front();
+    int filter = 0;
+    if (!saveFilterAnswers.empty()) {
+      filter = saveFilterAnswers.front();
+      saveFilterAnswers.pop_front();
+    }
     if (!answer) return std::nullopt;
-    return WithDefaultExt(*answer, request.defaultExt);
+    return TSaveAnswer{*answer, filter};
   }
+
+public:
 
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultValue) override {
-    shown.push_back({"input", caption, prompt, TMsgDlgType::mtInformation, 0, "", "", defaultValue});
+    shown.push_back({"input", caption, prompt, TMsgDlgType::mtInformation, 0, "", "", defaultValue, ""});
     if (inputAnswers.empty()) return defaultValue;
     auto answer = inputAnswers.front();
     inputAnswers.pop_front();
@@ -59,7 +70,7 @@ public:
   }
 
   TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override {
-    shown.push_back({"message", "", text, type, buttons, "", "", ""});
+    shown.push_back({"message", "", text, type, buttons, "", "", "", ""});
     if (messageAnswers.empty()) return (buttons & mbCancel) ? TModalResult::mrCancel : TModalResult::mrNo;
     auto answer = messageAnswers.front();
     messageAnswers.pop_front();
@@ -67,7 +78,7 @@ public:
   }
 
   std::optional<TColor> PickColor(TColor initial) override {
-    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", "", initial});
+    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", "", "", initial});
     if (colorAnswers.empty()) return std::nullopt;
     auto answer = colorAnswers.front();
     colorAnswers.pop_front();
@@ -75,7 +86,7 @@ public:
   }
 
   void ShowMessage(const std::string& text) override {
-    shown.push_back({"show", "", text, TMsgDlgType::mtInformation, mbOK, "", "", ""});
+    shown.push_back({"show", "", text, TMsgDlgType::mtInformation, mbOK, "", "", "", ""});
   }
 
   // The texts of the error dialogs shown so far.

@@ -1,6 +1,12 @@
 // The stand-ins for the Windows controls and the Qt form of dialog filters.
 
+#include <QDialog>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QToolTip>
 
 #include "app/QtDialogs.h"
 #include "app/StandInControls.h"
@@ -39,9 +45,85 @@ TEST(StatusBar, APanelIsFoundByItsRightEdge) {
     EXPECT_EQ(bar.PanelAt(c.x), c.panel) << c.x;
 }
 
-TEST(QtFilter, TurnsTheDialogFiltersIntoQtForm) {
-  EXPECT_EQ(QtFilter("Bitmap Image|*.bmp|JPEG Image|*.jpg"), "Bitmap Image (*.bmp);;JPEG Image (*.jpg)");
-  EXPECT_EQ(QtFilter("GPX, KML or HT files|*.gpx;*.kml;*.ht"), "GPX, KML or HT files (*.gpx *.kml *.ht)");
+TEST(QtFilter, TurnsTheDialogFiltersIntoQtFormMatchingAnyCase) {
+  EXPECT_EQ(QtFilter("Bitmap Image|*.bmp|JPEG Image|*.jpg"),
+            "Bitmap Image (*.[bB][mM][pP]);;JPEG Image (*.[jJ][pP][gG])");
+  const std::string open = QtFilter("GPX, KML or HT files|*.gpx;*.kml;*.ht");
+  EXPECT_EQ(open, "GPX, KML or HT files (*.[gG][pP][xX] *.[kK][mM][lL] *.[hH][tT])");
+  // The patterns as Qt's dialog matches them: case-sensitively.
+  const QStringList patterns = QStringLiteral("*.[gG][pP][xX] *.[kK][mM][lL] *.[hH][tT]").split(QLatin1Char(' '));
+  auto shown = [&](const QString& name) {
+    for (const QString& p : patterns)
+      if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch()) return true;
+    return false;
+  };
+  for (const char* name : {"lake.gpx", "LAKE.GPX", "Shore.Kml", "track.HT", "a.b.ht"}) EXPECT_TRUE(shown(name)) << name;
+  for (const char* name : {"notes.txt", "lake.gpx.bak", "ht"}) EXPECT_FALSE(shown(name)) << name;
+}
+
+TEST(InputBox, IsWideEnoughForItsCaptionAndPrompt) {
+  TQtDialogs dialogs(nullptr);
+  const std::string caption = "Apply depth to dataset";
+  const std::string prompt = "survey_2024_07_north_shore.htTrack: NorthShoreMorning Depth [cm]:";
+  int width = 0, captionWidth = 0, promptWidth = 0;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    width = box->width();
+    captionWidth = box->fontMetrics().horizontalAdvance(QString::fromStdString(caption));
+    promptWidth = box->fontMetrics().horizontalAdvance(QString::fromStdString(prompt));
+    static_cast<QDialog*>(box)->reject();
+  });
+  EXPECT_EQ(dialogs.InputBox(caption, prompt, "0"), "0");  // cancelled: the default
+  EXPECT_GE(width, captionWidth + 100);
+  EXPECT_GE(width, promptWidth + 40);
+}
+
+TEST(ToolTips, LongOnesAreShownWrappedAndKeepTheirText) {
+  const QString longTip = QString(120, QLatin1Char('x')).replace(10, 1, QLatin1Char(' '));
+  EXPECT_EQ(WrappedToolTip("Fit all tracks to the viewport."), "Fit all tracks to the viewport.");
+  EXPECT_EQ(WrappedToolTip("a < b " + longTip), "<p>a &lt; b " + longTip + "</p>");
+
+  QWidget window;
+  auto* button = new QPushButton("Add Files...", &window);
+  const QString tip = QString::fromUtf8(
+      "Add *.KML or *.GPX files without depth reading (i.e. exported from Google Earth) to setup the shoreline and "
+      "islands. Load *.GPX or *.HT files downloaded from your echo to setup depth recordings. The options below "
+      "will be applied on the track you'll load now.");
+  button->setToolTip(tip);
+  window.show();
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(button, &help);
+  EXPECT_EQ(button->toolTip(), tip);
+  ASSERT_TRUE(QToolTip::isVisible());
+  EXPECT_TRUE(QToolTip::text().startsWith("<p>"));
+  QWidget* label = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->inherits("QTipLabel") && w->isVisible()) label = w;
+  ASSERT_NE(label, nullptr);
+  EXPECT_LT(label->width(), 700);  // one line would be far wider
+  QToolTip::hideText();
+}
+
+TEST(PlaceWithin, KeepsTheWindowOnTheAvailableArea) {
+  struct TCase {
+    QRect available;
+    QRect client;
+  };
+  const QMargins frame(8, 40, 8, 8);
+  const TCase cases[] = {
+      // A large screen: the wanted size, centred.
+      {{0, 0, 1920, 1040}, {458, 181, 1004, 677}},
+      // A screen of 1280 x 1024 at a scale of 2: 640 x 512, less the frame.
+      {{0, 0, 640, 512}, {8, 40, 624, 464}},
+      // A little smaller than the wanted size: as much as fits.
+      {{100, 0, 900, 700}, {108, 40, 884, 652}},
+  };
+  for (const TCase& c : cases) {
+    const QRect client = PlaceWithin(c.available, {1004, 677}, {850, 600}, frame);
+    EXPECT_EQ(client, c.client) << c.available.width() << "x" << c.available.height();
+    EXPECT_TRUE(c.available.contains(client.marginsAdded(frame)));
+  }
 }
 
 TEST(Image, ShowsItsPictureWithoutCopying) {
