@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <exception>
+#include <string_view>
 #include <vector>
 
 #include "app/FormControls.h"
@@ -69,6 +70,12 @@ TForm2::TForm2(TForm1& main)
   connect(btnAddFiles, &QPushButton::clicked, this, [this] { btnAddFilesClick(); });
   connect(btnSaveProject, &QPushButton::clicked, this, [this] { btnSaveProjectClick(); });
   connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+}
+
+TForm2::~TForm2() {
+  // The main window's data may be gone already: the tree's last signals, while
+  // its items are torn down, must not reach the handlers.
+  tvItems->disconnect(this);
 }
 
 void TForm2::Guarded(const std::function<void()>& body) {

@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 class TForm2 : public QWidget, public TProjectTree {
 public:
   explicit TForm2(TForm1& main);
+  ~TForm2() override;
 
   // ---- TProjectTree ---------------------------------------------------------------
   // Rebuilds the tree from the loaded data: empty unless files were loaded.
