@@ -16,11 +16,13 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and testing the project needs.
+# What building and testing the project needs; the window tests run once more
+# under a virtual X server.
 SHOALWRIGHT_BUILD_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libjpeg62-turbo-dev libicu-dev
+  xvfb xauth
 )
 
 # The tests show that number texts ignore a German locale, so that locale must exist.

@@ -11,18 +11,6 @@
 #include "mapview/GPXDraw.h"
 #include "tests/app/FormSupport.h"
 
-namespace {
-TSegmentPoints Line(double depth0, double depth1, double depth2) {
-  return {{47.0, 8.0, depth0}, {47.001, 8.001, depth1}, {47.002, 8.003, depth2}, {47.004, 8.002, depth0}};
-}
-
-std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
-  std::vector<const TGPXtrkseg*> result;
-  for (const TGPXtrk& trk : doc.trk)
-    for (const TGPXtrkseg& seg : trk) result.push_back(&seg);
-  return result;
-}
-}  // namespace
 
 TEST_F(FormTest, AnHtFileWithoutDepthGetsTheTypedDepth) {
   const std::string file = WriteHT("shore.ht", {Line(0, 0, 0), Line(0, 0, 0)});

@@ -47,6 +47,19 @@ inline std::vector<double> Depths(const TGPXtrkseg& seg) {
   return result;
 }
 
+// A short track of four points: the first and last at depth0.
+inline TSegmentPoints Line(double depth0, double depth1, double depth2) {
+  return {{47.0, 8.0, depth0}, {47.001, 8.001, depth1}, {47.002, 8.003, depth2}, {47.004, 8.002, depth0}};
+}
+
+// Every segment of every track, in order.
+inline std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
+  std::vector<const TGPXtrkseg*> result;
+  for (const TGPXtrk& trk : doc.trk)
+    for (const TGPXtrkseg& seg : trk) result.push_back(&seg);
+  return result;
+}
+
 // Writes an HT file of one track with these segments through our own writer;
 // answers whether it was written.
 inline bool WriteHTFile(const std::string& path, const std::vector<TSegmentPoints>& segments) {

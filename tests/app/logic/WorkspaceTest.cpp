@@ -21,17 +21,6 @@
 #include "tests/support/TempFolder.h"
 
 namespace {
-TSegmentPoints Line(double depth0, double depth1, double depth2) {
-  return {{47.0, 8.0, depth0}, {47.001, 8.001, depth1}, {47.002, 8.003, depth2}, {47.004, 8.002, depth0}};
-}
-
-std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
-  std::vector<const TGPXtrkseg*> result;
-  for (const TGPXtrk& trk : doc.trk)
-    for (const TGPXtrkseg& seg : trk) result.push_back(&seg);
-  return result;
-}
-
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
   for (const std::string& l : lines)
     if (l == line) return true;
