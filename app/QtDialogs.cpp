@@ -146,9 +146,9 @@ TModalResult TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, u
   }
 }
 
-std::optional<TColor> TQtDialogs::PickColor() {
+std::optional<TColor> TQtDialogs::PickColor(TColor initial) {
   TNormalCursor cursor;
-  const QColor c = QColorDialog::getColor(Qt::black, fParent);
+  const QColor c = QColorDialog::getColor(QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)), fParent);
   if (!c.isValid()) return std::nullopt;
   return RGB(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
              static_cast<std::uint8_t>(c.blue()));

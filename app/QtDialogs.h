@@ -13,7 +13,7 @@ public:
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultValue) override;
   TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override;
-  std::optional<TColor> PickColor() override;
+  std::optional<TColor> PickColor(TColor initial) override;
   void ShowMessage(const std::string& text) override;
 
 protected:

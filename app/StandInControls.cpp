@@ -1,5 +1,7 @@
 #include "app/StandInControls.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QScreen>
@@ -12,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/logic/StatusBarPanels.h"
 #include "platform/NumberText.h"
 
 TUpDown::TUpDown(QLineEdit* associate, int min, int max, int increment, QWidget* parent)
@@ -95,12 +98,9 @@ QRect TStatusBar::PanelRect(int index) const {
 }
 
 int TStatusBar::PanelAt(int x) const {
-  int right = 0;
-  for (int i = 0; i < PanelCount(); ++i) {
-    right += fPanels[static_cast<std::size_t>(i)].width;
-    if (x < right) return i;
-  }
-  return PanelCount() - 1;
+  std::vector<int> widths;
+  for (const TPanel& panel : fPanels) widths.push_back(panel.width);
+  return ::PanelAt(widths, x);
 }
 
 void TStatusBar::paintEvent(QPaintEvent*) {
@@ -167,6 +167,13 @@ void TMemo::mouseDoubleClickEvent(QMouseEvent* event) {
 void TImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (onResize) onResize();
+}
+
+void ShowModeOn(QAbstractButton* button, bool on) {
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::ButtonText,
+                   on ? QColor(255, 0, 0) : QApplication::palette(button).color(QPalette::WindowText));
+  button->setPalette(palette);
 }
 
 QString WrappedToolTip(const QString& text) {

@@ -13,6 +13,7 @@
 
 #include "platform/Bitmap.h"
 
+class QAbstractButton;
 class QToolButton;
 
 // Small widgets in place of the Windows controls that Qt has no twin for.
@@ -126,6 +127,10 @@ public:
 protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
+
+// The caption of the button that switched a mouse mode on: red while the mode is
+// on, the window-text colour otherwise.
+void ShowModeOn(QAbstractButton* button, bool on);
 
 // Long tool tips wrapped: the text shown for a plain tip longer than
 // kToolTipWrapLength characters, as rich text that Qt wraps to a readable width.

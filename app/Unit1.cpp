@@ -167,6 +167,7 @@ void TForm1::RunCommand(const std::function<void()>& body, bool whileBusy) {
   if (Busy() && !whileBusy) return;
   const bool wasBusy = fBusy;
   fBusy = true;
+  ReportBusy();
   try {
     body();
   } catch (const std::exception& e) {
@@ -175,6 +176,7 @@ void TForm1::RunCommand(const std::function<void()>& body, bool whileBusy) {
     ShowException("Unknown error");
   }
   fBusy = wasBusy;
+  ReportBusy();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -217,6 +219,10 @@ void TForm1::btnStartOverClick() {
   RunCommand([this] {
     // The unlinked data stays alive until the tree no longer shows it.
     const TWorkspace::TUnlinkedData unlinked = fWorkspace->StartOver();
+    // The cleared views pan again: their cursors and mode buttons follow.
+    SetMapMode(mmMove);
+    IsoImage->setCursor(Qt::SizeAllCursor);
+    btnHtZoom->setChecked(false);
     SetStatus(TStatusPanel::Max, "0m");
     ClearMapLabels();
     // The radii's metres belonged to the old view.

@@ -13,6 +13,7 @@
 #include "app/logic/InterpolationArea.h"
 #include "app/logic/InterpolationJob.h"
 #include "app/logic/Workspace.h"
+#include "mapview/GPXDraw.h"
 
 class QCheckBox;
 class QLabel;
@@ -53,6 +54,10 @@ class TProjectTree {
 public:
   virtual ~TProjectTree() = default;
   virtual void RefreshTV() = 0;
+  // The source map's mouse mode changed: the delete buttons show whether theirs is on.
+  virtual void MapModeChanged(TMouseMode /*mode*/) {}
+  // The main window became busy or idle: the commands it would run show it.
+  virtual void BusyChanged(bool /*busy*/) {}
 };
 
 // The main window. It owns the workspace (the data, the views and everything
@@ -138,6 +143,27 @@ public:
   void btnTrkSaveGPXClick();
   // True while "ISO Map" traces: the data, the views and the mask must stay.
   bool Tracing() const { return fTracing; }
+  // ---- the maps' mouse, view buttons, readouts and status bar (Unit1Mouse.cpp) ----
+  // Mouse handlers get the button, the held keys and buttons, and the position in
+  // the picture, as TImage reports them.
+  void GPXImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void GPXImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void GPXImageMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void btnTrkZoomClick();
+  void IsoImageMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void IsoImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void IsoImageMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void btnHtFitClick();
+  void btnHtZoomClick();
+  void IsoMapMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void InterpolatedImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y);
+  void pnlInterpolatedImageResize();
+  void pnlHtTracksResize();
+  void sbMainClick(int x, int y);
+  // The source map's mouse mode with its cursor and the caption of its button.
+  void SetMapMode(TMouseMode mode);
+  // The source map drawn anew and shown.
+  void RedrawMap();
 
   // ---- workflow steps the handlers share ----------------------------------------
   // The files of a confirmed "Add Files..." dialog, in order.
@@ -193,6 +219,11 @@ private:
   void ShowMapInfo(const TMapFigures& figures);
   void ShowDontCareRadius(int R);
   void ViewChanged();  // after a fit, zoom or resize: redraw and measure anew
+
+  // Unit1Mouse.cpp
+  void ConnectMouse();  // the maps' mouse, the view buttons and the status bar
+  TViewProjection PictureProjection() const;
+  void ReportBusy();  // to the project window, when Busy() has changed
 
   // Unit1Interpolation.cpp
   void InterpolationFinished();
@@ -276,6 +307,7 @@ private:
   std::unique_ptr<TWorkspace> fWorkspace;
   std::unique_ptr<TRunScope> fRunScope;
   bool fBusy = false;
+  bool fReportedBusy = false;
   bool fCloseWhenDone = false;
   bool fTracing = false;
   QWidget* fShownPage = nullptr;

@@ -7,6 +7,7 @@
 
 #include "app/StandInControls.h"
 #include "app/Unit1.h"
+#include "app/logic/StatusBarPanels.h"
 #include "app/logic/WindowNumbers.h"
 #include "mapview/GPXDraw.h"
 #include "model/ColorInterpolate.h"
@@ -120,10 +121,10 @@ void TForm1::pnlTracksResize() {
 
 void TForm1::sbMainDrawPanel(QPainter& painter, const QRect& rect) {
   if (!fWorkspace) return;
-  for (int x = rect.left(); x < rect.left() + rect.width(); ++x) {
-    const TColor c = InterpolateColor(Workspace().clShallowWater, Workspace().clDeepWater,
-                                      static_cast<double>(x - rect.left()) / static_cast<double>(rect.width()));
+  const TWorkspace& ws = Workspace();
+  for (int column = 0; column < rect.width(); ++column) {
+    const TColor c = GradientColumnColor(ws.clShallowWater, ws.clDeepWater, column, rect.width());
     painter.setPen(QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
-    painter.drawLine(x, rect.top(), x, rect.bottom());
+    painter.drawLine(rect.left() + column, rect.top(), rect.left() + column, rect.bottom());
   }
 }

@@ -67,6 +67,7 @@ void TForm1::CreateControls() {
   Timer1 = Named(new QTimer(this), "Timer1");
   Timer1->setInterval(500);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  ConnectMouse();
 }
 
 QWidget* TForm1::CreateSourceTracksPage() {

@@ -538,6 +538,7 @@ void TGPXDraw::ForgetFreed(const TObject* object) {
   if (GPXd && object == GPXd) {
     GPXd->Selection.Clear();
     wptSelection = nullptr;
+    wptListSelecion = nullptr;
     return;
   }
   RemoveFromSelection(object);
@@ -553,6 +554,26 @@ void TGPXDraw::ForgetFreed(const TObject* object) {
     for (const TObject* point : points) RemoveFromSelection(point);
   }
   if (object == wptSelection || (list && wptSelection && list->Contains(wptSelection))) wptSelection = nullptr;
+  if (object == wptListSelecion) wptListSelecion = nullptr;
+}
+
+bool TGPXDraw::DeleteCutPoint() {
+  const TGPXwpt* point = wptSelection;
+  wptSelection = nullptr;
+  if (!point || !GPXd) return false;
+  TGPXwptList* firstList = nullptr;
+  for (TObject* item : GPXd->Selection)
+    if (IsOfClass(item, "TGPXrte") || IsOfClass(item, "TGPXtrkseg")) {
+      firstList = static_cast<TGPXwptList*>(item);
+      break;
+    }
+  if (!firstList) return false;
+  // Found by identity before anything reads it: a point this list does not hold
+  // may long be gone.
+  std::unique_ptr<TPoint4D2> removed = firstList->Extract(point);
+  if (!removed) return false;
+  ForgetFreed(removed.get());
+  return true;
 }
 
 // Frees the points of list that the cut hits, from the last index down, after

@@ -189,6 +189,12 @@ public:
   // list's points), which are freed with it.
   void ForgetFreed(const TObject* object);
 
+  // Deletes the cut point: frees it when the first selected route or segment
+  // holds it (it is taken out of that list), and forgets it in every case, so a
+  // second call, or a cut point the list no longer holds, frees nothing. True
+  // when a point was freed.
+  bool DeleteCutPoint();
+
   // --- fields ------------------------------------------------------------------
 
   std::int32_t nPolygon = -1;

@@ -52,8 +52,8 @@ public:
   virtual std::string InputBox(const std::string& caption, const std::string& prompt,
                                const std::string& defaultValue) = 0;
   virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) = 0;
-  // Starts at the dialog's default colour; nothing when cancelled.
-  virtual std::optional<TColor> PickColor() = 0;
+  // Starts at `initial`; nothing when cancelled.
+  virtual std::optional<TColor> PickColor(TColor initial) = 0;
   // ShowMessage (from TMessageBox): a plain message with an OK button.
 
   // The error dialog of the windows: error icon, a single Cancel button.

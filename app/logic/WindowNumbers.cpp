@@ -8,11 +8,6 @@
 namespace {
 std::mutex sourceMutex;
 std::function<std::string()> separatorSource;
-
-std::string DecimalSeparator() {
-  std::lock_guard lock(sourceMutex);
-  return separatorSource ? separatorSource() : std::string(".");
-}
 }  // namespace
 
 void SetDecimalSeparatorSource(std::function<std::string()> source) {
@@ -20,28 +15,38 @@ void SetDecimalSeparatorSource(std::function<std::string()> source) {
   separatorSource = std::move(source);
 }
 
-std::string LocaleNumber(std::string text) {
-  const std::string sep = DecimalSeparator();
-  if (!sep.empty() && sep != ".") {
-    for (std::size_t i = text.find('.'); i != std::string::npos; i = text.find('.', i + sep.size()))
-      text.replace(i, 1, sep);
-  }
+std::string UserDecimalSeparator() {
+  std::lock_guard lock(sourceMutex);
+  return separatorSource ? separatorSource() : std::string(".");
+}
+
+std::string WithDecimalSeparator(std::string text, std::string_view separator) {
+  if (separator.empty() || separator == ".") return text;
+  for (std::size_t i = text.find('.'); i != std::string::npos; i = text.find('.', i + separator.size()))
+    text.replace(i, 1, separator);
   return text;
 }
 
-std::string LocaleGeneral(double value) { return LocaleNumber(numtext::FormatGeneral(value, 15)); }
-
-std::string LocaleFixed(double value, int decimals, int precision) {
+std::string FixedNumber(double value, int decimals, int precision, std::string_view separator) {
   const std::string general = numtext::FormatGeneral(value, precision);
   const auto parsed = numtext::ParseDouble(general);
-  if (!parsed) return LocaleNumber(general);  // NAN, INF
+  if (!parsed) return WithDecimalSeparator(general, separator);  // NAN, INF
   const double rounded = *parsed;
   int integerDigits = 1;
   for (double limit = 10.0; std::fabs(rounded) >= limit && integerDigits <= precision; limit *= 10.0)
     ++integerDigits;
-  if (integerDigits > precision) return LocaleNumber(general);
+  if (integerDigits > precision) return WithDecimalSeparator(general, separator);
   // Fewer decimals than asked fit the precision: the value rounded to the
   // precision, padded with zeros.
-  if (precision - integerDigits < decimals) return LocaleNumber(numtext::FormatFixed(rounded, decimals));
-  return LocaleNumber(numtext::FormatFixed(value, decimals));
+  if (precision - integerDigits < decimals)
+    return WithDecimalSeparator(numtext::FormatFixed(rounded, decimals), separator);
+  return WithDecimalSeparator(numtext::FormatFixed(value, decimals), separator);
 }
+
+std::string LocaleNumber(std::string text) { return WithDecimalSeparator(std::move(text), UserDecimalSeparator()); }
+
+std::string LocaleFixed(double value, int decimals, int precision) {
+  return FixedNumber(value, decimals, precision, UserDecimalSeparator());
+}
+
+std::string LocaleGeneral(double value) { return LocaleNumber(numtext::FormatGeneral(value, 15)); }

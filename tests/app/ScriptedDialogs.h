@@ -22,6 +22,7 @@ public:
     std::string defaultExt;
     std::string defaultValue;
     std::string folder;  // where a file dialog opened
+    TColor initialColor = 0;  // where the colour dialog started
   };
 
   std::deque<std::vector<std::string>> openAnswers;
@@ -76,8 +77,8 @@ public:
     return answer;
   }
 
-  std::optional<TColor> PickColor() override {
-    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", "", ""});
+  std::optional<TColor> PickColor(TColor initial) override {
+    shown.push_back({"color", "", "", TMsgDlgType::mtInformation, 0, "", "", "", "", initial});
     if (colorAnswers.empty()) return std::nullopt;
     auto answer = colorAnswers.front();
     colorAnswers.pop_front();

@@ -280,3 +280,42 @@ TEST(MapCutPoint, ForgetFreedTakesWhatTheObjectHoldsOutOfTheSelection) {
   f.view.ForgetFreed(route);
   EXPECT_EQ(f.Selected(), std::vector<const TObject*>{waypoint});
 }
+
+TEST(MapCutPoint, DeleteCutPointFreesOnlyWhatTheFirstSelectedListHoldsAndForgetsItAlways) {
+  EditFixture f;
+  TGPXtrkseg* seg = f.AddSegment({{100, 100, 0}, {200, 100, 0}, {300, 100, 0}});
+  TGPXtrkseg* other = f.AddSegment({{100, 400, 0}, {200, 400, 0}});
+  f.doc.Selection.Add(seg);
+  f.view.SelectForCutSelected(*f.AtPixel(200, 105));
+  ASSERT_EQ(f.view.wptSelection, seg->GetWaypoint(1));
+  f.view.wptListSelecion = seg;
+
+  EXPECT_TRUE(f.view.DeleteCutPoint());
+  EXPECT_EQ(seg->Count(), 2);
+  EXPECT_EQ(f.view.wptSelection, nullptr);
+  // A second release without a new pick frees nothing (under ASan a double free
+  // would stop here).
+  EXPECT_FALSE(f.view.DeleteCutPoint());
+  EXPECT_EQ(seg->Count(), 2);
+
+  // The tree selection moved to another segment while the picked point stayed:
+  // the point is not freed out of a list that does not hold it.
+  f.view.wptSelection = seg->GetWaypoint(0);
+  f.doc.Selection.Clear();
+  f.doc.Selection.Add(other);
+  EXPECT_FALSE(f.view.DeleteCutPoint());
+  EXPECT_EQ(seg->Count(), 2);
+  EXPECT_EQ(other->Count(), 2);
+  EXPECT_EQ(f.view.wptSelection, nullptr);
+
+  // Nothing selected: nothing freed, the pick forgotten.
+  f.view.wptSelection = other->GetWaypoint(0);
+  f.doc.Selection.Clear();
+  EXPECT_FALSE(f.view.DeleteCutPoint());
+  EXPECT_EQ(other->Count(), 2);
+  EXPECT_EQ(f.view.wptSelection, nullptr);
+
+  // The list the tree last chose is forgotten with the segment.
+  f.view.ForgetFreed(seg);
+  EXPECT_EQ(f.view.wptListSelecion, nullptr);
+}
