@@ -32,6 +32,18 @@ Qt::CursorShape CursorOf(TMouseMode mode) {
 // Many window managers take Alt+drag for themselves: Ctrl keeps the mode too.
 bool KeepsMode(Qt::KeyboardModifiers shift) { return shift & (Qt::AltModifier | Qt::ControlModifier); }
 
+// A drag with the left button: in mmMove the map follows the mouse, in the
+// rectangle modes the rectangle from the press position does.
+void Drag(TGPXDraw& view, int x, int y) {
+  if (view.MouseMode == mmMove) {
+    view.MoveMouseTo(x, y);
+    view.Redraw();
+  } else if (view.MouseMode == mmZoom || view.MouseMode == mmCutter) {
+    view.Redraw();
+    view.DrawMouseSelectionRectTo(x, y, view.Options.SelectedColor);
+  }
+}
+
 void StoreLast(TGPXDraw& view, int x, int y) {
   // (0, 0) is taken as no position.
   if (x == 0 && y == 0) return;
@@ -112,14 +124,8 @@ void TForm1::GPXImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons buttons, 
     if (!ws.FileLoaded) return;
     SetStatus(TStatusPanel::Coord, CoordinateText(view.Projection(), x, y));
     if (buttons & Qt::LeftButton) {
-      if (view.MouseMode == mmMove) {
-        view.MoveMouseTo(x, y);
-        RedrawMap();
-      } else if (view.MouseMode == mmZoom || view.MouseMode == mmCutter) {
-        view.Redraw();
-        view.DrawMouseSelectionRectTo(x, y, view.Options.SelectedColor);
-        GPXImage->Changed();
-      }
+      Drag(view, x, y);
+      GPXImage->Changed();
     } else if (view.MouseMode == mmDeleteTrackPoint) {
       TPoint4D2 where;
       where.Longitude = view.XToLo(x);
@@ -215,13 +221,7 @@ void TForm1::IsoImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons buttons, 
     if (!ws.IsoLoaded) return;
     SetStatus(TStatusPanel::Coord, CoordinateText(view.Projection(), x, y));
     if (!(buttons & Qt::LeftButton)) return;
-    if (view.MouseMode == mmMove) {
-      view.MoveMouseTo(x, y);
-      view.Redraw();
-    } else if (view.MouseMode == mmZoom) {
-      view.Redraw();
-      view.DrawMouseSelectionRectTo(x, y, view.Options.SelectedColor);
-    }
+    Drag(view, x, y);
     IsoImage->Changed();
   });
 }
