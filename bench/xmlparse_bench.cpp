@@ -16,7 +16,7 @@
 #include <string>
 
 #include "bench/GpxLikeGenerator.h"
-#include "lib/verAziruzi/XpDOMBuilder.h"
+#include "lib/verAziruzi/XpDOMObjModel.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -47,21 +47,20 @@ int main(int argc, char** argv) {
                       ("xmlparse-bench-" + numtext::FormatInt(getpid()) + ".gpx")).string();
   std::int64_t bytes = WriteGpxLikeFile(path, points);
 
-  TXpParser parser;
-  TXpRef<TXpDocument> document = TXpDocument::Create();
-  TXpDOMBuilder builder(parser, document);
+  TXpObjModel model;
   auto start = std::chrono::steady_clock::now();
-  bool ok = builder.LoadDataSource(XpUtf8ToWide(path));
+  bool ok = model.LoadDataSource(XpUtf8ToWide(path));
   double seconds = SecondsSince(start);
   std::filesystem::remove(path);
+  TXpDocument* document = model.Document();
   if (!ok) {
-    std::cerr << "parse failed: " << XpWideToUtf8(parser.GetErrorMsg(0)) << "\n";
+    std::cerr << "parse failed: " << XpWideToUtf8(model.GetErrorMsg(0)) << "\n";
     return 1;
   }
   const double peak = PeakMegabytes();
 
   std::int64_t nodes = 1, attributes = 0;
-  XpWalkDescendants(document.get(), [&](TXpNode* node) {
+  XpWalkDescendants(document, [&](TXpNode* node) {
     ++nodes;
     if (const TXpNamedNodeMap* map = node->Attributes()) attributes += map->Length();
     return TXpWalkStep::Continue;

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bench/GpxLikeGenerator.h"
-#include "lib/verAziruzi/XpDOMBuilder.h"
+#include "lib/verAziruzi/XpDOMObjModel.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -40,19 +40,18 @@ int main(int argc, char** argv) {
                             ("xpath-bench-" + numtext::FormatInt(getpid()) + ".gpx")).string();
   WriteGpxLikeFile(path, points);
 
-  TXpParser parser;
-  TXpRef<TXpDocument> document = TXpDocument::Create();
-  TXpDOMBuilder builder(parser, document);
+  TXpObjModel model;
   auto start = std::chrono::steady_clock::now();
-  const bool loaded = builder.LoadDataSource(XpUtf8ToWide(path));
+  const bool loaded = model.LoadDataSource(XpUtf8ToWide(path));
   const double buildSeconds = SecondsSince(start);
   std::filesystem::remove(path);
+  TXpDocument* document = model.Document();
   if (!loaded) {
-    std::cerr << "load failed: " << XpWideToUtf8(parser.GetErrorMsg(0)) << "\n";
+    std::cerr << "load failed: " << XpWideToUtf8(model.GetErrorMsg(0)) << "\n";
     return 1;
   }
   const std::unique_ptr<TXpNodeList> trackPoints = document->GetElementsByTagName(u"trkpt");
-  const std::vector<TXpNode*>& nodes = trackPoints->Nodes();
+  const TXpNodeVector& nodes = trackPoints->Nodes();
   std::cout << "tree of " << numtext::FormatInt(points) << " points built in " << numtext::FormatFixed(buildSeconds, 3)
             << " s\n";
 
