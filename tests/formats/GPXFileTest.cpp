@@ -19,6 +19,7 @@
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+namespace fs = std::filesystem;
 
 namespace {
 

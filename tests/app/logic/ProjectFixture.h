@@ -10,7 +10,7 @@
 // (their lists marked filled), shown by a view.
 struct ProjectFixture : ViewFixture {
   TGPXwpt* AddWaypoint(const std::string& name, double lat = 50.5, double lon = 10.5) {
-    auto p = Point(lat, lon);
+    auto p = MakePoint(lat, lon);
     p->name = name;
     TGPXwpt* raw = p.get();
     doc.wpt.Add(std::move(p));
@@ -23,8 +23,8 @@ struct ProjectFixture : ViewFixture {
     track->name = name;
     for (int s = 0; s < segments; ++s) {
       auto segment = std::make_unique<TGPXtrkseg>();
-      segment->Add(Point(50.2 + 0.1 * s, 10.2, 300));
-      segment->Add(Point(50.3 + 0.1 * s, 10.4, 600));
+      segment->Add(MakePoint(50.2 + 0.1 * s, 10.2, 300));
+      segment->Add(MakePoint(50.3 + 0.1 * s, 10.4, 600));
       track->Add(std::move(segment));
     }
     TGPXtrk* raw = track.get();

@@ -52,7 +52,7 @@ TEST(ProjectTree, ShowsWaypointsAndTracksWithTheirObjectsAndNamesOrPositions) {
 TEST(ProjectTree, ListsNotFilledAreLeftOutAndNothingShowsBeforeFilesAreLoaded) {
   ProjectFixture f;
   f.AddTrack("", 1);
-  f.doc.wpt.Add(ProjectFixture::Point(50.5, 10.5));  // held but never filled from a file
+  f.doc.wpt.Add(MakePoint(50.5, 10.5));  // held but never filled from a file
   ExpectTree(TProjectTreeModel::Build(&f.doc, true), {{"Current Project", &f.doc, -1},
                                                       {"Tracks (1)", &f.doc.trk, 0},
                                                       {"Track 1", f.doc.trk.GetTrack(0), 1},

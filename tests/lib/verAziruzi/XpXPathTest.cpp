@@ -153,7 +153,7 @@ protected:
 
   std::vector<TXpNode*> FindAll(const WideString& name) {
     std::unique_ptr<TXpNodeList> list = doc->GetElementsByTagName(name);
-    return list->Nodes();
+    return {list->Nodes().begin(), list->Nodes().end()};
   }
 
   // Each selected node: an element or a processing instruction by name, an
