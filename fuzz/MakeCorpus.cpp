@@ -45,19 +45,13 @@ TGPX& Survey() {
   return doc;
 }
 
-std::string GpxText() {
-  TGPXFile file;
+// The survey as one of the program's writers puts it.
+template <class File>
+std::string Exported(void (File::*write)(TGPXTextSink&)) {
+  File file;
   file.GPXd = &Survey();
   TGPXStringSink sink;
-  file.ExportGPX(sink);
-  return sink.Text;
-}
-
-std::string KmlText() {
-  TKMLFile file;
-  file.GPXd = &Survey();
-  TGPXStringSink sink;
-  file.ExportKML(sink);
+  (file.*write)(sink);
   return sink.Text;
 }
 
@@ -93,8 +87,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   gRoot = argv[1];
-  const std::string gpx = GpxText();
-  const std::string kml = KmlText();
+  const std::string gpx = Exported<TGPXFile>(&TGPXFile::ExportGPX);
+  const std::string kml = Exported<TKMLFile>(&TKMLFile::ExportKML);
 
   const THTConvert::TEncoded ht = THTConvert::EncodeHT(Survey(), "Survey", 41061.5);
   if (ht.Bytes.empty()) {

@@ -1,6 +1,6 @@
 // XPath: the input is an expression, evaluated against a small fixed GPX document
 // from its root element and from a track point.
-#include <memory>
+#include <cstdlib>
 
 #include "lib/verAziruzi/XpDOMObjModel.h"
 #include "lib/verAziruzi/XpExcept.h"
@@ -22,12 +22,10 @@ constexpr char kDocument[] =
     "</gpx>\n";
 
 TXpObjModel& Model() {
-  static TXpObjModel* model = [] {
-    auto* m = new TXpObjModel;
-    if (!m->LoadMemory(kDocument, sizeof kDocument - 1)) std::abort();
-    return m;
-  }();
-  return *model;
+  static TXpObjModel model;
+  static const bool loaded = model.LoadMemory(kDocument, sizeof kDocument - 1);
+  if (!loaded) std::abort();
+  return model;
 }
 
 }  // namespace
