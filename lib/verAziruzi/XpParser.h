@@ -153,8 +153,8 @@ public:
   TXpElementInfo(const TXpElementInfo&) = delete;
   TXpElementInfo& operator=(const TXpElementInfo&) = delete;
 
-  // A definition of the same exact name replaces the earlier one; one whose name
-  // differs only in letter case is dropped.
+  // The first definition of a name binds: a later one of the same name, or of
+  // one that differs only in letter case, is dropped.
   void SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo);
 
   // Null until the first attribute definition.

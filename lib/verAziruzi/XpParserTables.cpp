@@ -48,13 +48,10 @@ template class TXpFoldedTable<TXpNotationInfo>;
 
 void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo) {
   if (!fAttributeList) fAttributeList = std::make_unique<TXpFoldedTable<TXpAttributeInfo>>();
-  int index = fAttributeList->IndexOf(sName);
-  if (index >= 0) {
-    auto& entry = (*fAttributeList)[index];
-    if (entry.Name == sName) entry.Record = std::move(oAttrInfo);
-    return;
-  }
-  index = fAttributeList->FindOrAdd(sName);
+  // XML binds an attribute by its first definition: later ones, and those whose
+  // names differ only in letter case, are dropped.
+  if (fAttributeList->IndexOf(sName) >= 0) return;
+  int index = fAttributeList->FindOrAdd(sName);
   (*fAttributeList)[index].Record = std::move(oAttrInfo);
 }
 
