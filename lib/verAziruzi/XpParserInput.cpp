@@ -100,11 +100,7 @@ bool TXpFilterInput::Available(std::size_t count) {
   }
   const std::size_t target = fSettled ? std::max(count, kWindow) : count;
   try {
-    while (!fError && fBuf.size() < target) {
-      char16_t c = fFilter->ReadAndSkipChar();
-      if (c == TXpInCharFilter::kEndOfInput && fFilter->isEOF()) break;
-      fBuf.push_back(c);
-    }
+    if (!fError && fBuf.size() < target) fFilter->ReadUnits(fBuf, target - fBuf.size());
   } catch (const EXpFilterError& error) {
     fError.emplace(error);  // raised when reading reaches it
   }
