@@ -270,8 +270,7 @@ void TXpParser::PushEntityText(const WideString& sName, const WideString& sText,
   FFilter = std::make_unique<TXpTextInput>(sText, sName);
 }
 
-bool TXpParser::IsEndOfInput() {
-  if (FDocStack.empty()) return FFilter->isEOF();
+bool TXpParser::LeaveEndedInputs() {
   while (!FDocStack.empty() && FFilter->isEOF()) PopDocument();
   return false;
 }
@@ -279,9 +278,9 @@ bool TXpParser::IsEndOfInput() {
 // ---------------------------------------------------------------------------
 // Reading
 
-char16_t TXpParser::ReadInputChar(bool bConsume) {
-  char16_t c = FFilter->ReadChar();
-  if (c == kXpEndOfInput && !IsEndOfInput()) c = FFilter->ReadChar();
+char16_t TXpParser::ReadInputCharAtEnd(bool bConsume) {
+  char16_t c = kXpEndOfInput;
+  if (!IsEndOfInput()) c = FFilter->ReadChar();
   if (bConsume && c != kXpEndOfInput) FFilter->SkipChar();
   return c;
 }
@@ -339,6 +338,15 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
 }
 
 void TXpParser::NormalizeWhitespace() {
+  // Most texts need no change: no whitespace at either end, and every inner
+  // run a single space.
+  const std::size_t size = FDataBuffer.size();
+  if (size > 0 && !IsWhitespace(FDataBuffer[0]) && !IsWhitespace(FDataBuffer[size - 1])) {
+    std::size_t i = 1;
+    while (i < size && !(IsWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || IsWhitespace(FDataBuffer[i - 1]))))
+      ++i;
+    if (i == size) return;
+  }
   std::size_t out = 0;
   bool pendingSpace = false;
   for (char16_t c : FDataBuffer) {

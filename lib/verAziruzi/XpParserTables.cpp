@@ -8,13 +8,15 @@
 
 #include "lib/verAziruzi/XpParser.h"
 
+char16_t XpFoldUnit(char16_t unit) {
+  if (unit >= 0x80 && !XpIsSurrogateUnit(unit)) return static_cast<char16_t>(u_foldCase(unit, U_FOLD_CASE_DEFAULT));
+  if (unit >= u'A' && unit <= u'Z') return static_cast<char16_t>(unit + 32);
+  return unit;
+}
+
 WideString XpFoldCase(const WideString& text) {
   WideString folded = text;
-  for (char16_t& unit : folded)
-    if (unit >= 0x80 && !XpIsSurrogateUnit(unit))
-      unit = static_cast<char16_t>(u_foldCase(unit, U_FOLD_CASE_DEFAULT));
-    else if (unit >= u'A' && unit <= u'Z')
-      unit = static_cast<char16_t>(unit + 32);
+  for (char16_t& unit : folded) unit = XpFoldUnit(unit);
   return folded;
 }
 
@@ -176,7 +178,10 @@ void TXpParser::AddAttributeInfo(const WideString& sElemName, const WideString& 
 }
 
 int TXpParser::GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const {
-  int element = IndexOfElement(sElemName);
+  return GetAttributeType(sElemName, IndexOfElement(sElemName), sAttrName);
+}
+
+int TXpParser::GetAttributeType(const WideString& /*sElemName*/, int element, const WideString& sAttrName) const {
   if (element < 0) return xpatUndeclared;
   const auto* attributes = FElementInfo[element].Record->AttributeList();
   if (!attributes) return xpatUndeclared;
