@@ -95,6 +95,9 @@ public:
   bool TryRead(const std::vector<TXpUcs4Char>& chars);
 
   bool isEOF() const { return fEOF; }
+  // The bytes not yet decoded, buffered or still in the stream: never fewer
+  // than the characters to come.
+  std::int64_t BytesLeft() const { return fStreamSize - fStreamPos + (fBufEnd - fBufPos); }
   int Line() const { return fLine; }
   int LinePos() const { return fLinePos; }  // the column of the next character
   // The directory context's URL, empty without one.

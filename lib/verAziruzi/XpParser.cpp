@@ -37,14 +37,12 @@ private:
 
 }  // namespace
 
-TXpParser::TXpParser() {
-  FAttributeType = {{u"CDATA", xpatCDATA},       {u"ID", xpatID},
-                    {u"IDREF", xpatIDREF},       {u"IDREFS", xpatIDREFS},
-                    {u"ENTITY", xpatENTITY},     {u"ENTITIES", xpatENTITIES},
-                    {u"NMTOKEN", xpatNMTOKEN},   {u"NMTOKENS", xpatNMTOKENS},
-                    {u"NOTATION", xpatNOTATION}};
-  ResetDataBuffer();
-}
+const std::pair<std::u16string_view, int> TXpParser::FAttributeType[9] = {
+    {u"CDATA", xpatCDATA},     {u"ID", xpatID},           {u"IDREF", xpatIDREF},
+    {u"IDREFS", xpatIDREFS},   {u"ENTITY", xpatENTITY},   {u"ENTITIES", xpatENTITIES},
+    {u"NMTOKEN", xpatNMTOKEN}, {u"NMTOKENS", xpatNMTOKENS}, {u"NOTATION", xpatNOTATION}};
+
+TXpParser::TXpParser() = default;
 
 TXpParser::~TXpParser() {
   ClearParseState();
@@ -324,10 +322,9 @@ void TXpParser::Require(std::u16string_view keyword) {
 // ---------------------------------------------------------------------------
 // Pending text
 
-void TXpParser::ResetDataBuffer() {
-  FDataBuffer.clear();
-  if (FDataBuffer.capacity() < 1024) FDataBuffer.reserve(1024);
-}
+// The buffer keeps its capacity, grown as texts need it: a small document never
+// pays for a large one.
+void TXpParser::ResetDataBuffer() { FDataBuffer.clear(); }
 
 void TXpParser::AppendData(std::u16string_view text) { FDataBuffer.append(text); }
 

@@ -396,7 +396,8 @@ private:
   void ReadName(bool bFirstCharRule, WideString& sName);
 
   std::vector<WideString> FAttrEnum;
-  std::vector<std::pair<WideString, int>> FAttributeType;
+  // The attribute-type keywords with their codes, shared by every parser.
+  static const std::pair<std::u16string_view, int> FAttributeType[9];
   bool FCDATA = false;
   WideString FCurrentElement;
   int FCurrentElementContent = xpctUndeclared;
@@ -405,7 +406,9 @@ private:
   WideString FDocName;
   std::vector<std::unique_ptr<TXpParserInput>> FDocStack;
   TXpFoldedTable<TXpElementInfo> FElementInfo;
-  std::vector<std::pair<WideString, std::unique_ptr<TXpEntityInfo>>> FEntityInfo;
+  std::vector<std::pair<WideString, TXpEntityInfo>> FEntityInfo;
+  // Indexes of the first entity of each name, built once the table outgrows a
+  // linear search.
   std::unordered_map<WideString, int> FFirstEntity;         // any kind
   std::unordered_map<WideString, int> FFirstGeneralEntity;  // general only
   std::vector<WideString> FErrors;

@@ -116,7 +116,13 @@ bool TXpFilterInput::Available(std::size_t count) {
   }
   const std::size_t target = fSettled ? std::max(count, kWindow) : count;
   try {
-    if (!fError && fBuf.size() < target) fFilter->ReadUnits(fBuf, target - fBuf.size());
+    if (!fError && fBuf.size() < target) {
+      // Sized once for what is still to come, rather than grown by doubling.
+      const std::size_t wanted = target - fBuf.size();
+      fBuf.reserve(fBuf.size() + static_cast<std::size_t>(std::min<std::int64_t>(
+                                     static_cast<std::int64_t>(wanted), fFilter->BytesLeft() + 2)));
+      fFilter->ReadUnits(fBuf, wanted);
+    }
   } catch (const EXpFilterError& error) {
     fError.emplace(error);  // raised when reading reaches it
   }

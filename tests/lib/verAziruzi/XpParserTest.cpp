@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/NumberText.h"
 #include "tests/lib/verAziruzi/XpParserRecorder.h"
 #include "tests/support/TempFolder.h"
 
@@ -232,6 +233,25 @@ TEST(XpParserTables, WhichDeclarationCounts) {
        {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 2 []", "AttlistEnd", "DTDEnd", "DocType a [] []",
         "Start a", "Text [t]", "End a"}},
   });
+}
+
+TEST(XpParserTables, FirstDeclarationBindsInLargeEntityTables) {
+  // Enough entities that lookups leave the short table's linear search, each
+  // rule checked once with its entity declared early and once late.
+  for (int before : {0, 40}) {
+    SCOPED_TRACE(before);
+    std::string dtd;
+    for (int i = 0; i < before; ++i) dtd += "<!ENTITY f" + numtext::FormatInt(i) + " 'x'>";
+    dtd += "<!ENTITY e 'first'><!ENTITY % p 'pe'><!ENTITY % e 'pe'><!ENTITY p 'general'>";
+    for (int i = 0; i < 40; ++i) dtd += "<!ENTITY g" + numtext::FormatInt(i) + " 'y'>";
+    dtd += "<!ENTITY e 'second'><!ENTITY lt 'redeclared'>";
+    TXpParser parser;
+    std::string text;
+    parser.OnCharData = [&](TXpComponent*, const WideString& v) { text += U8(v); };
+    const std::string doc = "<!DOCTYPE a [" + dtd + "]><a>&e;|&p;|&lt;|&g39;</a>";
+    ASSERT_TRUE(parser.ParseMemory(doc.data(), static_cast<int>(doc.size()))) << U8(parser.GetErrorMsg(0));
+    EXPECT_EQ(text, "first|general|<|y");
+  }
 }
 
 TEST(XpParserTables, ResolverMayStopAnExternalEntity) {
