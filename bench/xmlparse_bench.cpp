@@ -1,10 +1,13 @@
-// bench/run.sh xmlparse [MB]
+// bench/run.sh xmlparse [MB] [events]
 //
 // Writes a GPX-like track file (by default 1 000 000 points, about 220 MB; or
 // about MB megabytes), parses it and builds the document tree from the events,
 // then frees the tree. Prints the node count, the time and throughput of parse
 // and build together, the teardown time and the process's peak memory; the last
 // line is the summary the figures are quoted from.
+//
+// With "events" the parser alone reads the file into handlers that only count,
+// which measures the parser and the input filter without the tree.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -17,6 +20,7 @@
 
 #include "bench/GpxLikeGenerator.h"
 #include "lib/verAziruzi/XpDOMObjModel.h"
+#include "lib/verAziruzi/XpParser.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -31,14 +35,59 @@ double PeakMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+double UserSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
+}
+
+// Parses the file into counting handlers; answers the exit code.
+int RunEventsOnly(const std::string& path, std::int64_t points, std::int64_t bytes) {
+  TXpParser parser;
+  std::int64_t elements = 0, attributes = 0, texts = 0, characters = 0;
+  parser.OnStartElement = [&](TXpComponent*, const WideString&) { ++elements; };
+  parser.OnAttribute = [&](TXpComponent*, const WideString&, const WideString& value, bool) {
+    ++attributes;
+    characters += static_cast<std::int64_t>(value.size());
+  };
+  parser.OnCharData = [&](TXpComponent*, const WideString& text) {
+    ++texts;
+    characters += static_cast<std::int64_t>(text.size());
+  };
+  auto start = std::chrono::steady_clock::now();
+  double userStart = UserSeconds();
+  bool ok = parser.ParseDataSource(XpUtf8ToWide(path));
+  double seconds = SecondsSince(start);
+  double userSeconds = UserSeconds() - userStart;
+  std::filesystem::remove(path);
+  if (!ok) {
+    std::cerr << "parse failed: " << XpWideToUtf8(parser.GetErrorMsg(0)) << "\n";
+    return 1;
+  }
+  double megabytes = static_cast<double>(bytes) / 1e6;
+  std::cout << "xmlparse events: " << numtext::FormatInt(points) << " points, " << numtext::FormatFixed(megabytes, 1)
+            << " MB, " << numtext::FormatInt(elements) << " elements, " << numtext::FormatInt(attributes)
+            << " attributes, " << numtext::FormatInt(texts) << " texts, " << numtext::FormatInt(characters)
+            << " characters; user CPU " << numtext::FormatFixed(userSeconds, 2) << " s\n"
+            << "xmlparse events: " << numtext::FormatFixed(seconds, 2) << " s, "
+            << numtext::FormatFixed(megabytes / seconds, 1) << " MB/s, peak " << numtext::FormatFixed(PeakMegabytes(), 0)
+            << " MB\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::int64_t points = 1000000;
-  if (argc > 1) {
-    auto megabytes = numtext::ParseDouble(argv[1]);
+  bool eventsOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "events") {
+      eventsOnly = true;
+      continue;
+    }
+    auto megabytes = numtext::ParseDouble(argv[i]);
     if (!megabytes || *megabytes <= 0) {
-      std::cerr << "usage: bench/run.sh xmlparse [MB]\n";
+      std::cerr << "usage: bench/run.sh xmlparse [MB] [events]\n";
       return 2;
     }
     points = GpxLikePointsForMegabytes(*megabytes);
@@ -46,6 +95,7 @@ int main(int argc, char** argv) {
   std::string path = (std::filesystem::temp_directory_path() /
                       ("xmlparse-bench-" + numtext::FormatInt(getpid()) + ".gpx")).string();
   std::int64_t bytes = WriteGpxLikeFile(path, points);
+  if (eventsOnly) return RunEventsOnly(path, points, bytes);
 
   TXpObjModel model;
   auto start = std::chrono::steady_clock::now();

@@ -33,7 +33,8 @@ public:
   virtual void SetFormat(TXpStreamFormat format) = 0;
 
   TXpStreamFormat Format() const { return fFormat; }
-  int BufSize() const { return static_cast<int>(fBuffer.size()); }
+  // The most bytes the buffer holds at once; a look-ahead may enlarge it.
+  int BufSize() const { return fBufSize; }
   bool FreeStream() const { return fFreeStream; }
   void SetFreeStream(bool value) { fFreeStream = value; }
   TXpStream* Stream() const { return fStream; }
@@ -42,7 +43,15 @@ protected:
   // `stream` must not be null: that is reported as EAssertionFailed.
   TXpBaseCharFilter(TXpStream* stream, int bufSize, bool freeStream);
 
-  std::vector<std::uint8_t> fBuffer;
+  // Makes the buffer hold at least `size` bytes, keeping its first `keep`.
+  // The buffer starts empty and grows on demand, so a short document or text
+  // never pays for the full size; its bytes are never cleared, only overwritten.
+  void Reserve(int size, int keep);
+  int Capacity() const { return fCapacity; }
+
+  std::unique_ptr<std::uint8_t[]> fBuffer;
+  int fBufSize;
+  int fCapacity = 0;
   int fBufPos = 0;
   TXpStreamFormat fFormat = sfUTF8;
   bool fFreeStream;
@@ -77,11 +86,18 @@ public:
   void SkipChar();
   // Consumes and answers the next character.
   char16_t ReadAndSkipChar();
+  // Consumes up to `count` characters as by ReadAndSkipChar and appends their
+  // units to `out` (a pair may end one unit beyond). Answers False when the end
+  // of input came first. An error leaves the units before it appended.
+  bool ReadUnits(WideString& out, std::size_t count);
   // When the next characters (code points) equal `chars`, consumes them and
   // answers True; otherwise answers False and leaves the filter as it was.
   bool TryRead(const std::vector<TXpUcs4Char>& chars);
 
   bool isEOF() const { return fEOF; }
+  // The bytes not yet decoded, buffered or still in the stream: never fewer
+  // than the characters to come.
+  std::int64_t BytesLeft() const { return fStreamSize - fStreamPos + (fBufEnd - fBufPos); }
   int Line() const { return fLine; }
   int LinePos() const { return fLinePos; }  // the column of the next character
   // The directory context's URL, empty without one.
@@ -94,6 +110,10 @@ private:
   static constexpr TXpUcs4Char kEnd = 0xFFFFFFFFu;   // the end of input, inside the filter
 
   bool NeedBytes(int count);
+  // Appends the run of plain characters that starts at the buffer position,
+  // up to `room` of them: printable ASCII, tab and LF (or, in ISO-8859-1,
+  // every byte from 0x20); the rest goes through DecodeChar.
+  std::size_t ReadPlainRun(WideString& out, std::size_t room);
   bool NextByte(std::uint8_t& byte);
   TXpUcs4Char DecodeChar();
   TXpUcs4Char NextCodePoint();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "lib/verAziruzi/XpChrFlt.h"
@@ -5,7 +6,7 @@
 
 TXpInCharFilter::TXpInCharFilter(TXpStream* stream, int bufSize) : TXpBaseCharFilter(stream, bufSize, true) {
   NeedBytes(3);
-  const std::uint8_t* b = fBuffer.data();
+  const std::uint8_t* b = fBuffer.get();
   if (fBufEnd >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
     fFormat = sfUTF16BE;
     fBufPos = 2;
@@ -34,13 +35,23 @@ bool TXpInCharFilter::NeedBytes(int count) {
   while (fBufEnd - fBufPos < count && fStreamPos < fStreamSize) {
     const int keepFrom = fInTryRead ? fTryStart : fBufPos;
     if (keepFrom > 0) {
-      std::memmove(fBuffer.data(), fBuffer.data() + keepFrom, static_cast<std::size_t>(fBufEnd - keepFrom));
+      std::memmove(fBuffer.get(), fBuffer.get() + keepFrom, static_cast<std::size_t>(fBufEnd - keepFrom));
       fBufEnd -= keepFrom;
       fBufPos -= keepFrom;
       if (fInTryRead) fTryStart = 0;
     }
-    if (fBufEnd == BufSize()) fBuffer.resize(fBuffer.size() * 2);  // a look-ahead longer than the buffer
-    const std::int64_t read = fStream->Read(fBuffer.data() + fBufEnd, BufSize() - fBufEnd);
+    if (fBufEnd == Capacity()) {
+      int size;
+      if (fBufEnd < fBufSize) {
+        // No bigger than what the stream still holds.
+        size = static_cast<int>(std::min<std::int64_t>(fBufSize, fBufEnd + (fStreamSize - fStreamPos)));
+      } else {
+        size = fBufSize * 2;  // a look-ahead longer than the buffer
+        fBufSize = size;
+      }
+      Reserve(size, fBufEnd);
+    }
+    const std::int64_t read = fStream->Read(fBuffer.get() + fBufEnd, Capacity() - fBufEnd);
     if (read <= 0) {
       fStreamSize = fStreamPos;  // the stream ended early: it was cut while we read
       break;
@@ -188,6 +199,53 @@ char16_t TXpInCharFilter::ReadAndSkipChar() {
   }
   if (UsedUp() && fWaiting == kNone && !fPendingLow) fEOF = true;
   return unit;
+}
+
+std::size_t TXpInCharFilter::ReadPlainRun(WideString& out, std::size_t room) {
+  const std::uint8_t* const begin = fBuffer.get() + fBufPos;
+  const std::uint8_t* const end = begin + std::min(room, static_cast<std::size_t>(fBufEnd - fBufPos));
+  const unsigned highest = fFormat == sfISO88591 ? 0xFF : 0x7F;
+  const std::uint8_t* p = begin;
+  const std::uint8_t* lastLineEnd = nullptr;
+  int lineEnds = 0;
+  for (; p < end; ++p) {
+    const unsigned b = *p;
+    if (b >= 0x20 && b <= highest) continue;
+    if (b == 10) {
+      ++lineEnds;
+      lastLineEnd = p;
+    } else if (b != 9) {
+      break;
+    }
+  }
+  const auto count = static_cast<std::size_t>(p - begin);
+  if (count == 0) return 0;
+  const std::size_t at = out.size();
+  out.resize(at + count);
+  char16_t* units = out.data() + at;
+  for (std::size_t i = 0; i < count; ++i) units[i] = begin[i];
+  fBufPos += static_cast<int>(count);
+  if (lastLineEnd) {
+    fLine += lineEnds;
+    fLinePos = 1 + static_cast<int>(p - lastLineEnd - 1);
+  } else {
+    fLinePos += static_cast<int>(count);
+  }
+  return count;
+}
+
+bool TXpInCharFilter::ReadUnits(WideString& out, std::size_t count) {
+  const std::size_t goal = out.size() + count;
+  const bool bytewise = fFormat == sfUTF8 || fFormat == sfISO88591;
+  while (out.size() < goal) {
+    const bool clean = !fPeeked && !fPendingLow && fWaiting == kNone;
+    if (bytewise && clean && NeedBytes(1) && ReadPlainRun(out, goal - out.size()) > 0) continue;
+    const char16_t unit = ReadAndSkipChar();
+    if (unit == kEndOfInput && fEOF) return false;
+    out.push_back(unit);
+  }
+  if (UsedUp() && fWaiting == kNone && !fPendingLow && !fPeeked) fEOF = true;
+  return true;
 }
 
 bool TXpInCharFilter::TryRead(const std::vector<TXpUcs4Char>& chars) {

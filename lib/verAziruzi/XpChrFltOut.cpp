@@ -71,7 +71,12 @@ void TXpOutCharFilter::SetFormat(TXpStreamFormat format) {
 }
 
 void TXpOutCharFilter::PutByte(std::uint8_t byte) {
-  if (fBufPos == BufSize()) Flush();
+  if (fBufPos == Capacity()) {
+    if (Capacity() < BufSize())
+      Reserve(std::min(BufSize(), std::max(256, Capacity() * 2)), fBufPos);
+    else
+      Flush();
+  }
   fBuffer[static_cast<std::size_t>(fBufPos++)] = byte;
   ++fPutCount;
 }
@@ -82,7 +87,7 @@ void TXpOutCharFilter::Flush() {
   // The bytes leave the buffer whatever happens: a failing stream must not get
   // them again, half written, from the destructor.
   fBufPos = 0;
-  const std::int64_t written = fStream->Write(fBuffer.data(), count);
+  const std::int64_t written = fStream->Write(fBuffer.get(), count);
   fStreamPos += std::max<std::int64_t>(written, 0);
   if (written != count) throw EInOutError(u"Stream write error");
 }

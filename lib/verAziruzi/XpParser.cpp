@@ -37,14 +37,12 @@ private:
 
 }  // namespace
 
-TXpParser::TXpParser() {
-  FAttributeType = {{u"CDATA", xpatCDATA},       {u"ID", xpatID},
-                    {u"IDREF", xpatIDREF},       {u"IDREFS", xpatIDREFS},
-                    {u"ENTITY", xpatENTITY},     {u"ENTITIES", xpatENTITIES},
-                    {u"NMTOKEN", xpatNMTOKEN},   {u"NMTOKENS", xpatNMTOKENS},
-                    {u"NOTATION", xpatNOTATION}};
-  ResetDataBuffer();
-}
+const std::pair<std::u16string_view, int> TXpParser::FAttributeType[9] = {
+    {u"CDATA", xpatCDATA},     {u"ID", xpatID},           {u"IDREF", xpatIDREF},
+    {u"IDREFS", xpatIDREFS},   {u"ENTITY", xpatENTITY},   {u"ENTITIES", xpatENTITIES},
+    {u"NMTOKEN", xpatNMTOKEN}, {u"NMTOKENS", xpatNMTOKENS}, {u"NOTATION", xpatNOTATION}};
+
+TXpParser::TXpParser() = default;
 
 TXpParser::~TXpParser() {
   ClearParseState();
@@ -270,8 +268,7 @@ void TXpParser::PushEntityText(const WideString& sName, const WideString& sText,
   FFilter = std::make_unique<TXpTextInput>(sText, sName);
 }
 
-bool TXpParser::IsEndOfInput() {
-  if (FDocStack.empty()) return FFilter->isEOF();
+bool TXpParser::LeaveEndedInputs() {
   while (!FDocStack.empty() && FFilter->isEOF()) PopDocument();
   return false;
 }
@@ -279,9 +276,9 @@ bool TXpParser::IsEndOfInput() {
 // ---------------------------------------------------------------------------
 // Reading
 
-char16_t TXpParser::ReadInputChar(bool bConsume) {
-  char16_t c = FFilter->ReadChar();
-  if (c == kXpEndOfInput && !IsEndOfInput()) c = FFilter->ReadChar();
+char16_t TXpParser::ReadInputCharAtEnd(bool bConsume) {
+  char16_t c = kXpEndOfInput;
+  if (!IsEndOfInput()) c = FFilter->ReadChar();
   if (bConsume && c != kXpEndOfInput) FFilter->SkipChar();
   return c;
 }
@@ -325,10 +322,9 @@ void TXpParser::Require(std::u16string_view keyword) {
 // ---------------------------------------------------------------------------
 // Pending text
 
-void TXpParser::ResetDataBuffer() {
-  FDataBuffer.clear();
-  if (FDataBuffer.capacity() < 1024) FDataBuffer.reserve(1024);
-}
+// The buffer keeps its capacity, grown as texts need it: a small document never
+// pays for a large one.
+void TXpParser::ResetDataBuffer() { FDataBuffer.clear(); }
 
 void TXpParser::AppendData(std::u16string_view text) { FDataBuffer.append(text); }
 
@@ -339,6 +335,15 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
 }
 
 void TXpParser::NormalizeWhitespace() {
+  // Most texts need no change: no whitespace at either end, and every inner
+  // run a single space.
+  const std::size_t size = FDataBuffer.size();
+  if (size > 0 && !IsWhitespace(FDataBuffer[0]) && !IsWhitespace(FDataBuffer[size - 1])) {
+    std::size_t i = 1;
+    while (i < size && !(IsWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || IsWhitespace(FDataBuffer[i - 1]))))
+      ++i;
+    if (i == size) return;
+  }
   std::size_t out = 0;
   bool pendingSpace = false;
   for (char16_t c : FDataBuffer) {

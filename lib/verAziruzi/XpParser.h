@@ -153,8 +153,8 @@ public:
   TXpElementInfo(const TXpElementInfo&) = delete;
   TXpElementInfo& operator=(const TXpElementInfo&) = delete;
 
-  // A definition of the same exact name replaces the earlier one; one whose name
-  // differs only in letter case is dropped.
+  // The first definition of a name binds: a later one of the same name, or of
+  // one that differs only in letter case, is dropped.
   void SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo);
 
   // Null until the first attribute definition.
@@ -186,6 +186,7 @@ public:
 
 // Simple case folding of every UTF-16 unit (surrogate units stay as they are).
 WideString XpFoldCase(const WideString& text);
+char16_t XpFoldUnit(char16_t unit);
 
 // ---------------------------------------------------------------------------
 
@@ -281,6 +282,8 @@ protected:
   void AddAttributeInfo(const WideString& sElemName, const WideString& sAttrName, int wType, const WideString& sEnum,
                         const WideString& sValue, int wValueType);
   int GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const;
+  // The same for an element already looked up (-1 for none).
+  int GetAttributeType(const WideString& sElemName, int iElement, const WideString& sAttrName) const;
   void AddNotation(const WideString& sName, const WideString& sPublicId, const WideString& sSystemId);
 
 private:
@@ -306,11 +309,19 @@ private:
   bool IsEntityOpen(const WideString& sName) const;
   // The nearest suspended input that is a file, the base of relative names.
   const TXpParserInput* SuspendedLocation() const;
-  bool IsEndOfInput();
+  bool IsEndOfInput() { return FDocStack.empty() ? FFilter->isEOF() : LeaveEndedInputs(); }
+  // Resumes suspended inputs while the current one has ended; answers False.
+  bool LeaveEndedInputs();
   int InputDepth() const { return static_cast<int>(FDocStack.size()); }
 
   // Reading.
-  char16_t ReadInputChar(bool bConsume);
+  char16_t ReadInputChar(bool bConsume) {
+    const char16_t c = FFilter->ReadChar();
+    if (c == kXpEndOfInput) return ReadInputCharAtEnd(bConsume);
+    if (bConsume) FFilter->SkipChar();
+    return c;
+  }
+  char16_t ReadInputCharAtEnd(bool bConsume);
   void SkipInputChar() { FFilter->SkipChar(); }
   bool TryReadString(std::u16string_view keyword);
   static bool IsWhitespace(char16_t c) { return c == 32 || c == 9 || c == 13 || c == 10; }
@@ -361,7 +372,8 @@ private:
   bool ParseStartTag(int depth);
   void ParseEndTag();
   // True when the attribute was xml:space, its value then in sXmlSpace.
-  bool ParseAttribute(const WideString& sElemName, WideString& sXmlSpace);
+  bool ParseAttribute(const WideString& sElemName, int iElement, WideString& sXmlSpace);
+  void CheckAttributeRepeat();
   bool GetAttributeDefault(const WideString& sElemName, const WideString& sAttrName, int iElement,
                            WideString& sValue);
   void ParseCharData();
@@ -375,6 +387,8 @@ private:
   void SkipTextDeclaration();
   void RequireReferenceEnd();
   void ParseLiteral(int wMode, bool& bReference, WideString& sValue);
+  // ParseLiteral leaving the value as the pending text.
+  void ReadLiteral(int wMode, bool& bReference);
   // Reads into the pending text up to `delimiter` on the input `home` (not
   // consumed), or to the end of `home` (then left) for delimiter 0; False when
   // the input ended first.
@@ -382,7 +396,8 @@ private:
   void ReadName(bool bFirstCharRule, WideString& sName);
 
   std::vector<WideString> FAttrEnum;
-  std::vector<std::pair<WideString, int>> FAttributeType;
+  // The attribute-type keywords with their codes, shared by every parser.
+  static const std::pair<std::u16string_view, int> FAttributeType[9];
   bool FCDATA = false;
   WideString FCurrentElement;
   int FCurrentElementContent = xpctUndeclared;
@@ -391,7 +406,9 @@ private:
   WideString FDocName;
   std::vector<std::unique_ptr<TXpParserInput>> FDocStack;
   TXpFoldedTable<TXpElementInfo> FElementInfo;
-  std::vector<std::pair<WideString, std::unique_ptr<TXpEntityInfo>>> FEntityInfo;
+  std::vector<std::pair<WideString, TXpEntityInfo>> FEntityInfo;
+  // Indexes of the first entity of each name, built once the table outgrows a
+  // linear search.
   std::unordered_map<WideString, int> FFirstEntity;         // any kind
   std::unordered_map<WideString, int> FFirstGeneralEntity;  // general only
   std::vector<WideString> FErrors;
@@ -399,8 +416,10 @@ private:
   TXpCharEncoding FInCharSet = ceUnknown;
   TXpFoldedTable<TXpNotationInfo> FNotationInfo;
   bool FPreserve = false;
-  std::vector<WideString> FTagAttributes;
-  std::unordered_set<WideString> FTagFoldedNames;
+  std::vector<WideString> FTagAttributes;  // the first FTagAttributeCount are this tag's
+  std::size_t FTagAttributeCount = 0;
+  std::unordered_set<WideString> FTagFoldedNames;  // filled for start tags with many attributes
+  WideString FEndTagName;
   std::vector<WideString> FTempFiles;
   bool FIsStandAlone = false;
   bool FHasExternals = false;

@@ -3,6 +3,8 @@
 // sections, comments, processing instructions, references, names and literals.
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "lib/verAziruzi/XpParser.h"
 
@@ -12,24 +14,43 @@ bool IsPredefinedEntity(const WideString& name) {
   return name == u"lt" || name == u"gt" || name == u"amp" || name == u"apos" || name == u"quot";
 }
 
-bool IsNameDelimiter(char16_t c) {
-  switch (c) {
-    case u'%': case u'<': case u'>': case u'&': case u',': case u'|': case u'*': case u'+': case u'?':
-    case u')': case u'=': case u'[': case u';': case u'/': case u'\'': case u'"': case u' ': case 9:
-    case 10: case 13: case 0: case 1:
-      return true;
-    default:
-      return false;
-  }
+// What an ASCII unit is to a name, looked up instead of classified each time.
+enum : std::uint8_t { kNameDelimiter = 1, kNameStart = 2, kNameChar = 4 };
+
+const std::array<std::uint8_t, 128>& AsciiNameClasses() {
+  static const std::array<std::uint8_t, 128> classes = [] {
+    std::array<std::uint8_t, 128> t{};
+    for (char16_t c : std::u16string_view(u"%<>&,|*+?)=[;/'\" \t\n\r", 20)) t[c] |= kNameDelimiter;
+    t[0] |= kNameDelimiter;
+    t[1] |= kNameDelimiter;
+    for (char16_t c = 0; c < 128; ++c) {
+      if (XpIsValidNameUnit(true, c)) t[c] |= kNameStart;
+      if (XpIsValidNameUnit(false, c)) t[c] |= kNameChar;
+    }
+    return t;
+  }();
+  return classes;
 }
+
+// Names of attributes compared as the folded-name table compares them, without
+// building the folded texts.
+bool EqualFolded(const WideString& a, const WideString& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && XpFoldUnit(a[i]) != XpFoldUnit(b[i])) return false;
+  return true;
+}
+
+// Beyond this many attributes in one start tag, repeats are found by hashing.
+constexpr std::size_t kLinearAttributeCheck = 8;
 
 }  // namespace
 
 // Saved state of an element whose child is being read.
 struct TXpParser::TXpElementFrame {
   WideString Name;
-  int ContentType;
-  bool Preserve;
+  int ContentType = xpctUndeclared;
+  bool Preserve = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -37,14 +58,25 @@ struct TXpParser::TXpElementFrame {
 
 void TXpParser::ParseElement() {
   FFilter->Settle();
-  std::vector<TXpElementFrame> open;  // the enclosing elements' saved state
-  open.push_back({FCurrentElement, FCurrentElementContent, FPreserve});
-  auto leave = [&] {
-    FCurrentElement = std::move(open.back().Name);
-    FCurrentElementContent = open.back().ContentType;
-    FPreserve = open.back().Preserve;
-    open.pop_back();
+  // The enclosing elements' saved state. Frames stay allocated when an element
+  // ends and names are swapped in and out, so a name's buffer is reused by the
+  // next element at that depth.
+  std::vector<TXpElementFrame> frames;
+  std::size_t open = 0;
+  auto enter = [&] {
+    if (open == frames.size()) frames.emplace_back();
+    TXpElementFrame& frame = frames[open++];
+    std::swap(frame.Name, FCurrentElement);
+    frame.ContentType = FCurrentElementContent;
+    frame.Preserve = FPreserve;
   };
+  auto leave = [&] {
+    TXpElementFrame& frame = frames[--open];
+    std::swap(FCurrentElement, frame.Name);
+    FCurrentElementContent = frame.ContentType;
+    FPreserve = frame.Preserve;
+  };
+  enter();
   if (!ParseStartTag(1)) {
     leave();
     return;
@@ -109,25 +141,24 @@ void TXpParser::ParseElement() {
         FlushCharData();
         ParseEndTag();
         leave();
-        if (open.empty()) return;
+        if (open == 0) return;
         break;
       default:
         FlushCharData();
-        open.push_back({FCurrentElement, FCurrentElementContent, FPreserve});
-        if (!ParseStartTag(static_cast<int>(open.size()))) leave();
+        enter();
+        if (!ParseStartTag(static_cast<int>(open))) leave();
     }
   }
 }
 
 bool TXpParser::ParseStartTag(int depth) {
-  FTagAttributes.clear();
+  FTagAttributeCount = 0;
   FTagFoldedNames.clear();
-  WideString name;
+  WideString& name = FCurrentElement;
   ReadName(true, name);
   if (name.empty()) Fail(xpmInvalidElementName, u"''");
   if (depth > kXpMaxElementNesting)
     FailText(u"Element nesting deeper than " + XpFormat(u"%d", {kXpMaxElementNesting}) + u" levels at: " + name);
-  FCurrentElement = name;
   int element = IndexOfElement(name);
   int contentType = GetElementContentType(element);
   FCurrentElementContent = contentType == xpctUndeclared ? xpctAny : contentType;
@@ -137,21 +168,18 @@ bool TXpParser::ParseStartTag(int depth) {
   bool xmlSpaceGiven = false;
   char16_t c = ReadInputChar(false);
   while (c != u'/' && c != u'>') {
-    WideString value;
-    if (ParseAttribute(name, value)) {
-      xmlSpace = value;
-      xmlSpaceGiven = true;
-    }
+    if (ParseAttribute(name, element, xmlSpace)) xmlSpaceGiven = true;
     SkipWhitespace(true);
-    if (!FTagFoldedNames.insert(XpFoldCase(FTagAttributes.back())).second) Fail(xpmAttributeRedefined);
+    CheckAttributeRepeat();
     c = ReadInputChar(false);
   }
 
   if (OnAttribute && element >= 0) {
     if (const auto* definitions = GetElementAttributes(element)) {
+      const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(FTagAttributeCount);
       for (int i = 0; i < definitions->Count(); ++i) {
         const WideString& attribute = (*definitions)[i].Name;
-        if (std::find(FTagAttributes.begin(), FTagAttributes.end(), attribute) != FTagAttributes.end()) continue;
+        if (std::find(given, givenEnd, attribute) != givenEnd) continue;
         WideString value;
         if (GetAttributeDefault(name, attribute, element, value)) OnAttribute(this, attribute, value, false);
       }
@@ -174,8 +202,23 @@ bool TXpParser::ParseStartTag(int depth) {
   return false;
 }
 
+// Fails when the last attribute of the start tag repeats an earlier one, names
+// compared without regard to letter case.
+void TXpParser::CheckAttributeRepeat() {
+  const std::size_t last = FTagAttributeCount - 1;
+  const WideString& name = FTagAttributes[last];
+  if (FTagAttributeCount <= kLinearAttributeCheck) {
+    for (std::size_t i = 0; i < last; ++i)
+      if (EqualFolded(FTagAttributes[i], name)) Fail(xpmAttributeRedefined);
+    return;
+  }
+  if (FTagFoldedNames.empty())
+    for (std::size_t i = 0; i < last; ++i) FTagFoldedNames.insert(XpFoldCase(FTagAttributes[i]));
+  if (!FTagFoldedNames.insert(XpFoldCase(name)).second) Fail(xpmAttributeRedefined);
+}
+
 void TXpParser::ParseEndTag() {
-  WideString name;
+  WideString& name = FEndTagName;
   ReadName(true, name);
   if (name != FCurrentElement)
     Fail(xpmMismatchedEndTag, u"Start tag = \"" + FCurrentElement + u"\" End tag = \"" + name + u"\"");
@@ -184,21 +227,24 @@ void TXpParser::ParseEndTag() {
   if (OnEndElement) OnEndElement(this, name);
 }
 
-bool TXpParser::ParseAttribute(const WideString& sElemName, WideString& sXmlSpace) {
-  WideString name;
+bool TXpParser::ParseAttribute(const WideString& sElemName, int iElement, WideString& sXmlSpace) {
+  // The names of a start tag live in reused strings, one a position.
+  if (FTagAttributeCount == FTagAttributes.size()) FTagAttributes.emplace_back();
+  WideString& name = FTagAttributes[FTagAttributeCount];
   ReadName(true, name);
-  int type = GetAttributeType(sElemName, name);
+  int type = GetAttributeType(sElemName, iElement, name);
   ParseEq();
+  // The value is read into the pending text and handed on from there.
   bool reference = false;
-  WideString value;
-  ParseLiteral(type == xpatUndeclared || type == xpatCDATA ? 3 : 11, reference, value);
+  ReadLiteral(type == xpatUndeclared || type == xpatCDATA ? 3 : 11, reference);
+  const WideString& value = FDataBuffer;
   if (!reference && value.find(u'<') != WideString::npos) Fail(xpmInvalidAttributeChar, u"'<'");
   if (OnAttribute) OnAttribute(this, name, value, true);
+  ++FTagAttributeCount;
+  const bool xmlSpace = name == u"xml:space";
+  if (xmlSpace) sXmlSpace = value;
   ResetDataBuffer();
-  FTagAttributes.push_back(name);
-  if (name != u"xml:space") return false;
-  sXmlSpace = value;
-  return true;
+  return xmlSpace;
 }
 
 void TXpParser::ParseEq() {
@@ -409,13 +455,23 @@ void TXpParser::ReadName(bool bFirstCharRule, WideString& sName) {
     ParsePEReference(true, false, value);
     SkipWhitespace(true);
   }
-  FFilter->ScanUntil(sName, IsNameDelimiter);
-  for (std::size_t i = 0; i < sName.size(); ++i)
-    if (!XpIsValidNameUnit(bFirstCharRule && i == 0, sName[i]))
-      Fail(xpmInvalidXmlName, u"'" + WideString(1, sName[i]) + u"'");
+  const auto& classes = AsciiNameClasses();
+  FFilter->ScanUntil(sName, [&classes](char16_t c) { return c < 128 && (classes[c] & kNameDelimiter) != 0; });
+  for (std::size_t i = 0; i < sName.size(); ++i) {
+    const char16_t c = sName[i];
+    const bool first = bFirstCharRule && i == 0;
+    const bool valid =
+        c < 128 ? (classes[c] & (first ? kNameStart : kNameChar)) != 0 : XpIsValidNameUnit(first, c);
+    if (!valid) Fail(xpmInvalidXmlName, u"'" + WideString(1, c) + u"'");
+  }
 }
 
 void TXpParser::ParseLiteral(int wMode, bool& bReference, WideString& sValue) {
+  ReadLiteral(wMode, bReference);
+  sValue = TakeDataBuffer(true);
+}
+
+void TXpParser::ReadLiteral(int wMode, bool& bReference) {
   char16_t delimiter = ReadInputChar(true);
   if (delimiter != u'"' && delimiter != u'\'' && delimiter != u'~') Fail(xpmExpectedQuote);
   TXpParserInput* home = FFilter.get();
@@ -423,7 +479,6 @@ void TXpParser::ParseLiteral(int wMode, bool& bReference, WideString& sValue) {
     FailText(u"Expected: " + WideString(1, delimiter));
   FFilter->SkipChar();
   if (wMode & 8) NormalizeWhitespace();
-  sValue = TakeDataBuffer(true);
 }
 
 bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home) {

@@ -1,6 +1,7 @@
 #include "lib/verAziruzi/XpParserInput.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -25,13 +26,28 @@ bool TXpParserInput::TryRead(std::u16string_view text) {
 }
 
 bool TXpParserInput::ScanCharData(WideString& out) {
+  // The ASCII units that need a look: the ends of the run, the parts of "]]>"
+  // and the line end.
+  static constexpr auto kNotable = [] {
+    std::array<bool, 128> t{};
+    for (char16_t c : std::u16string_view(u"<&]>\n")) t[c] = true;
+    return t;
+  }();
   bool cdataEnd = false;
   fBracketRun = 0;
   for (;;) {
     if (fPos >= fBuf.size() && !Available(1)) return cdataEnd;
-    std::size_t start = fPos;
-    while (fPos < fBuf.size()) {
-      char16_t c = fBuf[fPos];
+    const char16_t* const units = fBuf.data();
+    const std::size_t size = fBuf.size();
+    const std::size_t start = fPos;
+    std::size_t pos = start;
+    for (; pos < size; ++pos) {
+      const char16_t c = units[pos];
+      if (c < 128 ? !kNotable[c] : (c < 0xDC00 || c > 0xDFFF)) {
+        ++fLinePos;
+        fBracketRun = 0;
+        continue;
+      }
       if (c == u'<' || c == u'&') break;
       if (c == u']') {
         ++fBracketRun;
@@ -40,10 +56,10 @@ bool TXpParserInput::ScanCharData(WideString& out) {
         fBracketRun = 0;
       }
       Advance(c);
-      ++fPos;
     }
-    out.append(fBuf, start, fPos - start);
-    if (fPos < fBuf.size()) return cdataEnd;
+    fPos = pos;
+    out.append(units + start, pos - start);
+    if (fPos < size) return cdataEnd;
   }
 }
 
@@ -100,10 +116,12 @@ bool TXpFilterInput::Available(std::size_t count) {
   }
   const std::size_t target = fSettled ? std::max(count, kWindow) : count;
   try {
-    while (!fError && fBuf.size() < target) {
-      char16_t c = fFilter->ReadAndSkipChar();
-      if (c == TXpInCharFilter::kEndOfInput && fFilter->isEOF()) break;
-      fBuf.push_back(c);
+    if (!fError && fBuf.size() < target) {
+      // Sized once for what is still to come, rather than grown by doubling.
+      const std::size_t wanted = target - fBuf.size();
+      fBuf.reserve(fBuf.size() + static_cast<std::size_t>(std::min<std::int64_t>(
+                                     static_cast<std::int64_t>(wanted), fFilter->BytesLeft() + 2)));
+      fFilter->ReadUnits(fBuf, wanted);
     }
   } catch (const EXpFilterError& error) {
     fError.emplace(error);  // raised when reading reaches it

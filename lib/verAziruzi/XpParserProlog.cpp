@@ -455,7 +455,7 @@ int TXpParser::ParseAttType(const WideString& sElemName) {
   if (keyword == u"NOTATION") ParseNotationType();
   WideString folded = XpFoldCase(keyword);
   for (const auto& [text, code] : FAttributeType)
-    if (XpFoldCase(text) == folded) return code;
+    if (XpFoldCase(WideString(text)) == folded) return code;
   Fail(xpmIllegalAttributeType, u"(" + keyword + u") in element " + sElemName);
 }
 

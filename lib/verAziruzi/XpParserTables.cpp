@@ -8,13 +8,15 @@
 
 #include "lib/verAziruzi/XpParser.h"
 
+char16_t XpFoldUnit(char16_t unit) {
+  if (unit >= 0x80 && !XpIsSurrogateUnit(unit)) return static_cast<char16_t>(u_foldCase(unit, U_FOLD_CASE_DEFAULT));
+  if (unit >= u'A' && unit <= u'Z') return static_cast<char16_t>(unit + 32);
+  return unit;
+}
+
 WideString XpFoldCase(const WideString& text) {
   WideString folded = text;
-  for (char16_t& unit : folded)
-    if (unit >= 0x80 && !XpIsSurrogateUnit(unit))
-      unit = static_cast<char16_t>(u_foldCase(unit, U_FOLD_CASE_DEFAULT));
-    else if (unit >= u'A' && unit <= u'Z')
-      unit = static_cast<char16_t>(unit + 32);
+  for (char16_t& unit : folded) unit = XpFoldUnit(unit);
   return folded;
 }
 
@@ -48,32 +50,40 @@ template class TXpFoldedTable<TXpNotationInfo>;
 
 void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo) {
   if (!fAttributeList) fAttributeList = std::make_unique<TXpFoldedTable<TXpAttributeInfo>>();
-  int index = fAttributeList->IndexOf(sName);
-  if (index >= 0) {
-    auto& entry = (*fAttributeList)[index];
-    if (entry.Name == sName) entry.Record = std::move(oAttrInfo);
-    return;
-  }
-  index = fAttributeList->FindOrAdd(sName);
+  // XML binds an attribute by its first definition: later ones, and those whose
+  // names differ only in letter case, are dropped.
+  if (fAttributeList->IndexOf(sName) >= 0) return;
+  int index = fAttributeList->FindOrAdd(sName);
   (*fAttributeList)[index].Record = std::move(oAttrInfo);
 }
 
 // ---------------------------------------------------------------------------
 // Entities
 
+namespace {
+
+// Up to this many entities (the predefined five and a few more) are found by a
+// linear search; beyond, by the name indexes.
+constexpr std::size_t kLinearEntities = 16;
+
+template <class TField>
+WideString EntityField(const std::vector<std::pair<WideString, TXpEntityInfo>>& table, int index, TField field) {
+  return index < 0 ? WideString() : table[static_cast<std::size_t>(index)].second.*field;
+}
+
+}  // namespace
+
 int TXpParser::FindEntity(const WideString& sName, bool bAnyKind) const {
+  if (FEntityInfo.size() <= kLinearEntities) {
+    for (std::size_t i = 0; i < FEntityInfo.size(); ++i)
+      if (FEntityInfo[i].first == sName && (bAnyKind || !FEntityInfo[i].second.IsParameterEntity))
+        return static_cast<int>(i);
+    return -1;
+  }
   const auto& index = bAnyKind ? FFirstEntity : FFirstGeneralEntity;
   auto it = index.find(sName);
   return it == index.end() ? -1 : it->second;
 }
-
-namespace {
-template <class TField>
-WideString EntityField(const std::vector<std::pair<WideString, std::unique_ptr<TXpEntityInfo>>>& table, int index,
-                       TField field) {
-  return index < 0 ? WideString() : table[static_cast<std::size_t>(index)].second.get()->*field;
-}
-}  // namespace
 
 WideString TXpParser::GetEntityNotation(const WideString& sName) const {
   return EntityField(FEntityInfo, FindEntity(sName, false), &TXpEntityInfo::NotationName);
@@ -89,7 +99,7 @@ WideString TXpParser::GetEntitySystemId(const WideString& sName) const {
 
 int TXpParser::GetEntityClass(const WideString& sName, bool bAnyKind) const {
   int index = FindEntity(sName, bAnyKind);
-  return index < 0 ? xpecUndeclared : FEntityInfo[static_cast<std::size_t>(index)].second->EntityClass;
+  return index < 0 ? xpecUndeclared : FEntityInfo[static_cast<std::size_t>(index)].second.EntityClass;
 }
 
 WideString TXpParser::GetEntityValue(const WideString& sName, bool bAnyKind) const {
@@ -99,17 +109,23 @@ WideString TXpParser::GetEntityValue(const WideString& sName, bool bAnyKind) con
 void TXpParser::AddEntity(const WideString& sName, int wClass, bool bPeFlag, const WideString& sPublicId,
                           const WideString& sSystemId, const WideString& sValue, const WideString& sNotationName) {
   if (FindEntity(sName, bPeFlag) >= 0) return;
-  auto info = std::make_unique<TXpEntityInfo>();
-  info->EntityClass = wClass;
-  info->IsParameterEntity = bPeFlag;
-  info->PublicId = sPublicId;
-  info->SystemId = sSystemId;
-  info->Value = sValue;
-  info->NotationName = sNotationName;
-  int index = static_cast<int>(FEntityInfo.size());
-  FEntityInfo.emplace_back(sName, std::move(info));
-  FFirstEntity.try_emplace(sName, index);
-  if (!bPeFlag) FFirstGeneralEntity.try_emplace(sName, index);
+  if (FEntityInfo.empty()) FEntityInfo.reserve(8);
+  TXpEntityInfo& info = FEntityInfo.emplace_back(sName, TXpEntityInfo{}).second;
+  info.EntityClass = wClass;
+  info.IsParameterEntity = bPeFlag;
+  info.PublicId = sPublicId;
+  info.SystemId = sSystemId;
+  info.Value = sValue;
+  info.NotationName = sNotationName;
+  if (FEntityInfo.size() <= kLinearEntities) return;
+  // The indexes take every entity when the table first outgrows the linear
+  // search, then each new one; the first entity of a name keeps its place.
+  const std::size_t from = FEntityInfo.size() == kLinearEntities + 1 ? 0 : FEntityInfo.size() - 1;
+  for (std::size_t i = from; i < FEntityInfo.size(); ++i) {
+    const auto& [name, entity] = FEntityInfo[i];
+    FFirstEntity.try_emplace(name, static_cast<int>(i));
+    if (!entity.IsParameterEntity) FFirstGeneralEntity.try_emplace(name, static_cast<int>(i));
+  }
 }
 
 void TXpParser::AddInternalEntity(const WideString& sName, const WideString& sValue, bool bPeFlag) {
@@ -179,7 +195,10 @@ void TXpParser::AddAttributeInfo(const WideString& sElemName, const WideString& 
 }
 
 int TXpParser::GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const {
-  int element = IndexOfElement(sElemName);
+  return GetAttributeType(sElemName, IndexOfElement(sElemName), sAttrName);
+}
+
+int TXpParser::GetAttributeType(const WideString& /*sElemName*/, int element, const WideString& sAttrName) const {
   if (element < 0) return xpatUndeclared;
   const auto* attributes = FElementInfo[element].Record->AttributeList();
   if (!attributes) return xpatUndeclared;

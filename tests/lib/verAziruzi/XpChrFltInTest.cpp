@@ -70,23 +70,32 @@ TEST(XpInCharFilter, DecodesFoldsAndChecksCharacters) {
       {"U+FFFE", "\xEF\xBF\xBE", u"", 1, 1, xpmInvalidXmlChar},
       {"error on the second line", "ab\n\x02", u"ab\n", 2, 1, xpmInvalidXmlChar},
   };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    auto filter = FilterOn(c.bytes);
-    if (c.setFormat) filter->SetFormat(*c.setFormat);
-    WideString got;
-    try {
-      for (char16_t u; (u = filter->ReadAndSkipChar()) != TXpInCharFilter::kEndOfInput;) got += u;
-      EXPECT_EQ(c.error, 0) << "no error raised";
-      EXPECT_TRUE(filter->isEOF());
-    } catch (const EXpFilterError& e) {
-      EXPECT_EQ(U8(e.Reason()), U8(WideString(XpMessageText(c.error))));
-      EXPECT_EQ(e.Line(), c.line);
-      EXPECT_EQ(e.LinePos(), c.linePos);
+  // One character at a time, and in runs of every length.
+  for (const std::size_t run : {0, 1, 2, 3, 64}) {
+    for (const DecodeCase& c : cases) {
+      SCOPED_TRACE(c.label);
+      SCOPED_TRACE(run);
+      auto filter = FilterOn(c.bytes);
+      if (c.setFormat) filter->SetFormat(*c.setFormat);
+      WideString got;
+      try {
+        if (run == 0) {
+          for (char16_t u; (u = filter->ReadAndSkipChar()) != TXpInCharFilter::kEndOfInput;) got += u;
+        } else {
+          while (filter->ReadUnits(got, run)) {
+          }
+        }
+        EXPECT_EQ(c.error, 0) << "no error raised";
+        EXPECT_TRUE(filter->isEOF());
+      } catch (const EXpFilterError& e) {
+        EXPECT_EQ(U8(e.Reason()), U8(WideString(XpMessageText(c.error))));
+        EXPECT_EQ(e.Line(), c.line);
+        EXPECT_EQ(e.LinePos(), c.linePos);
+      }
+      EXPECT_EQ(U8(got), U8(c.units));
+      EXPECT_EQ(filter->Line(), c.line);
+      EXPECT_EQ(filter->LinePos(), c.linePos);
     }
-    EXPECT_EQ(U8(got), U8(c.units));
-    EXPECT_EQ(filter->Line(), c.line);
-    EXPECT_EQ(filter->LinePos(), c.linePos);
   }
 }
 
@@ -289,8 +298,12 @@ TEST(XpInCharFilter, LargeDocumentReadsAlikeWithAnyBufferSize) {
     SCOPED_TRACE(size);
     auto filter = FilterOn(doc, size);
     WideString got;
-    // Mix the three ways of reading, and a failing look-ahead before each tag.
+    // Mix the four ways of reading, and a failing look-ahead before each tag.
     for (unsigned i = 0;; ++i) {
+      if (i % 5 == 4) {
+        if (!filter->ReadUnits(got, i % 23)) break;
+        continue;
+      }
       if (filter->ReadChar() == u'<') {
         EXPECT_FALSE(filter->TryRead(Codes(U"<tax")));
         ASSERT_TRUE(filter->TryRead(Codes(U"<tag>")));
@@ -325,6 +338,44 @@ TEST(XpInCharFilter, LineEndAndLookAheadAcrossARefill) {
   EXPECT_TRUE(ahead->TryRead(Codes(U"<!DOCTYPE")));
   EXPECT_EQ(ahead->ReadAndSkipChar(), u'>');
   EXPECT_TRUE(ahead->isEOF());
+}
+
+TEST(XpInCharFilter, LookAheadLongerThanTheBuffer) {
+  const std::size_t length = 3 * TXpBaseCharFilter::kMinBufSize;
+  const std::string run(length, 'a');
+  auto filter = FilterOn("<" + run + "b>", 16);
+  EXPECT_EQ(filter->ReadAndSkipChar(), u'<');
+  std::vector<TXpUcs4Char> pattern(length, U'a');
+  pattern.push_back(U'c');
+  EXPECT_FALSE(filter->TryRead(pattern));
+  EXPECT_EQ(filter->LinePos(), 2);
+  pattern.back() = U'b';
+  EXPECT_TRUE(filter->TryRead(pattern));
+  EXPECT_EQ(filter->LinePos(), static_cast<int>(length) + 3);
+  EXPECT_EQ(filter->ReadAndSkipChar(), u'>');
+  EXPECT_EQ(filter->ReadAndSkipChar(), TXpInCharFilter::kEndOfInput);
+  EXPECT_TRUE(filter->isEOF());
+}
+
+TEST(XpInCharFilter, RunsStopAtTheEndAndAtEveryFormatChange) {
+  // A run never decodes past what the format of its bytes allows: after the
+  // declaration's bytes are read the rest is ISO-8859-1.
+  auto filter = FilterOn("ab\xE9\xE9");
+  WideString got;
+  EXPECT_TRUE(filter->ReadUnits(got, 2));
+  filter->SetFormat(sfISO88591);
+  EXPECT_FALSE(filter->ReadUnits(got, 10));
+  EXPECT_EQ(U8(got), "ab\xC3\xA9\xC3\xA9");
+  EXPECT_TRUE(filter->isEOF());
+  EXPECT_EQ(filter->LinePos(), 5);
+
+  // A run that uses the stream up exactly ends the input.
+  auto exact = FilterOn("xyz");
+  WideString three;
+  EXPECT_TRUE(exact->ReadUnits(three, 3));
+  EXPECT_TRUE(exact->isEOF());
+  EXPECT_FALSE(exact->ReadUnits(three, 1));
+  EXPECT_EQ(U8(three), "xyz");
 }
 
 TEST(XpInCharFilter, FreesWhatItOwns) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/NumberText.h"
 #include "tests/lib/verAziruzi/XpParserRecorder.h"
 #include "tests/support/TempFolder.h"
 
@@ -208,11 +209,19 @@ TEST(XpParserTables, WhichDeclarationCounts) {
       {"later element declaration wins, names without case",
        "<!DOCTYPE a [<!ELEMENT A ANY><!ELEMENT a EMPTY>]><a> </a>",
        {Error(1, 53, "Expected start of new element.")}},
-      {"attribute redefinition replaces, case variant dropped",
+      {"first attribute definition binds, later ones and case variants dropped",
        "<!DOCTYPE a [<!ATTLIST a x CDATA '1'><!ATTLIST a x CDATA '2'><!ATTLIST a X CDATA '3'>]><a/>",
        {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 1 [1]", "AttlistEnd", "AttlistStart a", "AttDef x 1 1 [2]",
         "AttlistEnd", "AttlistStart a", "AttDef X 1 1 [3]", "AttlistEnd", "DTDEnd", "DocType a [] []",
-        "Attr x=[2] default", "Start a", "End a"}},
+        "Attr x=[1] default", "Start a", "End a"}},
+      {"first definition also gives the type: a later NMTOKEN does not normalise",
+       "<!DOCTYPE a [<!ATTLIST a x CDATA #IMPLIED x NMTOKEN #IMPLIED>]><a x=' b '/>",
+       {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 2 []", "AttDef x 7 2 []", "AttlistEnd", "DTDEnd",
+        "DocType a [] []", "Attr x=[ b ]", "Start a", "End a"}},
+      {"within one list too, the first default binds",
+       "<!DOCTYPE a [<!ATTLIST a x CDATA 'first' x CDATA 'second'>]><a/>",
+       {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 1 [first]", "AttDef x 1 1 [second]", "AttlistEnd",
+        "DTDEnd", "DocType a [] []", "Attr x=[first] default", "Start a", "End a"}},
       {"parameter entity after a general one of that name is ignored: the reference finds the general one",
        "<!DOCTYPE a [<!ENTITY e 'g'><!ENTITY % e '<!ELEMENT a EMPTY>'>%e;]><a/>",
        {Error(1, 2, "Expected markup declaration, but found: g")}},
@@ -224,6 +233,25 @@ TEST(XpParserTables, WhichDeclarationCounts) {
        {"DTDStart a [] []", "AttlistStart a", "AttDef x 1 2 []", "AttlistEnd", "DTDEnd", "DocType a [] []",
         "Start a", "Text [t]", "End a"}},
   });
+}
+
+TEST(XpParserTables, FirstDeclarationBindsInLargeEntityTables) {
+  // Enough entities that lookups leave the short table's linear search, each
+  // rule checked once with its entity declared early and once late.
+  for (int before : {0, 40}) {
+    SCOPED_TRACE(before);
+    std::string dtd;
+    for (int i = 0; i < before; ++i) dtd += "<!ENTITY f" + numtext::FormatInt(i) + " 'x'>";
+    dtd += "<!ENTITY e 'first'><!ENTITY % p 'pe'><!ENTITY % e 'pe'><!ENTITY p 'general'>";
+    for (int i = 0; i < 40; ++i) dtd += "<!ENTITY g" + numtext::FormatInt(i) + " 'y'>";
+    dtd += "<!ENTITY e 'second'><!ENTITY lt 'redeclared'>";
+    TXpParser parser;
+    std::string text;
+    parser.OnCharData = [&](TXpComponent*, const WideString& v) { text += U8(v); };
+    const std::string doc = "<!DOCTYPE a [" + dtd + "]><a>&e;|&p;|&lt;|&g39;</a>";
+    ASSERT_TRUE(parser.ParseMemory(doc.data(), static_cast<int>(doc.size()))) << U8(parser.GetErrorMsg(0));
+    EXPECT_EQ(text, "first|general|<|y");
+  }
 }
 
 TEST(XpParserTables, ResolverMayStopAnExternalEntity) {
