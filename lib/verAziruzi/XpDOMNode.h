@@ -269,13 +269,15 @@ private:
   void InsertExpanded(TXpNode* newChild, const TXpNode* before);
   std::size_t ChildIndexOf(const TXpNode* child) const;
 
-  TXpNodeList fChildNodes;
+  // The count sits in the tail padding of the child list: a survey's nodes
+  // then fit a smaller size class of the pool.
+  [[no_unique_address]] TXpNodeList fChildNodes;
+  int fRefCount = 1;
   TXpNode* fParentNode = nullptr;
   TXpDocument* fOwnerDocument = nullptr;
   TXpName* fName = nullptr;
   WideString fNodeValue;
   std::unique_ptr<Extra> fExtra;
-  int fRefCount = 1;
   mutable std::uint32_t fIndexHint = 0;
   std::int16_t fNodeType;
   std::uint8_t fFlags = kOutputEscaping;
