@@ -142,6 +142,8 @@ void* TXpNode::operator new(std::size_t size) { return PoolAllocate(size); }
 void TXpNode::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
 void* TXpNode::Extra::operator new(std::size_t size) { return PoolAllocate(size); }
 void TXpNode::Extra::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
+void* TXpNode::Addresses::operator new(std::size_t size) { return PoolAllocate(size); }
+void TXpNode::Addresses::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
 
 // ---------------------------------------------------------------------------
 // Life
@@ -186,6 +188,12 @@ TXpNode::Extra& TXpNode::EnsureExtra() {
   return *fExtra;
 }
 
+TXpNode::Addresses& TXpNode::EnsureAddresses() {
+  Extra& extra = EnsureExtra();
+  if (!extra.addresses) extra.addresses = std::make_unique<Addresses>();
+  return *extra.addresses;
+}
+
 TXpNamedNodeMap& TXpNode::EnsureAttributes() {
   Extra& extra = EnsureExtra();
   if (!extra.attributes) extra.attributes = std::make_unique<TXpNamedNodeMap>();
@@ -210,10 +218,13 @@ void TXpNode::SetNodeName(std::u16string_view name) {
   fName = shared;
 }
 
-const WideString& TXpNode::Defaultnamespace() const { return fExtra ? fExtra->defaultNamespace : kEmpty; }
+const WideString& TXpNode::Defaultnamespace() const {
+  const Addresses* addresses = FindAddresses();
+  return addresses ? addresses->defaultNamespace : kEmpty;
+}
 
 void TXpNode::SetDefaultnamespace(const WideString& uri) {
-  if (fExtra || !uri.empty()) EnsureExtra().defaultNamespace = uri;
+  if (FindAddresses() || !uri.empty()) EnsureAddresses().defaultNamespace = uri;
 }
 
 void TXpNode::SetNodeId(int id) {
@@ -225,7 +236,7 @@ void TXpNode::SetTag(int tag) {
 }
 
 void TXpNode::SetBaseURI(const WideString& uri) {
-  if (fExtra || !uri.empty()) EnsureExtra().baseURI = uri;
+  if (FindAddresses() || !uri.empty()) EnsureAddresses().baseURI = uri;
 }
 
 std::u16string_view TXpNode::NodeStringType() const {
@@ -693,7 +704,8 @@ WideString TXpNode::Prefix() const {
 WideString TXpNode::NamespaceURI() const { return ResolveNSPrefix(Prefix()); }
 
 WideString TXpNode::BaseURI() const {
-  if (fExtra && !fExtra->baseURI.empty()) return fExtra->baseURI;
+  if (const Addresses* addresses = FindAddresses(); addresses && !addresses->baseURI.empty())
+    return addresses->baseURI;
   return fOwnerDocument && fOwnerDocument != this ? fOwnerDocument->BaseURI() : WideString();
 }
 
