@@ -94,4 +94,17 @@ inline int RunReaderProcess(const std::string& path) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
+// The main of a survey benchmark: `name [points]` writes the file when needed
+// and measures in a child process, which runs `measure(path)`.
+template <class Measure>
+int Main(int argc, char** argv, const std::string& name, Measure&& measure) {
+  if (argc == 3 && std::string(argv[1]) == "--read") return measure(std::string(argv[2]));
+  const int points = PointsArgument(argc, argv);
+  if (points == 0) {
+    std::cerr << "usage: bench/run.sh " << name << " [points]\n";
+    return 2;
+  }
+  return RunReaderProcess(SurveyFile(points));
+}
+
 }  // namespace survey

@@ -48,12 +48,4 @@ int AddOnly(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--read") return AddOnly(argv[2]);
-  const int points = survey::PointsArgument(argc, argv);
-  if (points == 0) {
-    std::cerr << "usage: bench/run.sh addfiles [points]\n";
-    return 2;
-  }
-  return survey::RunReaderProcess(survey::SurveyFile(points));
-}
+int main(int argc, char** argv) { return survey::Main(argc, argv, "addfiles", AddOnly); }
