@@ -31,6 +31,7 @@ inline constexpr std::string_view kDepthNamespace = "urn:shoalwright:depth:1";
 
 class TXpNode;
 class TXpObjModel;
+class TGPXImport;
 
 // Input that makes a whole file unreadable (a position that is not one); the
 // readers catch it, log it and add nothing.
@@ -146,7 +147,8 @@ protected:
 
 private:
   friend class TGPXImport;  // the walker of GPXFileImport.cpp
-  void ImportGPX(TXpObjModel& model);
+  // Walks the loaded document with the reader that saw it load.
+  void ImportGPX(TXpObjModel& model, TGPXImport& reader);
 
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;

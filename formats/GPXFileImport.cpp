@@ -9,6 +9,7 @@
 
 #include "formats/GPXFile.h"
 #include "lib/verAziruzi/XpDOMObjModel.h"
+#include "lib/verAziruzi/XpDOMWriter.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -68,10 +69,47 @@ void ForEachSelected(const TXpNode* node, const WideString& path, Visit&& visit)
 }
 
 std::string ChildrenMarkup(const TXpNode* node) {
-  std::string text;
-  for (const TXpNode* child : node->ChildNodes()->Nodes()) text += U8(child->XmlDocument());
-  return std::string(TrimView(text));
+  WideString markup;
+  for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup);
+  return std::string(TrimView(U8(markup)));
 }
+
+// The text of a field element: its one text child read in place, or else
+// everything gathered into `gathered`.
+std::u16string_view FieldText(const TXpNode* node, WideString& gathered) {
+  const TXpNodeVector& children = node->ChildNodes()->Nodes();
+  if (children.empty()) return {};
+  if (children.size() == 1 && (children[0]->NodeType() == TEXT_NODE || children[0]->NodeType() == CDATA_SECTION_NODE))
+    return children[0]->NodeValue();
+  gathered = node->Text();
+  return gathered;
+}
+
+// A text as UTF-8, without an allocation when it is short ASCII, as every
+// number and time is.
+class TNarrowText {
+public:
+  explicit TNarrowText(std::u16string_view text) {
+    if (text.size() <= sizeof(small_)) {
+      std::size_t i = 0;
+      for (; i < text.size() && text[i] < 0x80; ++i) small_[i] = static_cast<char>(text[i]);
+      if (i == text.size()) {
+        view_ = std::string_view(small_, i);
+        return;
+      }
+    }
+    big_ = XpWideToUtf8(text);
+    view_ = big_;
+  }
+  TNarrowText(const TNarrowText&) = delete;
+  TNarrowText& operator=(const TNarrowText&) = delete;
+  std::string_view View() const { return view_; }
+
+private:
+  char small_[64];
+  std::string big_;
+  std::string_view view_;
+};
 
 }  // namespace
 
@@ -132,12 +170,55 @@ std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16strin
 // namespace.
 class TGPXImport {
 public:
-  TGPXImport(TGPXFile& file, const TXpNode* root) : file_(file) {
+  explicit TGPXImport(TGPXFile& file) : file_(file) {}
+
+  // Reads a track segment of the gpx root as soon as the load has built it and
+  // empties it, so that a survey never holds its whole tree at once. The walk
+  // later takes the segment read; an error waits for the walk to reach it, so the
+  // first bad point in document order is the one reported.
+  void ElementLoaded(TXpElement* element) {
+    if (!streaming_) return;
+    TXpNode* track = element->ParentNode();
+    TXpNode* root = track ? track->ParentNode() : nullptr;
+    if (!root || !root->ParentNode() || root->ParentNode()->NodeType() != DOCUMENT_NODE) return;
+    if (root != streamRoot_) {
+      if (!IsGPXRoot(root)) return;
+      SetRoot(root);
+      streamRoot_ = root;
+    }
+    if (!Is(Local(element), u"trkseg") || !Is(Local(track), u"trk")) return;
+    const int countBefore = trkptCount_;
+    std::vector<std::string>& log = file_.mLog;
+    const std::size_t logBefore = log.size();
+    try {
+      StreamedSegment read{element, ImportGPXTRKSEG(element), {}};
+      // Its log lines wait for the walk too, to keep their place in the log.
+      read.log.assign(std::make_move_iterator(log.begin() + static_cast<std::ptrdiff_t>(logBefore)),
+                      std::make_move_iterator(log.end()));
+      streamed_.push_back(std::move(read));
+    } catch (const EGPXReadError&) {
+      // Read again by the walk, which reports it in its turn.
+      trkptCount_ = countBefore;
+      streaming_ = false;
+    }
+    log.resize(logBefore);
+    if (streaming_) element->RemoveAll();
+  }
+
+  static bool IsGPXRoot(const TXpNode* node) {
+    if (node->NodeType() != ELEMENT_NODE) return false;
+    const std::u16string_view name = node->NodeName();
+    const std::size_t colon = name.rfind(u':');
+    return XpSameAsciiText(colon == std::u16string_view::npos ? name : name.substr(colon + 1), u"gpx");
+  }
+
+  void SetRoot(const TXpNode* root) {
     const WideString& name = root->NodeName();
     prefix_ = name.substr(0, name.size() - 3);
   }
 
   void Walk(const TXpNode* root) {
+    SetRoot(root);
     for (const TXpNode* child : root->ChildNodes()->Nodes()) {
       if (child->NodeType() != ELEMENT_NODE) continue;
       const std::u16string_view name = Local(child);
@@ -194,12 +275,13 @@ private:
     return attributes && attributes->GetNamedItem(name);
   }
 
-  // A point's children in one pass: the last of each name wins.
+  // A point's children in one pass: the last of each name wins. A survey has
+  // a million points, so the texts of numbers and times are read in place.
   void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number) {
-    const std::string what = std::string(tag) + " " + std::to_string(number);
+    const auto what = [&] { return std::string(tag) + " " + std::to_string(number); };
     auto point = std::make_unique<TGPXwpt>();
-    point->Latitude = TGPXFile::ReadCoordinate(Attribute(node, u"lat"), 90, what + ": lat");
-    point->Longitude = TGPXFile::ReadCoordinate(Attribute(node, u"lon"), 180, what + ": lon");
+    point->Latitude = Coordinate(node, kLat, 90, [&] { return what() + ": lat"; });
+    point->Longitude = Coordinate(node, kLon, 180, [&] { return what() + ": lon"; });
     const TXpNode* field[kFieldCount] = {};
     const TXpNode* depth = nullptr;
     for (const TXpNode* child : node->ChildNodes()->Nodes()) {
@@ -215,10 +297,15 @@ private:
       }
     }
     const auto text = [&](int i) { return field[i] ? U8(field[i]->Text()) : std::string(); };
-    if (field[kTime]) point->DateTime = file_.ReadTime(text(kTime), what + ": time");
-    point->Altitude = NumberOr(text(kEle), 0);
-    point->magvar = NumberOr(text(kMagvar), 0);
-    point->geoidheight = NumberOr(text(kGeoidheight), 0);
+    const auto numberOr = [&](int i, double absent) { return field[i] ? NumberIn(field[i], absent) : absent; };
+    if (field[kTime]) {
+      WideString gathered;
+      const TNarrowText time(FieldText(field[kTime], gathered));
+      point->DateTime = ReadPointTime(time.View(), [&] { return what() + ": time"; });
+    }
+    point->Altitude = numberOr(kEle, 0);
+    point->magvar = numberOr(kMagvar, 0);
+    point->geoidheight = numberOr(kGeoidheight, 0);
     point->name = text(kName);
     point->cmt = text(kCmt);
     point->desc = text(kDesc);
@@ -228,15 +315,41 @@ private:
     point->wtype = text(kType);
     point->fix = LowerAscii(text(kFix));
     point->sat = static_cast<std::uint8_t>(IntegerOr(text(kSat), 255) & 0xFF);
-    point->hdop = NumberOr(text(kHdop), -1);
-    point->vdop = NumberOr(text(kVdop), -1);
-    point->pdop = NumberOr(text(kPdop), -1);
-    point->ageofdgpsdata = NumberOr(text(kAgeofdgpsdata), -1);
+    point->hdop = numberOr(kHdop, -1);
+    point->vdop = numberOr(kVdop, -1);
+    point->pdop = numberOr(kPdop, -1);
+    point->ageofdgpsdata = numberOr(kAgeofdgpsdata, -1);
     point->dgpsid = Int32Or(text(kDgpsid), -1);
-    point->HBdepth = depth ? NumberOr(U8(depth->Text()), 0) : 0;
+    point->HBdepth = depth ? NumberIn(depth, 0) : 0;
     if (field[kExtensions]) point->extensions = ChildrenMarkup(field[kExtensions]);
     list.Add(std::move(point));
     list.filled = true;
+  }
+
+  // A lat or lon attribute; the error names the point only when there is one.
+  template <class What>
+  static double Coordinate(const TXpNode* node, const WideString& name, double limit, const What& what) {
+    const TXpNamedNodeMap* attributes = node->Attributes();
+    const TXpNode* attribute = attributes ? attributes->GetNamedItem(name) : nullptr;
+    const TNarrowText text(attribute ? std::u16string_view(attribute->NodeValue()) : std::u16string_view());
+    if (const std::optional<double> value = ReadNumber(text.View()); value && std::fabs(*value) <= limit)
+      return *value;
+    return TGPXFile::ReadCoordinate(text.View(), limit, what());
+  }
+
+  template <class What>
+  TDateTime ReadPointTime(std::string_view text, const What& what) {
+    try {
+      return TGPXFile::ISO8601ToDateTime(text);
+    } catch (const EConvertError&) {
+      return file_.ReadTime(text, what());
+    }
+  }
+
+  static double NumberIn(const TXpNode* node, double absent) {
+    WideString gathered;
+    const TNarrowText text(FieldText(node, gathered));
+    return NumberOr(text.View(), absent);
   }
 
   // The fields a route and a track share.
@@ -283,16 +396,37 @@ private:
     auto track = std::make_unique<TGPXtrk>();
     ImportHead(node, *track, track->ttype);
     ForEachSelected(node, Path(u"trkseg"), [&](const TXpNode* segmentNode) {
-      auto segment = std::make_unique<TGPXtrkseg>();
-      segment->extensions = Extensions(segmentNode);
-      ForEachSelected(segmentNode, Path(u"trkpt"),
-                       [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+      std::unique_ptr<TGPXtrkseg> segment = TakeStreamed(segmentNode);
+      if (!segment) {
+        segment = ImportGPXTRKSEG(segmentNode);
+        // The tree is this reader's own: a segment read gives its memory to the
+        // points of the next.
+        const_cast<TXpNode*>(segmentNode)->RemoveAll();
+      }
       track->Add(std::move(segment));
-      // The tree is this reader's own: a segment read gives its memory to the
-      // points of the next, so a survey never holds its tree and its points at once.
-      const_cast<TXpNode*>(segmentNode)->RemoveAll();
     });
     return track;
+  }
+
+  std::unique_ptr<TGPXtrkseg> ImportGPXTRKSEG(const TXpNode* node) {
+    auto segment = std::make_unique<TGPXtrkseg>();
+    segment->extensions = Extensions(node);
+    ForEachSelected(node, Path(u"trkpt"),
+                    [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+    return segment;
+  }
+
+  // The segment read while loading, in document order: the one asked for is
+  // almost always the first waiting.
+  std::unique_ptr<TGPXtrkseg> TakeStreamed(const TXpNode* node) {
+    for (std::size_t i = streamedTaken_; i < streamed_.size(); ++i) {
+      StreamedSegment& read = streamed_[i];
+      if (read.node != node) continue;
+      if (i == streamedTaken_) ++streamedTaken_;
+      for (std::string& line : read.log) file_.AddLog(std::move(line));
+      return std::move(read.segment);
+    }
+    return nullptr;
   }
 
   std::unique_ptr<TGPXmetadata> ImportGPXMetadata(const TXpNode* node) {
@@ -368,6 +502,7 @@ private:
     kTime, kEle, kMagvar, kGeoidheight, kName, kCmt, kDesc, kSrc, kLink, kSym, kType, kFix, kSat, kHdop, kVdop,
     kPdop, kAgeofdgpsdata, kDgpsid, kExtensions, kFieldCount
   };
+  inline static const WideString kLat = u"lat", kLon = u"lon";
   static constexpr std::u16string_view kFieldNames[kFieldCount] = {
       u"time", u"ele", u"magvar", u"geoidheight", u"name", u"cmt", u"desc", u"src", u"link", u"sym",
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
@@ -380,6 +515,15 @@ private:
   std::vector<std::unique_ptr<TGPXrte>> routes_;
   std::vector<std::unique_ptr<TGPXtrk>> tracks_;
   int wptCount_ = 0, rteptCount_ = 0, trkptCount_ = 0;
+  bool streaming_ = true;
+  const TXpNode* streamRoot_ = nullptr;
+  struct StreamedSegment {
+    const TXpNode* node;
+    std::unique_ptr<TGPXtrkseg> segment;
+    std::vector<std::string> log;
+  };
+  std::vector<StreamedSegment> streamed_;
+  std::size_t streamedTaken_ = 0;
 };
 
 namespace {
@@ -387,12 +531,8 @@ namespace {
 // The last child of the document named gpx, with or without a prefix.
 const TXpNode* FindGPXRoot(const TXpDocument* document) {
   const TXpNode* root = nullptr;
-  for (const TXpNode* child : document->ChildNodes()->Nodes()) {
-    if (child->NodeType() != ELEMENT_NODE) continue;
-    const std::u16string_view name = child->NodeName();
-    const std::size_t colon = name.rfind(u':');
-    if (XpSameAsciiText(colon == std::u16string_view::npos ? name : name.substr(colon + 1), u"gpx")) root = child;
-  }
+  for (const TXpNode* child : document->ChildNodes()->Nodes())
+    if (TGPXImport::IsGPXRoot(child)) root = child;
   return root;
 }
 
@@ -400,12 +540,16 @@ const TXpNode* FindGPXRoot(const TXpDocument* document) {
 
 void TGPXFile::ImportGPXFile(const std::string& FileName) {
   TXpObjModel model;
+  TGPXImport reader(*this);
+  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
   if (!LoadDocument(model, FileName, " (LoadDataSource")) return;
-  ImportGPX(model);
+  ImportGPX(model, reader);
 }
 
 void TGPXFile::ImportGPXString(std::string_view GPXString) {
   TXpObjModel model;
+  TGPXImport reader(*this);
+  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
   model.SetIgnoreCase(true);
   model.SetLineBreakMode(lbmDefault);
   try {
@@ -414,16 +558,15 @@ void TGPXFile::ImportGPXString(std::string_view GPXString) {
     AddLog(std::string(error.what()) + " (0).");
     return;
   }
-  ImportGPX(model);
+  ImportGPX(model, reader);
 }
 
-void TGPXFile::ImportGPX(TXpObjModel& model) {
+void TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
   const TXpNode* root = FindGPXRoot(model.Document());
   if (!root) {
     LogNotLoaded(model);
     return;
   }
-  TGPXImport reader(*this, root);
   try {
     reader.Walk(root);
   } catch (const EGPXReadError& error) {

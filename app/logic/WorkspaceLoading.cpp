@@ -59,6 +59,13 @@ std::string DepthElementIn(const std::string& extensions) {
   return {};
 }
 
+// The loaded document is the loader's own: its tracks move over whole, as
+// copying a survey's million points would double the memory it needs.
+void AppendTracks(TGPXtrkList& target, TGPXtrkList& loaded) {
+  target.filled = loaded.filled;
+  for (std::unique_ptr<TGPXtrk>& track : loaded.Clear()) target.Add(std::move(track));
+}
+
 }  // namespace
 
 // What a segment without our depth carries that looks like depth: another
@@ -137,7 +144,7 @@ void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& opt
   d = AskTypedDepths(d, options.AddDepth && d == 0, options.AddOffset, name,
                      [&](std::int32_t v) { SetDepth(T, v); }, [&](std::int32_t o) { AddDepth(T, o); });
   StampMaxDepth(T, d);
-  GPXdata->trk.CopyFrom(T.trk);
+  AppendTracks(GPXdata->trk, T.trk);
   LoadedDataChanged(options);
   fInterpolatable = true;
 }
@@ -223,7 +230,7 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
     Log(text);
     fDialogs.MessageDlg(text, TMsgDlgType::mtWarning, mbOK);
   }
-  GPXdata->trk.CopyFrom(T.trk);
+  AppendTracks(GPXdata->trk, T.trk);
   LoadedDataChanged(options);
   fInterpolatable = true;
 }
@@ -251,6 +258,6 @@ void TWorkspace::LoadKMLFile(const std::string& FileName, const TLoadOptions& op
     fInterpolatable = true;
   }
   StampMaxDepth(T, d);
-  GPXdata->trk.CopyFrom(T.trk);
+  AppendTracks(GPXdata->trk, T.trk);
   LoadedDataChanged(options);
 }

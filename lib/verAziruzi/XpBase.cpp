@@ -30,9 +30,14 @@ EInOutError::EInOutError(const WideString& message)
 // UTF-8 <-> wide
 
 std::string XpWideToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  // Most texts are ASCII all through: those are copied unit by unit.
+  std::size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  std::string out(ascii, '\0');
+  for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + text.size() / 2);
+  for (std::size_t i = ascii; i < text.size(); ++i) {
     TXpUcs4Char c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + (((c & 0x3FF) << 10) | (text[i + 1] & 0x3FF));

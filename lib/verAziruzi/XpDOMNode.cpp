@@ -49,52 +49,76 @@ bool XpSameAsciiText(std::u16string_view a, std::u16string_view b) {
 }
 
 // ---------------------------------------------------------------------------
-// Memory. Nodes are allocated in size classes of 16 bytes from blocks that are
+// Memory. Nodes are allocated in size classes of 16 bytes from slabs that are
 // never given back: a freed node's memory waits on its thread's free list for the
-// next node of its size. Sanitizer builds use the plain heap, so that every use
-// of a freed node is still caught.
+// next node of its size. A class's first slab is small, so a small document
+// touches little memory; each next one is twice as big, up to huge-page slabs
+// for the millions of nodes of a survey. Sanitizer builds use the plain heap, so
+// that every use of a freed node is still caught.
 
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
 #else
 constexpr bool kPooled = true;
 #endif
 constexpr std::size_t kGrain = 16;
 constexpr std::size_t kClassCount = 16;  // blocks up to 256 bytes
-// Slabs are huge-page aligned and advised as such: first touches of fresh memory
-// are what a big load spends most on, and a huge page costs one fault, not 512.
+constexpr std::size_t kFirstSlabBytes = 16 * 1024;
+// Big slabs are huge-page aligned and advised as such: first touches of fresh
+// memory are what a big load spends most on, and a huge page costs one fault,
+// not 512.
 constexpr std::size_t kSlabBytes = 4 * 1024 * 1024;
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 
 struct FreeBlock {
   FreeBlock* next;
 };
-thread_local FreeBlock* tFreeBlocks[kClassCount] = {};
 
-void Refill(std::size_t sizeClass) {
-  const std::size_t blockSize = (sizeClass + 1) * kGrain;
-  void* mapped = mmap(nullptr, kSlabBytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+// One size class of one thread: freed blocks first, then the rest of the
+// newest slab, carved as needed.
+struct SizeClassPool {
+  FreeBlock* freed = nullptr;
+  char* next = nullptr;
+  char* end = nullptr;
+  std::size_t slabBytes = kFirstSlabBytes;
+};
+thread_local SizeClassPool tPools[kClassCount];
+
+void NewSlab(SizeClassPool& pool, std::size_t blockSize) {
+  const std::size_t bytes = pool.slabBytes;
+  const std::size_t extra = bytes >= kHugePage ? kHugePage : 0;
+  void* mapped = mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  auto* slab = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(mapped) + kHugePage - 1) & ~(kHugePage - 1));
-  madvise(slab, kSlabBytes, MADV_HUGEPAGE);
-  FreeBlock* head = tFreeBlocks[sizeClass];
-  for (std::size_t offset = kSlabBytes / blockSize * blockSize; offset >= blockSize;) {
-    offset -= blockSize;
-    auto* block = reinterpret_cast<FreeBlock*>(slab + offset);
-    block->next = head;
-    head = block;
+  auto* slab = static_cast<char*>(mapped);
+  if (extra) {
+    slab = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(mapped) + kHugePage - 1) & ~(kHugePage - 1));
+    madvise(slab, bytes, MADV_HUGEPAGE);
   }
-  tFreeBlocks[sizeClass] = head;
+  pool.next = slab;
+  pool.end = slab + bytes / blockSize * blockSize;
+  pool.slabBytes = std::min(bytes * 2, kSlabBytes);
 }
 
 void* PoolAllocate(std::size_t size) {
   if (!kPooled || size == 0 || size > kGrain * kClassCount) return ::operator new(size);
   const std::size_t sizeClass = (size - 1) / kGrain;
-  if (!tFreeBlocks[sizeClass]) Refill(sizeClass);
-  FreeBlock* block = tFreeBlocks[sizeClass];
-  tFreeBlocks[sizeClass] = block->next;
+  SizeClassPool& pool = tPools[sizeClass];
+  if (FreeBlock* block = pool.freed) {
+    pool.freed = block->next;
+    return block;
+  }
+  const std::size_t blockSize = (sizeClass + 1) * kGrain;
+  if (pool.next == pool.end) NewSlab(pool, blockSize);
+  void* block = pool.next;
+  pool.next += blockSize;
   return block;
 }
 
@@ -104,10 +128,10 @@ void PoolFree(void* memory, std::size_t size) noexcept {
     ::operator delete(memory);
     return;
   }
-  const std::size_t sizeClass = (size - 1) / kGrain;
+  SizeClassPool& pool = tPools[(size - 1) / kGrain];
   auto* block = static_cast<FreeBlock*>(memory);
-  block->next = tFreeBlocks[sizeClass];
-  tFreeBlocks[sizeClass] = block;
+  block->next = pool.freed;
+  pool.freed = block;
 }
 
 }  // namespace
@@ -118,6 +142,8 @@ void* TXpNode::operator new(std::size_t size) { return PoolAllocate(size); }
 void TXpNode::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
 void* TXpNode::Extra::operator new(std::size_t size) { return PoolAllocate(size); }
 void TXpNode::Extra::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
+void* TXpNode::Addresses::operator new(std::size_t size) { return PoolAllocate(size); }
+void TXpNode::Addresses::operator delete(void* memory, std::size_t size) noexcept { PoolFree(memory, size); }
 
 // ---------------------------------------------------------------------------
 // Life
@@ -162,6 +188,12 @@ TXpNode::Extra& TXpNode::EnsureExtra() {
   return *fExtra;
 }
 
+TXpNode::Addresses& TXpNode::EnsureAddresses() {
+  Extra& extra = EnsureExtra();
+  if (!extra.addresses) extra.addresses = std::make_unique<Addresses>();
+  return *extra.addresses;
+}
+
 TXpNamedNodeMap& TXpNode::EnsureAttributes() {
   Extra& extra = EnsureExtra();
   if (!extra.attributes) extra.attributes = std::make_unique<TXpNamedNodeMap>();
@@ -186,10 +218,13 @@ void TXpNode::SetNodeName(std::u16string_view name) {
   fName = shared;
 }
 
-const WideString& TXpNode::Defaultnamespace() const { return fExtra ? fExtra->defaultNamespace : kEmpty; }
+const WideString& TXpNode::Defaultnamespace() const {
+  const Addresses* addresses = FindAddresses();
+  return addresses ? addresses->defaultNamespace : kEmpty;
+}
 
 void TXpNode::SetDefaultnamespace(const WideString& uri) {
-  if (fExtra || !uri.empty()) EnsureExtra().defaultNamespace = uri;
+  if (FindAddresses() || !uri.empty()) EnsureAddresses().defaultNamespace = uri;
 }
 
 void TXpNode::SetNodeId(int id) {
@@ -201,7 +236,7 @@ void TXpNode::SetTag(int tag) {
 }
 
 void TXpNode::SetBaseURI(const WideString& uri) {
-  if (fExtra || !uri.empty()) EnsureExtra().baseURI = uri;
+  if (FindAddresses() || !uri.empty()) EnsureAddresses().baseURI = uri;
 }
 
 std::u16string_view TXpNode::NodeStringType() const {
@@ -669,7 +704,8 @@ WideString TXpNode::Prefix() const {
 WideString TXpNode::NamespaceURI() const { return ResolveNSPrefix(Prefix()); }
 
 WideString TXpNode::BaseURI() const {
-  if (fExtra && !fExtra->baseURI.empty()) return fExtra->baseURI;
+  if (const Addresses* addresses = FindAddresses(); addresses && !addresses->baseURI.empty())
+    return addresses->baseURI;
   return fOwnerDocument && fOwnerDocument != this ? fOwnerDocument->BaseURI() : WideString();
 }
 

@@ -253,29 +253,39 @@ private:
   friend void XpDisposeNode(TXpNode* node);
   friend void XpCloneChildren(const TXpNode* source, TXpNode* target);
 
+  // Elements with attributes are common, addresses rare: they stand apart again.
+  struct Addresses {
+    static void* operator new(std::size_t size);
+    static void operator delete(void* memory, std::size_t size) noexcept;
+    WideString baseURI;
+    WideString defaultNamespace;
+  };
   struct Extra {
     static void* operator new(std::size_t size);
     static void operator delete(void* memory, std::size_t size) noexcept;
     std::unique_ptr<TXpNamedNodeMap> attributes;
     std::unique_ptr<TXpNamedNodeMap> namespaceList;
-    WideString baseURI;
-    WideString defaultNamespace;
+    std::unique_ptr<Addresses> addresses;
     int nodeId = 0;
     int tag = 0;
   };
   Extra& EnsureExtra();
+  const Addresses* FindAddresses() const { return fExtra ? fExtra->addresses.get() : nullptr; }
+  Addresses& EnsureAddresses();
   void CheckInsertion(const TXpNode* newChild) const;
   void DetachFromParent();
   void InsertExpanded(TXpNode* newChild, const TXpNode* before);
   std::size_t ChildIndexOf(const TXpNode* child) const;
 
-  TXpNodeList fChildNodes;
+  // The count sits in the tail padding of the child list: a survey's nodes
+  // then fit a smaller size class of the pool.
+  [[no_unique_address]] TXpNodeList fChildNodes;
+  int fRefCount = 1;
   TXpNode* fParentNode = nullptr;
   TXpDocument* fOwnerDocument = nullptr;
   TXpName* fName = nullptr;
   WideString fNodeValue;
   std::unique_ptr<Extra> fExtra;
-  int fRefCount = 1;
   mutable std::uint32_t fIndexHint = 0;
   std::int16_t fNodeType;
   std::uint8_t fFlags = kOutputEscaping;

@@ -230,7 +230,10 @@ void TXpObjModel::ConnectParser() {
     omAttrList.clear();
     Add(element, true);
   };
-  parser.OnEndElement = [this](TXpComponent*, const WideString&) { Pop(); };
+  parser.OnEndElement = [this](TXpComponent*, const WideString&) {
+    if (OnElementLoaded && Top()->NodeType() == ELEMENT_NODE) OnElementLoaded(static_cast<TXpElement*>(Top()));
+    Pop();
+  };
   parser.OnCharData = [this](TXpComponent*, const WideString& text) { Add(omDocument->CreateTextNode(text)); };
   parser.OnCDATASection = [this](TXpComponent*, const WideString& text) {
     Add(omDocument->CreateCDATASection(text));

@@ -85,6 +85,11 @@ public:
   TXpDTDExternalStartEvent OnDTDExternal;
   TXpInvalidDocumentEvent OnInvalidDocument;
   TXpPreserveSpaceEvent OnPreserveSpace;
+  // Told of each element of a load once its end tag is read and its subtree
+  // complete. A reader may take what it needs and empty the element (it must
+  // leave everything else as it stands), so a long file never has to be held
+  // whole.
+  std::function<void(TXpElement* element)> OnElementLoaded;
   const TXpResolveEvent& OnResolveEntity() const { return omOnResolveEntity; }
   // Reaches the parser at once, also after creation.
   void SetOnResolveEntity(TXpResolveEvent handler) { omOnResolveEntity = std::move(handler); }

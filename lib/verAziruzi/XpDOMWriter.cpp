@@ -575,7 +575,12 @@ void XpWriteCDataNode(const TXpCDataSection* node, WideString& out, int) {
 
 WideString XpWriteNode(const TXpNode* node) {
   WideString out;
-  if (!node) return out;
+  XpAppendNode(node, out);
+  return out;
+}
+
+void XpAppendNode(const TXpNode* node, WideString& out) {
+  if (!node) return;
   const Settings settings(node);
   switch (node->NodeType()) {
     case ELEMENT_NODE: {
@@ -613,5 +618,4 @@ WideString XpWriteNode(const TXpNode* node) {
     default:
       break;  // attributes, entity references, documents, fragments, declarations
   }
-  return out;
 }

@@ -12,6 +12,8 @@ class TXpComment;
 
 // The XmlDocument text of a node.
 WideString XpWriteNode(const TXpNode* node);
+// The same text appended to out, for a caller that joins many nodes.
+void XpAppendNode(const TXpNode* node, WideString& out);
 
 // The markup of parent's children at a level, appended to out; answers whether
 // the last child was a text node. Settings and events come from top's document.

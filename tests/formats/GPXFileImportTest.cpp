@@ -203,6 +203,54 @@ TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
   EXPECT_EQ(LastLog(), "File not loaded");
 }
 
+// Track segments are read while the file loads; errors and log lines still
+// come in document order, and a load that fails says only why.
+TEST_F(GPXRead, SegmentsReadWhileLoadingKeepTheDocumentOrder) {
+  const std::string badTime = "<time>2012-13-01T00:00:00Z</time>";
+  const auto point = [](const char* lat, const std::string& inside = "") {
+    return std::string("<trkpt lat=\"") + lat + "\" lon=\"2\">" + inside + "</trkpt>";
+  };
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> log;  // the start of each line
+    int points;                   // -1: not loaded
+  };
+  const Case cases[] = {
+      {"<gpx><metadata>" + badTime + "</metadata><trk><trkseg>" + point("1", badTime) + "</trkseg></trk></gpx>",
+       {"metadata: time", "trkpt 1: time", "0 waypoints", "0 routes", "1 tracks (1 points in 1"}, 1},
+      {"<gpx><trk><trkseg>" + point("1", badTime) + "</trkseg><trkseg>" + point("1") + point("x") +
+           "</trkseg></trk></gpx>",
+       {"trkpt 1: time", "trkpt 3: lat \"x\" is not a number", "File not loaded"}, -1},
+      {"<gpx><trk><trkseg>" + point("1") + point("1") + "</trkseg></trk><trk><trkseg>" + point("") +
+           "</trkseg></trk><wpt lat=\"y\" lon=\"1\"/></gpx>",
+       {"trkpt 3: lat is missing", "File not loaded"}, -1},
+      {"<gpx><wpt lat=\"y\" lon=\"1\"/><trk><trkseg>" + point("1", badTime) + "</trkseg></trk></gpx>",
+       {"wpt 1: lat \"y\" is not a number", "File not loaded"}, -1},
+      {"<gpx><trk><trkseg>" + point("1", badTime) + "</trkseg><trkseg>", {"File: ", "File not loaded"}, -1},
+      {"<gpx><trk><name>late</name><trkseg>" + point("1") + "</trkseg><trkseg/><trkseg>" + point("2") +
+           point("3") + "</trkseg><name>later</name></trk></gpx>",
+       {"0 waypoints", "0 routes", "1 tracks (3 points in 3"}, 3},
+  };
+  for (const Case& c : cases) {
+    { const TGPXUnlinked unlinked = doc.Clear(); }
+    Read(c.bytes);
+    ASSERT_EQ(file->mLog.size(), c.log.size()) << c.bytes << "\n" << ::testing::PrintToString(file->mLog);
+    for (std::size_t i = 0; i < c.log.size(); ++i) EXPECT_THAT(file->mLog[i], ::testing::StartsWith(c.log[i])) << c.bytes;
+    EXPECT_EQ(file->Loaded, c.points >= 0) << c.bytes;
+    if (c.points < 0) {
+      EXPECT_EQ(doc.trk.Count(), 0) << c.bytes;
+      continue;
+    }
+    ASSERT_EQ(doc.trk.Count(), 1) << c.bytes;
+    int points = 0;
+    for (const TGPXtrkseg& segment : *doc.trk.Items(0)) points += segment.Count();
+    EXPECT_EQ(points, c.points) << c.bytes;
+  }
+  // The last name wins, whether before or after the segments.
+  EXPECT_EQ(doc.trk.Items(0)->name, "later");
+  EXPECT_EQ(doc.trk.Items(0)->Items(2)->GetWaypoint(1)->Latitude, 3);
+}
+
 // The one pass over a point's children gives what one query per field gives.
 TEST_F(GPXRead, OnePassPointsEqualPointsReadByQueries) {
   for (const std::string& text : {std::string(kDialect), std::string("<gpx><wpt lat=\"3\" lon=\"4\"><name>a</name>"

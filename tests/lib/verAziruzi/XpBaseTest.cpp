@@ -87,6 +87,8 @@ TEST(XpStrings, Utf8ConversionRoundTripsAndReplacesWhatCannotBeCarried) {
   const WideString text = u"h:depth \u00e9\u4e2d\U0001F41F";
   EXPECT_EQ(XpUtf8ToWide(XpWideToUtf8(text)), text);
   EXPECT_EQ(XpWideToUtf8(WideString(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
+  EXPECT_EQ(XpWideToUtf8(WideString(u"a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(XpWideToUtf8(u"12.5\u00e9x\U0001F41Fy"), "12.5\xC3\xA9x\xF0\x9F\x90\x9Fy");
   EXPECT_EQ(XpUtf8ToWide("a\xC3"), u"a\uFFFD");            // cut-off sequence
   EXPECT_EQ(XpUtf8ToWide("\xC0\x80z"), u"\uFFFD\uFFFDz");  // no "modified UTF-8" nulls
   EXPECT_EQ(XpUtf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");

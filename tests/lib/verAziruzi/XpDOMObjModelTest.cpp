@@ -123,6 +123,21 @@ TEST_F(ObjModelTest, TheTreeFollowsTheEvents) {
   EXPECT_EQ(doc->RefCount(), 1);
 }
 
+// Each element is told once its subtree is whole; one it empties stays in the
+// tree, empty, and the load goes on around it.
+TEST_F(ObjModelTest, ElementsAreToldWhenCompleteAndMayBeEmptied) {
+  std::string seen;
+  model.OnElementLoaded = [&](TXpElement* element) {
+    seen += U8(element->NodeName()) + "(" + U8(element->Text()) + ") ";
+    if (element->NodeName() == u"trkseg") element->RemoveAll();
+  };
+  ASSERT_TRUE(Load("<gpx><trk><trkseg><trkpt><ele>1</ele></trkpt><trkpt/></trkseg><name>n</name>"
+                   "<trkseg><trkpt><ele>2</ele></trkpt></trkseg></trk></gpx>"));
+  EXPECT_EQ(seen, "ele(1) trkpt(1) trkpt() trkseg(1) name(n) ele(2) trkpt(2) trkseg(2) trk(n) gpx(n) ");
+  EXPECT_EQ(U8(SaveText(doc)), "<gpx><trk><trkseg/><name>n</name><trkseg/></trk></gpx>");
+  EXPECT_EQ(doc->DocumentElement()->RefCount(), 1);
+}
+
 TEST_F(ObjModelTest, AFailedLoadLeavesAnEmptyDocument) {
   ASSERT_TRUE(Load("<a><b/></a>"));
   EXPECT_FALSE(Load("<a><b></a>"));
