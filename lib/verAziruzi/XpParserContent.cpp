@@ -436,9 +436,12 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
     }
     if (IsEndOfInput()) return false;
     TXpParserInput* input = FFilter.get();
-    input->ScanUntil(FDataBuffer, [delimiter](char16_t c) {
-      return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput;
-    });
+    input->ScanUntil(
+        FDataBuffer,
+        [delimiter](char16_t c) { return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput; },
+        kXpMaxLiteralLength);
+    if (FDataBuffer.size() > kXpMaxLiteralLength)
+      FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
     char16_t c = input->ReadChar();
     if (c == kXpEndOfInput) continue;
     if (c == delimiter && input == home) return true;
