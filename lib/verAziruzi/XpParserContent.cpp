@@ -153,7 +153,12 @@ bool TXpParser::ParseStartTag(int depth) {
         const WideString& attribute = (*definitions)[i].Name;
         if (std::find(FTagAttributes.begin(), FTagAttributes.end(), attribute) != FTagAttributes.end()) continue;
         WideString value;
-        if (GetAttributeDefault(name, attribute, element, value)) OnAttribute(this, attribute, value, false);
+        if (!GetAttributeDefault(name, attribute, element, value)) continue;
+        // Defaults are text the declarations add, as entities are, and a tag of
+        // four bytes may get thousands: they count, each with its node's weight.
+        FExpandedChars += static_cast<std::int64_t>(attribute.size() + value.size()) + 64;
+        if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        OnAttribute(this, attribute, value, false);
       }
     }
   }

@@ -156,6 +156,14 @@ const THostileCase kCases[] = {
     {"KmlBillionLaughs", "laughs.kml",
      Text([](auto&) { return Kml(LaughsDoctype("kml"), ShoreLine("&l9;", "8,47 8.01,47.01")); }),
      "Entity expansion limit exceeded at: l"},
+    {"GpxDefaultAttributesBlowUp", "defaults.gpx",
+     Text([](auto&) {
+       std::string declarations;
+       for (int i = 0; i < 1000; ++i) declarations += "<!ATTLIST trkpt d" + std::to_string(i) + " CDATA 'v'>";
+       return Gpx("<!DOCTYPE gpx [" + declarations + "]>\n",
+                  "<trk><trkseg>" + Repeat("<trkpt lat=\"47\" lon=\"8\"/>", 9000) + "</trkseg></trk>");
+     }),
+     "Default attribute expansion limit exceeded at: trkpt"},
 
     // Shapes no real file has.
     {"GpxHundredThousandNestedElements", "nested.gpx",

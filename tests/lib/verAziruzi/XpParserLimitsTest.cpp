@@ -65,6 +65,15 @@ TEST(XpParserLimits, PredefinedEntitiesDoNotCount) {
               EndsWith("Error: Entity expansion limit exceeded at: big"));
 }
 
+TEST(XpParserLimits, DefaultAttributesCountAsExpansion) {
+  // Each "<x/>" of four bytes gets a thousand attributes.
+  std::string declarations;
+  for (int i = 0; i < 1000; ++i) declarations += "<!ATTLIST x d" + Num(i) + " CDATA 'v'>";
+  EXPECT_THAT(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 9000) + "</a>"),
+              EndsWith("Error: Default attribute expansion limit exceeded at: x"));
+  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 100) + "</a>"), "");
+}
+
 TEST(XpParserLimits, EntityNestingIsBounded) {
   std::string chain = "<!DOCTYPE a [";
   for (int i = 0; i < 70; ++i) chain += "<!ENTITY e" + Num(i) + " 'x&e" + Num(i + 1) + ";'>";
