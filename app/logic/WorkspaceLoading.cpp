@@ -66,6 +66,17 @@ void AppendTracks(TGPXtrkList& target, TGPXtrkList& loaded) {
   for (std::unique_ptr<TGPXtrk>& track : loaded.Clear()) target.Add(std::move(track));
 }
 
+// A line of a reader's report as the dialog and the log show it. A file can put
+// a text of any length into one (a 100 MB value it quotes), and no dialog shows
+// that; the cut keeps whole UTF-8 characters.
+std::string ShownLine(const std::string& line) {
+  constexpr std::size_t kMaxShown = 1000;
+  if (line.size() <= kMaxShown) return line;
+  std::size_t cut = kMaxShown;
+  while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+  return line.substr(0, cut) + "...";
+}
+
 }  // namespace
 
 // What a segment without our depth carries that looks like depth: another
@@ -100,8 +111,9 @@ bool TWorkspace::AddFiles(const std::vector<std::string>& files, const TLoadOpti
         fDialogs.ShowError("File extension not supported: " + path);
     } catch (const std::exception& e) {
       // One broken file ends only itself: what it appended stays, the rest load.
-      Log("Cannot add " + path + ": " + e.what());
-      fDialogs.ShowError("Cannot add " + path + ": " + e.what());
+      const std::string text = "Cannot add " + path + ": " + ShownLine(e.what());
+      Log(text);
+      fDialogs.ShowError(text);
     }
     if (afterEach) afterEach();
   }
@@ -170,8 +182,9 @@ bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& re
   if (reader.Loaded) return true;
   std::string text = FileName + " could not be read:";
   for (const std::string& line : reader.mLog) {
-    Log(line);
-    text += "\n" + line;
+    const std::string shown = ShownLine(line);
+    Log(shown);
+    text += "\n" + shown;
   }
   fDialogs.ShowError(text);
   return false;

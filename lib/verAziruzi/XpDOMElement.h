@@ -3,6 +3,8 @@
 // Elements and attributes: an element owns its attributes and its namespace
 // declarations in two named node maps and offers the searches over its subtree.
 
+#include <vector>
+
 #include "lib/verAziruzi/XpDOMNode.h"
 
 class TXpText;
@@ -50,6 +52,9 @@ public:
   // Answers the attribute replaced. An attribute that another element holds
   // raises ecInuseAttributeErr.
   TXpRef<TXpAttribute> SetAttributeNode(TXpAttribute* newAttr);
+  // SetAttributeNode for each in order, without a search for every one: a start
+  // tag may carry any number of attributes.
+  void SetAttributeNodes(const std::vector<TXpRef<TXpAttribute>>& attributes);
   void RemoveAttribute(const WideString& name);
   // By name, not identity; null without an attribute map.
   TXpRef<TXpAttribute> RemoveAttributeNode(const TXpAttribute* oldAttr);

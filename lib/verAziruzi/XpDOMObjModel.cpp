@@ -226,7 +226,7 @@ void TXpObjModel::ConnectParser() {
   parser.OnStartElement = [this](TXpComponent*, const WideString& name) {
     if (TrackElements) omTrackedElements.insert(name);
     TXpRef<TXpElement> element = omDocument->CreateElement(name);
-    for (TXpRef<TXpAttribute>& attribute : omAttrList) element->SetAttributeNode(attribute);
+    element->SetAttributeNodes(omAttrList);
     omAttrList.clear();
     Add(element, true);
   };

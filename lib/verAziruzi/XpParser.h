@@ -5,6 +5,7 @@
 // event slots, in document order; it builds no tree (the object model does that
 // from the events).
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -72,6 +73,8 @@ inline constexpr std::int64_t kXpMaxEntityExpansion = 16777216;  // characters p
 inline constexpr int kXpMaxEntityNesting = 64;
 inline constexpr int kXpMaxElementNesting = 2048;
 inline constexpr int kXpMaxContentModelNesting = 256;
+// Units of one quoted value (attribute value, entity value, system literal).
+inline constexpr std::size_t kXpMaxLiteralLength = kXpMaxEntityExpansion;
 
 // ---------------------------------------------------------------------------
 // Event types. The sender is always the parser.

@@ -181,7 +181,12 @@ bool TXpParser::ParseStartTag(int depth) {
         const WideString& attribute = (*definitions)[i].Name;
         if (std::find(given, givenEnd, attribute) != givenEnd) continue;
         WideString value;
-        if (GetAttributeDefault(name, attribute, element, value)) OnAttribute(this, attribute, value, false);
+        if (!GetAttributeDefault(name, attribute, element, value)) continue;
+        // Defaults are text the declarations add, as entities are, and a tag of
+        // four bytes may get thousands: they count, each with its node's weight.
+        FExpandedChars += static_cast<std::int64_t>(attribute.size() + value.size()) + 64;
+        if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        OnAttribute(this, attribute, value, false);
       }
     }
   }
@@ -491,9 +496,12 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
     }
     if (IsEndOfInput()) return false;
     TXpParserInput* input = FFilter.get();
-    input->ScanUntil(FDataBuffer, [delimiter](char16_t c) {
-      return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput;
-    });
+    input->ScanUntil(
+        FDataBuffer,
+        [delimiter](char16_t c) { return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput; },
+        kXpMaxLiteralLength);
+    if (FDataBuffer.size() > kXpMaxLiteralLength)
+      FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
     char16_t c = input->ReadChar();
     if (c == kXpEndOfInput) continue;
     if (c == delimiter && input == home) return true;

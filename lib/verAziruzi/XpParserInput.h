@@ -49,11 +49,12 @@ public:
   // Appends units to `out` up to '<', '&' or the end of this input, and answers
   // whether the appended run holds "]]>".
   bool ScanCharData(WideString& out);
-  // Appends units to `out` up to one that `isStop` accepts or the end.
+  // Appends units to `out` up to one that `isStop` accepts or the end, or once
+  // `out` holds more than `limit` units.
   template <class TStop>
-  void ScanUntil(WideString& out, TStop isStop) {
+  void ScanUntil(WideString& out, TStop isStop, std::size_t limit = WideString::npos) {
     for (;;) {
-      if (fPos >= fBuf.size() && !Available(1)) return;
+      if (out.size() > limit || (fPos >= fBuf.size() && !Available(1))) return;
       std::size_t start = fPos;
       while (fPos < fBuf.size() && !isStop(fBuf[fPos])) Advance(fBuf[fPos++]);
       out.append(fBuf, start, fPos - start);

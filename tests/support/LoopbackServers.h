@@ -1,9 +1,11 @@
 #pragma once
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,4 +131,39 @@ private:
   int fromServers_ = -1;
   int httpPort_ = 0;
   int ftpPort_ = 0;
+};
+
+// A listener on a free port of 127.0.0.1 that answers nobody and only tells
+// whether someone knocked: the address to give a reader that must never go out.
+// Its port closes with the object.
+class TQuietListener {
+public:
+  TQuietListener() {
+    fSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fSocket < 0 || bind(fSocket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(fSocket, 4) != 0 || getsockname(fSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      if (fSocket >= 0) close(fSocket);
+      throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    fPort = ntohs(address.sin_port);
+  }
+  ~TQuietListener() { close(fSocket); }
+  TQuietListener(const TQuietListener&) = delete;
+  TQuietListener& operator=(const TQuietListener&) = delete;
+
+  int Port() const { return fPort; }
+  // "127.0.0.1:<port>", the host part of an address.
+  std::string Host() const { return "127.0.0.1:" + std::to_string(fPort); }
+  bool SomeoneConnected() const {
+    pollfd ready{fSocket, POLLIN, 0};
+    return poll(&ready, 1, 200) > 0;
+  }
+
+private:
+  int fSocket = -1;
+  int fPort = 0;
 };

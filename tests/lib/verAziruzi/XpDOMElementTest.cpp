@@ -35,6 +35,32 @@ TEST_F(ElementTest, SettingAnAttributeAgainMovesItToTheEnd) {
   EXPECT_EQ(Attrs(trkpt), "lon=2;");
 }
 
+TEST_F(ElementTest, AStartTagsAttributesGoInAsIfSetOneByOne) {
+  doc->SetIgnoreCase(true);
+  for (std::size_t count : {3, 12}) {  // below and above the count where a set takes over from the search
+    SCOPED_TRACE(count);
+    TXpRef<TXpElement> oneByOne = doc->CreateElement(u"e"), together = doc->CreateElement(u"e");
+    oneByOne->SetAttribute(u"held", u"0");
+    together->SetAttribute(u"held", u"0");
+    std::vector<TXpRef<TXpAttribute>> attributes;
+    for (std::size_t i = 0; i < count; ++i) {
+      // One name comes again in another case, one was held before.
+      const WideString name = i == 0 ? u"a0" : i == count - 1 ? u"A0" : i == count - 2 ? u"HELD" : u"n" + WideString(i, u'x');
+      const WideString value(1, static_cast<char16_t>(u'a' + i));
+      TXpRef<TXpAttribute> attribute = doc->CreateAttribute(name);
+      attribute->SetNodeValue(value);
+      oneByOne->SetAttributeNode(attribute);
+      attributes.push_back(doc->CreateAttribute(name));
+      attributes.back()->SetNodeValue(value);
+    }
+    together->SetAttributeNodes(attributes);
+    EXPECT_EQ(Attrs(together), Attrs(oneByOne));
+    EXPECT_EQ(together->Attributes()->Length(), static_cast<int>(count) - 1);
+    for (const TXpNode* attribute : together->Attributes()->Nodes())
+      EXPECT_EQ(static_cast<const TXpAttribute*>(attribute)->OwnerElement(), together.get());
+  }
+}
+
 TEST_F(ElementTest, NamespaceDeclarationsAreNoted) {
   trkpt->SetAttribute(u"xmlns", u"u");
   trkpt->SetAttribute(u"xmlns:h", u"v");

@@ -2,11 +2,6 @@
 // never a hang, a stack overflow or exhausted memory; and no network location
 // is opened unless the parser is told to.
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fstream>
 
 #include <gmock/gmock.h>
@@ -68,6 +63,15 @@ TEST(XpParserLimits, PredefinedEntitiesDoNotCount) {
   EXPECT_THAT(ParseError("<!DOCTYPE a [<!ENTITY big '" + std::string(800000, 'x') + "'>]><a>" + Repeat("&big;", 21) +
                          "</a>"),
               EndsWith("Error: Entity expansion limit exceeded at: big"));
+}
+
+TEST(XpParserLimits, DefaultAttributesCountAsExpansion) {
+  // Each "<x/>" of four bytes gets a thousand attributes.
+  std::string declarations;
+  for (int i = 0; i < 1000; ++i) declarations += "<!ATTLIST x d" + Num(i) + " CDATA 'v'>";
+  EXPECT_THAT(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 9000) + "</a>"),
+              EndsWith("Error: Default attribute expansion limit exceeded at: x"));
+  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 100) + "</a>"), "");
 }
 
 TEST(XpParserLimits, EntityNestingIsBounded) {
@@ -137,6 +141,11 @@ TEST(XpParserLimits, DeepNestingEndsWithAnErrorLine) {
   EXPECT_EQ(ParseError("<!DOCTYPE a [<!ELEMENT a " + Repeat("(", 256) + "b" + Repeat(")", 256) + ">]><a/>"), "");
 }
 
+TEST(XpParserLimits, AHugeValueEndsWithAnErrorLine) {
+  EXPECT_THAT(ParseError("<a v='" + std::string(kXpMaxLiteralLength + 1, 'v') + "'/>"),
+              EndsWith("Error: Value longer than " + Num(static_cast<int>(kXpMaxLiteralLength)) + " characters"));
+}
+
 TEST(XpParserLimits, ManyAttributesInOneTag) {
   std::string tag = "<a";
   for (int i = 0; i < 100000; ++i) tag += " n" + Num(i) + "='v'";
@@ -146,35 +155,6 @@ TEST(XpParserLimits, ManyAttributesInOneTag) {
 
 // ---------------------------------------------------------------------------
 // Remote sources
-
-// A listener on a free port of 127.0.0.1 that only counts who knocks.
-class TQuietListener {
-public:
-  TQuietListener() {
-    fSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fSocket < 0 || bind(fSocket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(fSocket, 4) != 0 || getsockname(fSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("cannot listen on 127.0.0.1");
-    fPort = ntohs(address.sin_port);
-  }
-  ~TQuietListener() { close(fSocket); }
-  TQuietListener(const TQuietListener&) = delete;
-  TQuietListener& operator=(const TQuietListener&) = delete;
-
-  int Port() const { return fPort; }
-  bool SomeoneConnected() const {
-    pollfd ready{fSocket, POLLIN, 0};
-    return poll(&ready, 1, 200) > 0;
-  }
-
-private:
-  int fSocket = -1;
-  int fPort = 0;
-};
 
 TEST(XpParserRemote, OffByDefault) {
   TQuietListener listener;
