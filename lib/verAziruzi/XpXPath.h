@@ -172,6 +172,8 @@ public:
 
   // The scan itself, without the cache.
   static TXpTokens Scan(const WideString& expr);
+  // Forgets every kept scan.
+  void ClearCache() { fCache.clear(); }
 
 private:
   static constexpr std::size_t kCacheLimit = 512;

@@ -1,16 +1,24 @@
 // The expression levels of the evaluator, the conversions of a working value,
 // and the value a selection answers.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 #include "lib/verAziruzi/XpDOMElement.h"
 #include "lib/verAziruzi/XpXPathEval.h"
+#include "platform/NumberText.h"
+
+const std::shared_ptr<TXpNodeList>& TXpWork::SharedEmptyList() {
+  static const std::shared_ptr<TXpNodeList> empty = XpNewList();
+  return empty;
+}
 
 TXpNodeList& TXpWork::OwnList() {
   if (list.use_count() > 1) {
-    auto copy = std::make_shared<TXpNodeList>();
+    auto copy = XpNewList();
     copy->CopyList(list.get());
     list = std::move(copy);
   }
@@ -31,6 +39,17 @@ WideString XpNodeStringValue(const TXpNode* node) {
   return node->NodeType() == ATTRIBUTE_NODE ? node->NodeValue() : node->StringValue();
 }
 
+std::optional<double> XpReadNumber(const WideString& text) {
+  if (text.empty() || !XpLooksNumeric(text)) return std::nullopt;
+  if (const auto value = numtext::ParseDouble(std::string(text.begin(), text.end()))) return value;
+  // The rare numeric-looking rest: "-", "1.2.", fractions too small for a double.
+  try {
+    return XpXPathStrToNumber(text);
+  } catch (const EConvertError&) {
+    return std::nullopt;
+  }
+}
+
 int XpTextToInteger(const WideString& text) {
   int value = 0;
   return XpReadWholeNumber(text, value) ? value : 0;
@@ -39,13 +58,7 @@ int XpTextToInteger(const WideString& text) {
 namespace {
 
 // XpXPathStrToNumber, with 0 for a text that is no number.
-double NumberOrZero(const WideString& text) {
-  try {
-    return XpXPathStrToNumber(text);
-  } catch (const EConvertError&) {
-    return 0;
-  }
-}
+double NumberOrZero(const WideString& text) { return XpReadNumber(text).value_or(0); }
 
 WideString FirstStringValue(const TXpWork& w) {
   const TXpNode* first = w.list->Item(0);
@@ -143,19 +156,22 @@ namespace {
 
 bool Occurs(const WideString& sub, const WideString& text) { return XpPosWide(sub, text) > 0; }
 
+// Lists of one length where every node of the left one stands in the right one.
 bool SameNodes(const TXpNodeList& left, const TXpNodeList& right) {
   if (left.Length() == 0 || left.Length() != right.Length()) return false;
-  const std::unordered_set<const TXpNode*> inRight(right.Nodes().begin(), right.Nodes().end());
+  if (&left == &right) return true;
+  std::vector<const TXpNode*> inRight(right.Nodes().begin(), right.Nodes().end());
+  std::sort(inRight.begin(), inRight.end());
   for (const TXpNode* node : left.Nodes())
-    if (!inRight.count(node)) return false;
+    if (!std::binary_search(inRight.begin(), inRight.end(), node)) return false;
   return true;
 }
 
 bool Equal(const TXpWork& left, const TXpWork& right) {
+  if (left.kind == xpetNodeSet && right.kind == xpetNodeSet && SameNodes(*left.list, *right.list)) return true;
   const WideString ls = XpToString(left, true);
   const WideString rs = XpToString(right, true);
   if (left.kind == xpetNodeSet && right.kind == xpetNodeSet) {
-    if (SameNodes(*left.list, *right.list)) return true;
     if (ls.empty() && rs.empty()) return false;
     if (ls == rs) return true;
     if (left.list->Length() > 1) return Occurs(rs, ls);
@@ -228,10 +244,11 @@ namespace {
 
 // "div": NaN as a string for a zero divisor and for whatever cannot be written.
 void Divide(TXpWork& w, const TXpWork& right) {
+  const std::optional<double> dividend = XpReadNumber(XpToString(w));
+  if (!dividend) return w.SetText(xpetString, u"NaN");
   try {
-    const double dividend = XpXPathStrToNumber(XpToString(w));
     const double divisor = XpToNumber(right);
-    if (divisor != 0) return w.SetText(xpetNumber, XpXPathNumberToStr(dividend / divisor));
+    if (divisor != 0) return w.SetText(xpetNumber, XpXPathNumberToStr(*dividend / divisor));
   } catch (const EConvertError&) {
   }
   w.SetText(xpetString, u"NaN");
@@ -273,12 +290,22 @@ void XpEvalUnary(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
 
 void XpEvalUnion(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   XpEvalPrimary(ev, w, contextNode);
+  if (!ev.NextIs(xptok::Union)) return;
+  // The nodes of the left list so far, kept across a long chain of '|'.
+  std::unordered_set<const TXpNode*> present;
+  bool presentFilled = false;
   while (ev.Accept(xptok::Union)) {
-    TXpWork right = TXpWork::FreshWith(w.list);
-    XpEvalPrimary(ev, right, contextNode);
+    std::shared_ptr<TXpNodeList> rightNodes;
+    {
+      TXpWork right = TXpWork::FreshWith(w.list);
+      XpEvalPrimary(ev, right, contextNode);
+      rightNodes = std::move(right.list);
+    }
+    // The operand no longer shares the left list, which grows in place.
     TXpNodeList& left = w.OwnList();
-    std::unordered_set<const TXpNode*> present(left.Nodes().begin(), left.Nodes().end());
-    for (TXpNode* node : right.list->Nodes())
+    if (!presentFilled) present.insert(left.Nodes().begin(), left.Nodes().end());
+    presentFilled = true;
+    for (TXpNode* node : rightNodes->Nodes())
       if (present.insert(node).second) left.Add(node);
     w.kind = xpetNodeSet;
   }
@@ -293,7 +320,7 @@ void AttributePrimary(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   if (!ev.Peek()) throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
   const TXpToken& name = ev.Consume();
   if (parenthesised) ev.Expect(xptok::CloseParen);
-  auto list = std::make_unique<TXpNodeList>();
+  auto list = XpNewList();
   const TXpNamedNodeMap* attributes = contextNode->NodeType() == ELEMENT_NODE ? contextNode->Attributes() : nullptr;
   if (attributes) {
     if (name.id == xptok::Star) {
@@ -374,7 +401,7 @@ double TXpValue::AsNumber() const {
   switch (fValueType) {
     case xpetNodeSet: {
       TXpWork w;
-      if (fValueNodeSet) w.list->CopyList(fValueNodeSet.get());
+      if (fValueNodeSet) w.OwnList().CopyList(fValueNodeSet.get());
       return XpToNumber(w);
     }
     case xpetBoolean: return fValueBoolean ? 1 : 0;

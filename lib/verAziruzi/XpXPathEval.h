@@ -5,6 +5,7 @@
 // the XPath units include this.
 
 #include <memory>
+#include <optional>
 
 #include "lib/verAziruzi/XpDOMDocument.h"
 #include "lib/verAziruzi/XpXPath.h"
@@ -16,14 +17,16 @@
 struct TXpWork {
   TXpExpressionType kind = xpetNodeSet;
   WideString text;
-  std::shared_ptr<TXpNodeList> list = std::make_shared<TXpNodeList>();
+  // Fresh values share one empty list, so that an operand costs no allocation
+  // until it selects something.
+  std::shared_ptr<TXpNodeList> list = SharedEmptyList();
 
   // Fresh variables for an operand: kind node-set, empty text, and either an
   // empty list or the given one as context list.
   static TXpWork Fresh() { return {}; }
   static TXpWork FreshWith(const std::shared_ptr<TXpNodeList>& context) { return {xpetNodeSet, {}, context}; }
 
-  void SetList(std::unique_ptr<TXpNodeList> nodes) { list = std::move(nodes); }
+  void SetList(std::shared_ptr<TXpNodeList> nodes) { list = std::move(nodes); }
   // The list, to be changed: copied first when another holder shares it.
   TXpNodeList& OwnList();
   void SetText(TXpExpressionType newKind, WideString newText) {
@@ -31,7 +34,13 @@ struct TXpWork {
     text = std::move(newText);
   }
   void SetBoolean(bool value) { SetText(xpetBoolean, value ? u"true" : u"false"); }
+
+  // Never changed: every writer goes through SetList or OwnList.
+  static const std::shared_ptr<TXpNodeList>& SharedEmptyList();
 };
+
+// A list to fill and hand to SetList, in one allocation with its count.
+inline std::shared_ptr<TXpNodeList> XpNewList() { return std::make_shared<TXpNodeList>(); }
 
 inline constexpr int kXpMaxNesting = 256;
 
@@ -114,5 +123,8 @@ double XpToNumber(const TXpWork& w);
 WideString XpToString(const TXpWork& w, bool all = false);
 // An attribute's value, any other node's StringValue.
 WideString XpNodeStringValue(const TXpNode* node);
+// XpXPathStrToNumber without its exception: nothing where it would refuse. The
+// evaluator meets far more words than numbers, and an exception is costly.
+std::optional<double> XpReadNumber(const WideString& text);
 // The whole-number reading of a text; 0 for anything else.
 int XpTextToInteger(const WideString& text);

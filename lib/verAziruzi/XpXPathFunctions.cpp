@@ -49,7 +49,7 @@ TXpNode* ParentOf(const TXpNode* contextNode) {
   return parent;
 }
 
-void SetNodeSet(TXpWork& w, std::unique_ptr<TXpNodeList> list) {
+void SetNodeSet(TXpWork& w, std::shared_ptr<TXpNodeList> list) {
   w.SetList(std::move(list));
   w.kind = xpetNodeSet;
 }
@@ -82,9 +82,13 @@ void Sum(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       for (const TXpNode* node : argument.list->Nodes()) texts.push_back(node->StringValue());
   }
   XpSkipToNextCloseParen(ev.tokens, ev.index);
+  double total = 0;
+  for (const WideString& text : texts) {
+    const std::optional<double> value = XpReadNumber(text);
+    if (!value) return w.SetText(xpetString, u"NaN");
+    total += *value;
+  }
   try {
-    double total = 0;
-    for (const WideString& text : texts) total += XpXPathStrToNumber(text);
     w.SetText(xpetNumber, XpXPathNumberToStr(total));
   } catch (const EConvertError&) {
     w.SetText(xpetString, u"NaN");
@@ -165,7 +169,7 @@ void Key(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   const WideString name = StringArgument(ev, contextNode);
   const TXpWork value = NextArgument(ev, contextNode);
   Close(ev);
-  auto list = std::make_unique<TXpNodeList>();
+  auto list = XpNewList();
   TXpDocument* document = ev.Document();
   if (document && document->OnKeyLookup) {
     if (value.kind == xpetNodeSet) {
@@ -181,7 +185,7 @@ void Document(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   TXpDocument* owner = ev.Document();
   if (!owner || !owner->OnResolveDocument)
     throw TXpXPathException(XpFormatMessage(xpmNoFunctionHandler, {u"document"}));
-  auto list = std::make_unique<TXpNodeList>();
+  auto list = XpNewList();
   const TXpWork href = Argument(ev, contextNode);
   bool haveBase = false;
   WideString base;
@@ -266,7 +270,7 @@ void Variable(TXpEvaluation& ev, TXpWork& w, const WideString& name) {
   if (!value) return w.SetText(xpetString, {});
   const std::unique_ptr<TXpValue> owned(value);
   if (owned->ValueType() == xpetNodeSet) {
-    auto list = std::make_unique<TXpNodeList>();
+    auto list = XpNewList();
     list->CopyList(owned->AsNodeSet());
     return SetNodeSet(w, std::move(list));
   }
@@ -314,7 +318,7 @@ void XpEvalFunction(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       Close(ev);
       TXpNode* current = nullptr;
       if (document && document->OnCurrentNode) document->OnCurrentNode(ev.node, current);
-      auto list = std::make_unique<TXpNodeList>();
+      auto list = XpNewList();
       if (current) list->Add(current);
       return SetNodeSet(w, std::move(list));
     }

@@ -302,7 +302,7 @@ void SkipPathSteps(TXpEvaluation& ev) {
 // context node.
 void AxisStep(TXpEvaluation& ev, TXpWork& w, TXpNode* node, int axisToken, bool doubleSlash) {
   const Axis axis = AxisOf(axisToken);
-  auto list = std::make_unique<TXpNodeList>();
+  auto list = XpNewList();
   AxisTest(ev, axis, node, *list);
   w.SetList(std::move(list));
   XpEvalPredicates(ev, w, doubleSlash, axis == Axis::Ancestor || axis == Axis::AncestorOrSelf, node);
@@ -313,7 +313,7 @@ void AxisStep(TXpEvaluation& ev, TXpWork& w, TXpNode* node, int axisToken, bool 
 void XpEvalLocationPath(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   TXpNode* start = XpPathStartNode(ev, w, contextNode);
   if (!start) {
-    w.SetList(std::make_unique<TXpNodeList>());
+    w.SetList(TXpWork::SharedEmptyList());
     SkipStep(ev);
     return SkipPathSteps(ev);
   }
@@ -348,7 +348,7 @@ TXpNode* XpPathStartNode(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
 void XpEvalStep(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   const bool doubleSlash = ev.Accept(xptok::DoubleSlash);
   const Axis axis = doubleSlash ? Axis::Descendant : Axis::Child;
-  auto list = std::make_unique<TXpNodeList>();
+  auto list = XpNewList();
   const TXpToken* next = ev.Peek();
   const int id = next ? next->id : 0;
   if (id == xptok::Dot) {
@@ -428,7 +428,7 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
     ev.candidatePosition = savedPosition;
     ev.index = end;
     XpSkipToCloseBracket(ev.tokens, ev.index);
-    auto kept = std::make_unique<TXpNodeList>();
+    auto kept = XpNewList();
     for (int i = 0; i < count; ++i)
       if (keep[i]) kept->Add(context->Item(i));
     w.SetList(std::move(kept));
@@ -441,7 +441,7 @@ void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, [[maybe_unused]] TXpN
     ev.Accept(xptok::Slash);
     const int start = ev.index;
     int end = start;
-    auto result = std::make_unique<TXpNodeList>();
+    auto result = XpNewList();
     const std::shared_ptr<TXpNodeList> nodes = w.list;
     for (TXpNode* node : nodes->Nodes()) {
       ev.index = start;

@@ -2,6 +2,7 @@
 // parser, evaluates from the node and reads the result as it needs it.
 
 #include <new>
+#include <optional>
 
 #include "lib/verAziruzi/XpXPathEval.h"
 
@@ -17,7 +18,7 @@ public:
     } else {
       fTokens = std::make_shared<const TXpTokens>(TXpXPathParser::Scan(expr));
     }
-    if (context) work.list->CopyList(context);
+    if (context) work.OwnList().CopyList(context);
   }
 
   void Evaluate() {
@@ -38,9 +39,9 @@ private:
 // the neutral value.
 template <class Result, class Read>
 Result Guarded(TXpNode* node, const WideString& expr, const TXpNodeList* context, Result neutral, Read read) {
-  std::unique_ptr<Query> query;
+  std::optional<Query> query;
   try {
-    query = std::make_unique<Query>(node, expr, context);
+    query.emplace(node, expr, context);
     query->Evaluate();
     return read(query->work);
   } catch (const std::bad_alloc&) {
@@ -68,9 +69,9 @@ std::unique_ptr<TXpValue> TXpNode::Select(const WideString& query, const TXpNode
 }
 
 std::unique_ptr<TXpNodeList> TXpNode::SelectNodes(const WideString& query) {
-  std::unique_ptr<Query> evaluation;
+  std::optional<Query> evaluation;
   try {
-    evaluation = std::make_unique<Query>(this, query, nullptr);
+    evaluation.emplace(this, query, nullptr);
     // A lone name and a lone '/' answer without an evaluation.
     const TXpTokens& tokens = evaluation->Tokens();
     if (tokens.size() == 1 && tokens[0].id == xptok::Name) return GetChildrenByName(ELEMENT_NODE, tokens[0].text);
