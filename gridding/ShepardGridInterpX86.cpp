@@ -13,7 +13,9 @@
 
 // GCC 12's own AVX-512 square root leaves a lane it never reads undefined and
 // warns about it where the kernels inline it; the warning is off for this file.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 namespace {
