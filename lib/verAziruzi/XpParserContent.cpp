@@ -190,7 +190,10 @@ bool TXpParser::ParseStartTag(int depth) {
       }
     }
   }
-  if (!xmlSpaceGiven) GetAttributeDefault(name, u"xml:space", element, xmlSpace);
+  if (!xmlSpaceGiven && element >= 0) {
+    static const WideString kXmlSpace = u"xml:space";
+    GetAttributeDefault(name, kXmlSpace, element, xmlSpace);
+  }
   if (xmlSpace == u"preserve")
     FPreserve = true;
   else if (xmlSpace == u"default")

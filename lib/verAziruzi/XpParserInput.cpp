@@ -117,11 +117,12 @@ bool TXpFilterInput::Available(std::size_t count) {
   const std::size_t target = fSettled ? std::max(count, kWindow) : count;
   try {
     if (!fError && fBuf.size() < target) {
-      // Sized once for what is still to come, rather than grown by doubling.
-      const std::size_t wanted = target - fBuf.size();
-      fBuf.reserve(fBuf.size() + static_cast<std::size_t>(std::min<std::int64_t>(
-                                     static_cast<std::int64_t>(wanted), fFilter->BytesLeft() + 2)));
-      fFilter->ReadUnits(fBuf, wanted);
+      // The window is sized once, for a window or what is left of the input,
+      // rather than grown from a few units by doubling.
+      const auto window = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(kWindow), fFilter->BytesLeft() + 2));
+      fBuf.reserve(std::max(target, window));
+      fFilter->ReadUnits(fBuf, target - fBuf.size());
     }
   } catch (const EXpFilterError& error) {
     fError.emplace(error);  // raised when reading reaches it

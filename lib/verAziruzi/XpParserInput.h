@@ -99,7 +99,7 @@ protected:
 
 private:
   int fLine = 1;
-  int fLinePos = 1;  // counted in place by the scans
+  int fLinePos = 1;
   int fBracketRun = 0;  // ']' units just before the scan position, for "]]>"
 };
 
