@@ -163,12 +163,17 @@ public:
   // Null until the first attribute definition.
   const TXpFoldedTable<TXpAttributeInfo>* AttributeList() const { return fAttributeList.get(); }
   TXpFoldedTable<TXpAttributeInfo>* AttributeList() { return fAttributeList.get(); }
+  // The indices in AttributeList of the definitions with a default, in its
+  // order: all a start tag has to look at, however many definitions there are.
+  const std::vector<int>& Defaulted();
 
   int ContentType = xpctUndeclared;
   WideString ContentModel;
 
 private:
   std::unique_ptr<TXpFoldedTable<TXpAttributeInfo>> fAttributeList;
+  std::vector<int> fDefaulted;
+  bool fDefaultedKnown = false;
 };
 
 class TXpEntityInfo {

@@ -148,10 +148,13 @@ bool TXpParser::ParseStartTag(int depth) {
   }
 
   if (OnAttribute && element >= 0) {
-    if (const auto* definitions = GetElementAttributes(element)) {
-      for (int i = 0; i < definitions->Count(); ++i) {
-        const WideString& attribute = (*definitions)[i].Name;
-        if (std::find(FTagAttributes.begin(), FTagAttributes.end(), attribute) != FTagAttributes.end()) continue;
+    const std::vector<int>& defaulted = FElementInfo[element].Record->Defaulted();
+    if (!defaulted.empty()) {
+      const auto& definitions = *GetElementAttributes(element);
+      const std::unordered_set<std::u16string_view> given(FTagAttributes.begin(), FTagAttributes.end());
+      for (int i : defaulted) {
+        const WideString& attribute = definitions[i].Name;
+        if (given.count(attribute)) continue;
         WideString value;
         if (!GetAttributeDefault(name, attribute, element, value)) continue;
         // Defaults are text the declarations add, as entities are, and a tag of

@@ -47,6 +47,7 @@ template class TXpFoldedTable<TXpElementInfo>;
 template class TXpFoldedTable<TXpNotationInfo>;
 
 void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo) {
+  fDefaultedKnown = false;
   if (!fAttributeList) fAttributeList = std::make_unique<TXpFoldedTable<TXpAttributeInfo>>();
   int index = fAttributeList->IndexOf(sName);
   if (index >= 0) {
@@ -56,6 +57,16 @@ void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAt
   }
   index = fAttributeList->FindOrAdd(sName);
   (*fAttributeList)[index].Record = std::move(oAttrInfo);
+}
+
+const std::vector<int>& TXpElementInfo::Defaulted() {
+  if (!fDefaultedKnown) {
+    fDefaulted.clear();
+    for (int i = 0; fAttributeList && i < fAttributeList->Count(); ++i)
+      if (!(*fAttributeList)[i].Record->Value.empty()) fDefaulted.push_back(i);
+    fDefaultedKnown = true;
+  }
+  return fDefaulted;
 }
 
 // ---------------------------------------------------------------------------
