@@ -94,6 +94,24 @@ TEST(XpParserLimits, TagsLookOnlyAtTheDefinitionsWithADefault) {
                                                     {"d=dee (default)", 20001}}));
 }
 
+TEST(XpParserLimits, DeclarationsInReverseOrderAreNoBurden) {
+  // Each declaration would go in before all the earlier ones, were the tables
+  // kept in order as they grow.
+  std::string declarations;
+  for (int i = 30000; i > 0; --i)
+    declarations += "<!ELEMENT e" + Num(i) + " ANY><!ATTLIST x d" + Num(i) + " CDATA #IMPLIED>";
+  for (int i = 10000; i > 0; --i) declarations += "<!NOTATION n" + Num(i) + " SYSTEM 'n'>";
+  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a/>"), "");
+
+  // Defaults still come in the order of their folded names.
+  TXpParser parser;
+  std::string names;
+  parser.OnAttribute = [&](TXpComponent*, const WideString& name, const WideString&, bool) { names += U8(name) + ";"; };
+  const std::string document = "<!DOCTYPE a [<!ATTLIST a b CDATA 'v' C CDATA 'v' a CDATA 'v'>]><a/>";
+  ASSERT_TRUE(parser.ParseMemory(document.data(), static_cast<int>(document.size())));
+  EXPECT_EQ(names, "a;b;C;");
+}
+
 TEST(XpParserLimits, EntityNestingIsBounded) {
   std::string chain = "<!DOCTYPE a [";
   for (int i = 0; i < 70; ++i) chain += "<!ENTITY e" + Num(i) + " 'x&e" + Num(i + 1) + ";'>";
