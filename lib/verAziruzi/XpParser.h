@@ -126,8 +126,10 @@ public:
   bool LookupDone = false;
 };
 
-// A table from names to owned records, sorted by the names' simple case folding;
-// equal folded names share one entry.
+// A table from names to owned records; equal names by simple case folding share
+// one entry. Entries keep the order they were added in, so an index stays valid,
+// and are found through their folded names in constant time: a DTD may declare
+// any number of names, in any order.
 template <class TRecord>
 class TXpFoldedTable {
 public:
@@ -143,11 +145,14 @@ public:
   int Count() const { return static_cast<int>(fEntries.size()); }
   Entry& operator[](int index) { return fEntries[index]; }
   const Entry& operator[](int index) const { return fEntries[index]; }
-  void Clear() { fEntries.clear(); }
+  void Clear() {
+    fEntries.clear();
+    fIndex.clear();
+  }
 
 private:
-  int LowerBound(const WideString& folded) const;
   std::vector<Entry> fEntries;
+  std::unordered_map<WideString, int> fIndex;  // folded name -> entry
 };
 
 class TXpElementInfo {
@@ -163,12 +168,18 @@ public:
   // Null until the first attribute definition.
   const TXpFoldedTable<TXpAttributeInfo>* AttributeList() const { return fAttributeList.get(); }
   TXpFoldedTable<TXpAttributeInfo>* AttributeList() { return fAttributeList.get(); }
+  // The indices in AttributeList of the definitions with a default, in the
+  // order of their folded names: all a start tag has to look at, however many
+  // definitions there are.
+  const std::vector<int>& Defaulted();
 
   int ContentType = xpctUndeclared;
   WideString ContentModel;
 
 private:
   std::unique_ptr<TXpFoldedTable<TXpAttributeInfo>> fAttributeList;
+  std::vector<int> fDefaulted;
+  bool fDefaultedKnown = false;
 };
 
 class TXpEntityInfo {

@@ -175,11 +175,14 @@ bool TXpParser::ParseStartTag(int depth) {
   }
 
   if (OnAttribute && element >= 0) {
-    if (const auto* definitions = GetElementAttributes(element)) {
+    const std::vector<int>& defaulted = FElementInfo[element].Record->Defaulted();
+    if (!defaulted.empty()) {
+      const auto& definitions = *GetElementAttributes(element);
       const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(FTagAttributeCount);
-      for (int i = 0; i < definitions->Count(); ++i) {
-        const WideString& attribute = (*definitions)[i].Name;
-        if (std::find(given, givenEnd, attribute) != givenEnd) continue;
+      const std::unordered_set<std::u16string_view> givenNames(given, givenEnd);
+      for (int i : defaulted) {
+        const WideString& attribute = definitions[i].Name;
+        if (givenNames.count(attribute)) continue;
         WideString value;
         if (!GetAttributeDefault(name, attribute, element, value)) continue;
         // Defaults are text the declarations add, as entities are, and a tag of

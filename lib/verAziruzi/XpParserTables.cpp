@@ -1,6 +1,6 @@
 // The declaration tables: entities in declaration order (the first declaration
 // binds), elements with their attribute definitions, and notations, the last
-// two sorted by their names' simple case folding.
+// two by their names' simple case folding.
 
 #include <unicode/uchar.h>
 
@@ -21,27 +21,18 @@ WideString XpFoldCase(const WideString& text) {
 }
 
 template <class TRecord>
-int TXpFoldedTable<TRecord>::LowerBound(const WideString& folded) const {
-  auto it = std::lower_bound(fEntries.begin(), fEntries.end(), folded,
-                             [](const Entry& entry, const WideString& key) { return entry.Folded < key; });
-  return static_cast<int>(it - fEntries.begin());
-}
-
-template <class TRecord>
 int TXpFoldedTable<TRecord>::IndexOf(const WideString& name) const {
   if (fEntries.empty()) return -1;
-  WideString folded = XpFoldCase(name);
-  int index = LowerBound(folded);
-  return index < Count() && fEntries[static_cast<std::size_t>(index)].Folded == folded ? index : -1;
+  auto it = fIndex.find(XpFoldCase(name));
+  return it == fIndex.end() ? -1 : it->second;
 }
 
 template <class TRecord>
 int TXpFoldedTable<TRecord>::FindOrAdd(const WideString& name) {
   WideString folded = XpFoldCase(name);
-  int index = LowerBound(folded);
-  if (index < Count() && fEntries[static_cast<std::size_t>(index)].Folded == folded) return index;
-  fEntries.insert(fEntries.begin() + index, Entry{folded, name, std::make_unique<TRecord>()});
-  return index;
+  auto [it, added] = fIndex.try_emplace(folded, Count());
+  if (added) fEntries.push_back(Entry{std::move(folded), name, std::make_unique<TRecord>()});
+  return it->second;
 }
 
 template class TXpFoldedTable<TXpAttributeInfo>;
@@ -49,12 +40,25 @@ template class TXpFoldedTable<TXpElementInfo>;
 template class TXpFoldedTable<TXpNotationInfo>;
 
 void TXpElementInfo::SetAttribute(const WideString& sName, std::unique_ptr<TXpAttributeInfo> oAttrInfo) {
+  fDefaultedKnown = false;
   if (!fAttributeList) fAttributeList = std::make_unique<TXpFoldedTable<TXpAttributeInfo>>();
   // XML binds an attribute by its first definition: later ones, and those whose
   // names differ only in letter case, are dropped.
   if (fAttributeList->IndexOf(sName) >= 0) return;
   int index = fAttributeList->FindOrAdd(sName);
   (*fAttributeList)[index].Record = std::move(oAttrInfo);
+}
+
+const std::vector<int>& TXpElementInfo::Defaulted() {
+  if (!fDefaultedKnown) {
+    fDefaulted.clear();
+    for (int i = 0; fAttributeList && i < fAttributeList->Count(); ++i)
+      if (!(*fAttributeList)[i].Record->Value.empty()) fDefaulted.push_back(i);
+    std::sort(fDefaulted.begin(), fDefaulted.end(),
+              [this](int a, int b) { return (*fAttributeList)[a].Folded < (*fAttributeList)[b].Folded; });
+    fDefaultedKnown = true;
+  }
+  return fDefaulted;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
 #include "DomFixture.h"
 #include "lib/verAziruzi/XpDOMObjModel.h"
+#include "tests/support/LoopbackServers.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -234,42 +230,16 @@ TEST_F(ObjModelTest, OnlyALeadingFtpSchemeUploadsAndNeverWithNetworkOff) {
   EXPECT_EQ(Read(dir + "/127.0.0.1/x.xml"), "<z/>");
 }
 
-// A listener on a free loopback port that tells whether anyone knocked.
-class TSilentListener {
-public:
-  TSilentListener() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd_, 4) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-      throw std::runtime_error("no loopback listener");
-    port_ = ntohs(address.sin_port);
-  }
-  ~TSilentListener() { close(fd_); }
-  int Port() const { return port_; }
-  bool Knocked() const {
-    pollfd entry{fd_, POLLIN, 0};
-    return poll(&entry, 1, 200) > 0;
-  }
-
-private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 TEST_F(ObjModelTest, NetworkOffContactsNoHttpDtdButLocalDtdsLoad) {
-  TSilentListener listener;
+  TQuietListener listener;
   const std::string port = std::to_string(listener.Port());
   const std::string remote = Write("remote.xml", "<!DOCTYPE r SYSTEM \"http://127.0.0.1:" + port + "/r.dtd\"><r/>");
   EXPECT_FALSE(model.LoadDataSource(WideString(remote.begin(), remote.end())));
   EXPECT_NE(Errors().find("Network access is off: 127.0.0.1:" + port + "/r.dtd"), std::string::npos)
       << Errors();
-  EXPECT_FALSE(listener.Knocked());
+  EXPECT_FALSE(listener.SomeoneConnected());
   EXPECT_FALSE(model.LoadDataSource(WideString(u"http://127.0.0.1:") + XpUtf8ToWide(port) + u"/doc.xml"));
-  EXPECT_FALSE(listener.Knocked());
+  EXPECT_FALSE(listener.SomeoneConnected());
 
   Write("local.dtd", "<!ENTITY who \"local\">");
   const std::string local = Write("local.xml", "<!DOCTYPE r SYSTEM \"local.dtd\"><r>&who;</r>");

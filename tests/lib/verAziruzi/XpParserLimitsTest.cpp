@@ -3,6 +3,7 @@
 // is opened unless the parser is told to.
 
 #include <fstream>
+#include <map>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -72,6 +73,43 @@ TEST(XpParserLimits, DefaultAttributesCountAsExpansion) {
   EXPECT_THAT(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 9000) + "</a>"),
               EndsWith("Error: Default attribute expansion limit exceeded at: x"));
   EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 100) + "</a>"), "");
+}
+
+TEST(XpParserLimits, TagsLookOnlyAtTheDefinitionsWithADefault) {
+  // 20 000 definitions without a default would cost each of 20 000 tags a look.
+  std::string declarations;
+  for (int i = 0; i < 20000; ++i) declarations += "<!ATTLIST x d" + Num(100000 + i) + " CDATA #IMPLIED>";
+  declarations += "<!ATTLIST x given CDATA 'default' d CDATA 'dee'>";
+  TXpParser parser;
+  std::map<std::string, int> attributes;
+  parser.OnAttribute = [&](TXpComponent*, const WideString& name, const WideString& value, bool specified) {
+    ++attributes[U8(name) + "=" + U8(value) + (specified ? "" : " (default)")];
+  };
+  const std::string document = "<!DOCTYPE a [" + declarations + "]><a><x given='yes' d100007='7'/>" +
+                               Repeat("<x/>", 20000) + "</a>";
+  ASSERT_TRUE(parser.ParseMemory(document.data(), static_cast<int>(document.size()))) << U8(parser.GetErrorMsg(0));
+  EXPECT_EQ(attributes, (std::map<std::string, int>{{"given=yes", 1},
+                                                    {"d100007=7", 1},
+                                                    {"given=default (default)", 20000},
+                                                    {"d=dee (default)", 20001}}));
+}
+
+TEST(XpParserLimits, DeclarationsInReverseOrderAreNoBurden) {
+  // Each declaration would go in before all the earlier ones, were the tables
+  // kept in order as they grow.
+  std::string declarations;
+  for (int i = 30000; i > 0; --i)
+    declarations += "<!ELEMENT e" + Num(i) + " ANY><!ATTLIST x d" + Num(i) + " CDATA #IMPLIED>";
+  for (int i = 10000; i > 0; --i) declarations += "<!NOTATION n" + Num(i) + " SYSTEM 'n'>";
+  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a/>"), "");
+
+  // Defaults still come in the order of their folded names.
+  TXpParser parser;
+  std::string names;
+  parser.OnAttribute = [&](TXpComponent*, const WideString& name, const WideString&, bool) { names += U8(name) + ";"; };
+  const std::string document = "<!DOCTYPE a [<!ATTLIST a b CDATA 'v' C CDATA 'v' a CDATA 'v'>]><a/>";
+  ASSERT_TRUE(parser.ParseMemory(document.data(), static_cast<int>(document.size())));
+  EXPECT_EQ(names, "a;b;C;");
 }
 
 TEST(XpParserLimits, EntityNestingIsBounded) {
