@@ -25,10 +25,33 @@ TXpNodeList& TXpWork::OwnList() {
   return *list;
 }
 
+namespace {
+
+[[noreturn]] void ThrowTooDeep() { throw TXpXPathException(u"Expression nesting deeper than 256 levels"); }
+
+}  // namespace
+
 TXpEvaluation::Nesting::Nesting(TXpEvaluation& evaluation) : fEvaluation(evaluation) {
   if (++fEvaluation.fDepth > kXpMaxNesting) {
     --fEvaluation.fDepth;
-    throw TXpXPathException(u"Expression nesting deeper than 256 levels");
+    ThrowTooDeep();
+  }
+}
+
+void TXpEvaluation::CheckBudget() const {
+  const std::uint64_t budget = kXpWorkBase + kXpWorkPerTokenAndNode * (tokens.size() + 1) * fWidestWalk;
+  if (fWork > budget) throw TXpXPathException(u"Expression too costly to evaluate");
+}
+
+void XpCheckBracketNesting(const TXpTokens& tokens) {
+  // The whole expression is one level, each '(' or '[' one more.
+  int depth = 1;
+  for (const TXpToken& token : tokens) {
+    if (token.id == xptok::OpenParen || token.id == xptok::OpenBracket) {
+      if (++depth > kXpMaxNesting) ThrowTooDeep();
+    } else if ((token.id == xptok::CloseParen || token.id == xptok::CloseBracket) && depth > 1) {
+      --depth;
+    }
   }
 }
 
@@ -203,6 +226,10 @@ void XpEvalEquality(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     const int op = ev.Consume().id;
     TXpWork right = TXpWork::FreshWith(w.list);
     XpEvalRelational(ev, right, contextNode);
+    // Only node-sets are compared node by node; other values merely carry
+    // their context list.
+    ev.Charge(1 + (w.kind == xpetNodeSet ? w.list->Length() : 0) +
+              (right.kind == xpetNodeSet ? right.list->Length() : 0));
     w.SetBoolean(op == xptok::Equal ? Equal(w, right) : XpToString(w, true) != XpToString(right, true));
   }
 }
@@ -302,6 +329,7 @@ void XpEvalUnion(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       rightNodes = std::move(right.list);
     }
     // The operand no longer shares the left list, which grows in place.
+    ev.Charge(1 + rightNodes->Length());
     TXpNodeList& left = w.OwnList();
     if (!presentFilled) present.insert(left.Nodes().begin(), left.Nodes().end());
     presentFilled = true;
@@ -329,6 +357,7 @@ void AttributePrimary(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       list->Add(attribute);
     }
   }
+  ev.ChargeWalk(list->Length() + 1);
   w.SetList(std::move(list));
   w.kind = xpetNodeSet;
 }

@@ -4,6 +4,7 @@
 // them, the evaluation they share, and one routine per precedence level. Only
 // the XPath units include this.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,13 @@ struct TXpWork {
 inline std::shared_ptr<TXpNodeList> XpNewList() { return std::make_shared<TXpNodeList>(); }
 
 inline constexpr int kXpMaxNesting = 256;
+// The work an evaluation may do: a base, and per token of the expression a
+// multiple of the widest walk seen, which stands for the document's size. An
+// expression that only walks the document a few times per token stays far
+// below; nested predicates and paths over repeated nodes multiply their work
+// and would otherwise run for hours or exhaust the memory.
+inline constexpr std::uint64_t kXpWorkBase = 1 << 15;
+inline constexpr std::uint64_t kXpWorkPerTokenAndNode = 16;
 
 // One evaluation: the node whose Select started it, the tokens and the index of
 // the last token consumed.
@@ -74,6 +82,19 @@ public:
   void Expect(int id) { XpExpectToken(id, tokens, index); }
   TXpDocument* Document() const { return node->OwnerDocument(); }
 
+  // Counts work: nodes copied or compared, candidates tested. Raises
+  // TXpXPathException past the budget (see kXpWorkBase).
+  void Charge(std::uint64_t units) {
+    fWork += units;
+    if (fWork > kXpWorkBase) CheckBudget();
+  }
+  // Counts the nodes one walk along an axis visited; the widest walk sets the
+  // budget.
+  void ChargeWalk(std::uint64_t visited) {
+    if (visited > fWidestWalk) fWidestWalk = visited;
+    Charge(visited);
+  }
+
   // Counts one level of nesting for as long as it lives.
   class Nesting {
   public:
@@ -87,8 +108,17 @@ public:
   };
 
 private:
+  void CheckBudget() const;
+
   int fDepth = 0;
+  std::uint64_t fWork = 0;
+  std::uint64_t fWidestWalk = 0;
 };
+
+// Raises the nesting error before an evaluation whose parentheses and brackets
+// alone nest deeper than the evaluator may go: found at once, without first
+// descending the whole depth and unwinding it again.
+void XpCheckBracketNesting(const TXpTokens& tokens);
 
 // Precedence levels, from or down to the primary expressions.
 void XpEvalExpr(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode);

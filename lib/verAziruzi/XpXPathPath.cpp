@@ -51,12 +51,16 @@ Axis AxisOf(int id) {
 bool IsDocument(const TXpNode* node) { return node->NodeType() == DOCUMENT_NODE; }
 bool IsElement(const TXpNode* node) { return node->NodeType() == ELEMENT_NODE; }
 
+// The walks answer how many nodes they visited: the evaluation is charged them.
 template <class Visit>
-void VisitDescendants(const TXpNode* node, Visit&& visit) {
+std::size_t VisitDescendants(const TXpNode* node, Visit&& visit) {
+  std::size_t visited = 0;
   XpWalkDescendants(node, [&](TXpNode* descendant) {
+    ++visited;
     visit(descendant);
     return TXpWalkStep::Continue;
   });
+  return visited;
 }
 
 // The ancestors of a node in document order, the document node left out.
@@ -69,7 +73,7 @@ std::vector<TXpNode*> Ancestors(const TXpNode* node) {
 
 // Every node on the axis, of every type, in list order.
 template <class Visit>
-void VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
+void VisitAxisNodes(Axis axis, TXpNode* node, Visit&& visit) {
   switch (axis) {
     case Axis::Child:
       for (TXpNode* child : node->ChildNodes()->Nodes()) visit(child);
@@ -78,7 +82,8 @@ void VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
       visit(node);
       [[fallthrough]];
     case Axis::Descendant:
-      return VisitDescendants(node, visit);
+      VisitDescendants(node, visit);
+      return;
     case Axis::Self:
       return visit(node);
     case Axis::Parent:
@@ -117,6 +122,16 @@ void VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
   }
 }
 
+template <class Visit>
+std::size_t VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
+  std::size_t visited = 0;
+  VisitAxisNodes(axis, node, [&](TXpNode* next) {
+    ++visited;
+    visit(next);
+  });
+  return visited;
+}
+
 // The descendant test from an element: the local name, ASCII-case-blind under
 // IgnoreCase; the prefix is not looked at.
 bool LocalNameMatches(const TXpNode* node, std::u16string_view name) {
@@ -127,8 +142,9 @@ bool LocalNameMatches(const TXpNode* node, std::u16string_view name) {
   return document && document->IgnoreCase() && XpSameAsciiText(local, name);
 }
 
-// A name or '*' on the axis, each axis with its own comparison.
-void NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list) {
+// A name or '*' on the axis, each axis with its own comparison; answers the
+// number of nodes looked at.
+std::size_t NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list) {
   const bool star = test.id == xptok::Star;
   const WideString& name = test.text;
   auto exact = [&](TXpNode* candidate) {
@@ -141,22 +157,20 @@ void NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list)
     case Axis::Child:
       if (IsDocument(node)) {
         if (TXpElement* root = static_cast<TXpDocument*>(node)->DocumentElement()) exact(root);
-        return;
+        return 1;
       }
       for (TXpNode* child : node->ChildNodes()->Nodes())
         if (IsElement(child) && (star || child->NameMatches(name))) list.Add(child);
-      return;
+      return node->ChildNodes()->Nodes().size();
     case Axis::DescendantOrSelf:
-      exact(node);
-      [[fallthrough]];
     case Axis::Descendant: {
+      if (axis == Axis::DescendantOrSelf) exact(node);
       const bool fromDocument = IsDocument(node);
-      VisitDescendants(node, [&](TXpNode* candidate) {
+      return VisitDescendants(node, [&](TXpNode* candidate) {
         if (!IsElement(candidate)) return;
         if (star || (fromDocument ? candidate->NameMatches(name) : LocalNameMatches(candidate, name)))
           list.Add(candidate);
-      });
-      return;
+      }) + 1;
     }
     case Axis::Following:
     case Axis::Preceding:
@@ -165,7 +179,7 @@ void NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list)
       if (star) return VisitAxis(axis, node, exact);
       if (const TXpNamedNodeMap* attributes = node->Attributes())
         if (TXpNode* attribute = attributes->GetNamedItem(name)) list.Add(attribute);
-      return;
+      return 1;
     case Axis::Namespace:
       return VisitAxis(axis, node, [&](TXpNode* candidate) {
         if (star || candidate->NamespaceURI() == name) list.Add(candidate);
@@ -192,18 +206,19 @@ void NodeTypeStep(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list
     } else {
       list.CopyList(node->GetDescendantsByType(PROCESSING_INSTRUCTION_NODE, target).get());
     }
-    return;
+    return ev.ChargeWalk(list.Length() + 1);
   }
   ev.Expect(xptok::CloseParen);
-  VisitAxis(axis, node, [&](TXpNode* candidate) {
+  ev.ChargeWalk(VisitAxis(axis, node, [&](TXpNode* candidate) {
     if (type == 0 || candidate->NodeType() == type) list.Add(candidate);
-  });
+  }));
 }
 
 // The node test after an axis token, or after '//'.
 void AxisTest(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list) {
   const TXpToken* test = ev.Peek();
-  if (test && (test->id == xptok::Name || test->id == xptok::Star)) return NameStep(axis, node, ev.Consume(), list);
+  if (test && (test->id == xptok::Name || test->id == xptok::Star))
+    return ev.ChargeWalk(NameStep(axis, node, ev.Consume(), list));
   if (test && IsNodeTypeToken(test->id)) return NodeTypeStep(ev, axis, node, list);
   throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
 }
@@ -224,10 +239,12 @@ void AttributeStep(TXpEvaluation& ev, bool doubleSlash, TXpNode* node, TXpNodeLi
     }
   };
   collect(node);
+  std::size_t visited = 1;
   if (doubleSlash)
-    VisitDescendants(node, [&](TXpNode* descendant) {
+    visited += VisitDescendants(node, [&](TXpNode* descendant) {
       if (IsElement(descendant)) collect(descendant);
     });
+  ev.ChargeWalk(visited + list.Length());
 }
 
 // id(...): the elements whose ID attribute holds one of the identifiers.
@@ -257,6 +274,7 @@ void IdStep(TXpEvaluation& ev, TXpNode* node, TXpNodeList& list) {
   TXpDocument* document = node->OwnerDocument();
   TXpElement* root = document ? document->DocumentElement() : nullptr;
   if (root) list.CopyList(root->GetElementsWithIDs(document->IdAttribute(), ids).get());
+  ev.ChargeWalk(list.Length() + 1);
 }
 
 // Passes over one step without evaluating it, as XpEvalStep would read it.
@@ -354,9 +372,11 @@ void XpEvalStep(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   if (id == xptok::Dot) {
     ev.Consume();
     list->Add(contextNode);
-    if (doubleSlash) VisitDescendants(contextNode, [&](TXpNode* descendant) { list->Add(descendant); });
+    std::size_t visited = 1;
+    if (doubleSlash) visited += VisitDescendants(contextNode, [&](TXpNode* descendant) { list->Add(descendant); });
+    ev.ChargeWalk(visited);
   } else if (id == xptok::Name || id == xptok::Star) {
-    NameStep(axis, contextNode, ev.Consume(), *list);
+    ev.ChargeWalk(NameStep(axis, contextNode, ev.Consume(), *list));
   } else if (id == xptok::Child) {
     // "child::" takes the rest as an expression from the context node.
     ev.Consume();
@@ -404,6 +424,7 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
     const int savedPosition = ev.candidatePosition;
     int end = bracket;
     for (int i = count - 1; i >= 0; --i) {
+      ev.Charge(1);
       TXpNode* candidate = context->Item(i);
       ev.index = bracket;
       ev.reverseAxis = reverse;
@@ -447,6 +468,8 @@ void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, [[maybe_unused]] TXpN
       ev.index = start;
       TXpWork step;
       XpEvalStep(ev, step, node);
+      // Paths keep repeated nodes, so the lists can outgrow the document.
+      ev.Charge(1 + step.list->Length());
       result->CopyList(step.list.get());
       end = ev.index;
     }

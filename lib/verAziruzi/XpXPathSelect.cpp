@@ -22,6 +22,7 @@ public:
   }
 
   void Evaluate() {
+    XpCheckBracketNesting(*fTokens);
     TXpEvaluation evaluation(fNode, *fTokens);
     XpEvalExpr(evaluation, work, fNode);
   }

@@ -109,6 +109,17 @@ TEST(XPathTokens, CharacterTestsAndTables) {
   EXPECT_FALSE(XpFunctionNames()->Exists(u"Count"));
 }
 
+TEST(XPathTokens, ScansAreKeptUntilTheCacheIsCleared) {
+  TXpXPathParser parser;
+  const std::shared_ptr<const TXpTokens> first = parser.Tokens(u"a/b");
+  EXPECT_EQ(parser.Tokens(u"a/b"), first);
+  parser.ClearCache();
+  const std::shared_ptr<const TXpTokens> again = parser.Tokens(u"a/b");
+  EXPECT_NE(again, first);
+  ASSERT_EQ(again->size(), 3u);
+  EXPECT_EQ(U8((*again)[2].text), "b");
+}
+
 TEST(XPathTokens, CloneKeepsIdAndName) {
   TXpRef<TXpXqlToken> token = TXpXqlToken::CreateTokenValue(3, u"ele");
   EXPECT_FALSE(token->OutputEscaping());
@@ -325,6 +336,13 @@ TEST_F(XPathTest, ExpressionsAnswerTheirTexts) {
       {u"1 div 0", "NaN", xpetString},
       {u"6 div 3", "2", xpetNumber},
       {u"true() div 2", "NaN", xpetString},
+      {u"'' div 2", "NaN", xpetString},
+      {u"'-' div 2", "NaN", xpetString},
+      {u"'.5' div 2", "0.25", xpetNumber},
+      {u"'1.2.3' + 1", "1", xpetNumber},
+      {u"'-.5' + 1", "0.5", xpetNumber},
+      {u"'1e3' + 1", "1", xpetNumber},
+      {u"'0.' + 1", "1", xpetNumber},
       {u"5-3", "5-3", xpetNumber},
       {u"5 - 3", "2", xpetNumber},
       {u"1 - 2 - 3", "-4", xpetNumber},
@@ -671,6 +689,66 @@ TEST_F(XPathTest, HostileExpressionsEndWithinBounds) {
     EXPECT_EQ(U8(error.Message()), "Expression nesting deeper than 256 levels");
   }
   EXPECT_EQ(U8(point->SelectString(WideString(200, u'(') + u"ele" + WideString(200, u')'))), "400");
+}
+
+TEST_F(XPathTest, BracketsNestedTooDeepAreRefusedBeforeEvaluation) {
+  TXpNode* point = Point(0);
+  const WideString deepest = WideString(255, u'(') + u"ele" + WideString(255, u')');
+  EXPECT_EQ(U8(point->SelectString(deepest)), "400");
+  // Even where the evaluation would skip the operand.
+  for (const WideString& expr : {u"ele or " + WideString(256, u'(') + u"1" + WideString(256, u')'),
+                                 u"nothing[" + WideString(300, u'[') + u"]"}) {
+    try {
+      point->Select(expr, nullptr);
+      ADD_FAILURE() << U8(expr.substr(0, 20));
+    } catch (const TXpXPathException& error) {
+      EXPECT_EQ(U8(error.Message()), "Expression nesting deeper than 256 levels");
+    }
+  }
+}
+
+TEST_F(XPathTest, WorkFarBeyondTheDocumentsSizeIsRefused) {
+  WideString repeatedPath;  // the repeated nodes of each step multiply
+  for (int i = 0; i < 12; ++i) repeatedPath += u"//*/ancestor::*";
+  WideString nestedPredicates = u"1";  // each level tests every node again
+  for (int i = 0; i < 8; ++i) nestedPredicates = u"//*[" + nestedPredicates + u"]";
+  TXpNode* point = Point(0);
+  for (const WideString& expr : {repeatedPath, nestedPredicates}) {
+    try {
+      point->Select(expr, nullptr);
+      ADD_FAILURE() << U8(expr);
+    } catch (const TXpXPathException& error) {
+      EXPECT_EQ(U8(error.Message()), "Expression too costly to evaluate") << U8(expr);
+    }
+    point->SelectNodes(expr);  // ends as well, with what it found
+  }
+  // Work a few times the document's size stays allowed, also on this small one.
+  EXPECT_EQ(point->SelectInteger(u"count(//*[//*[count(//*) > 3]])"), 21);
+  EXPECT_EQ(point->SelectInteger(u"count(//*/ancestor::*//*)"), 935);
+}
+
+// A document of many track points, each with its elevation and depth.
+std::string ManyPoints(int count) {
+  std::string text = "<gpx xmlns:h=\"urn:h\"><trk><trkseg>";
+  for (int i = 0; i < count; ++i)
+    text += "<trkpt lat=\"47\" lon=\"8\"><ele>" + std::to_string(i % 100) +
+            "</ele><extensions><h:depth>" + std::to_string(i % 7) + "</h:depth></extensions></trkpt>";
+  return text + "</trkseg></trk></gpx>";
+}
+
+TEST(XPathWork, QueriesThatWalkALargeDocumentAFewTimesAreAnswered) {
+  const std::string text = ManyPoints(20000);
+  TXpObjModel model;
+  ASSERT_TRUE(model.LoadMemory(text.data(), static_cast<int>(text.size())));
+  TXpElement* root = model.Document()->DocumentElement();
+  EXPECT_EQ(root->SelectInteger(u"count(//trkpt[ele > 49])"), 10000);
+  EXPECT_EQ(root->SelectInteger(u"count(//trkpt[extensions/h:depth = 3][ele < 10])"), 285);
+  EXPECT_EQ(root->SelectInteger(u"count(//*//depth)"), 100000);
+  EXPECT_EQ(root->SelectInteger(u"count(//ele | //h:depth | //trkpt | //extensions | //ele | //trkseg)"), 80001);
+  EXPECT_EQ(root->SelectNodes(u"trk/trkseg/trkpt/ele")->Length(), 20000);
+  // Rare names deep in the document: a long walk for a short answer.
+  EXPECT_EQ(root->SelectInteger(u"count(//trkpt[position() = last()]/ele)"), 1);
+  EXPECT_EQ(root->SelectInteger(u"count(//nothing)"), 0);
 }
 
 TEST_F(XPathTest, ComputedNumbersIgnoreTheLocale) {
