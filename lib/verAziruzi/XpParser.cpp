@@ -96,6 +96,7 @@ bool TXpParser::ParseStream(TXpStream& oStream) {
   FPreserve = false;
   FIsStandAlone = false;
   FHasExternals = false;
+  FDocumentBytes = oStream.Size() - oStream.Position();
   auto filter = std::make_unique<TXpInCharFilter>(&oStream, BufferSize);
   filter->SetFreeStream(false);
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -142,6 +143,7 @@ bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sS
                          XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(url, u"'", u"''") + u"'"}));
   }
   stream->SetPosition(0);
+  if (!oBase) FDocumentBytes = stream->Size();
   auto filter = std::make_unique<TXpInCharFilter>(stream.release(), BufferSize);
   filter->SetDirContext(std::move(context));
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -153,6 +155,8 @@ bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sS
 
 void TXpParser::ParseMain() {
   FExpandedChars = 0;
+  FExpansionBound = std::min(kXpMaxEntityExpansion,
+                             kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(FDocumentBytes, 0));
   try {
     try {
       InitPredefinedEntities();
@@ -261,7 +265,7 @@ void TXpParser::CheckEntityReference(const WideString& sName, bool bOpenBeforeMa
 void TXpParser::PushEntityText(const WideString& sName, const WideString& sText, bool bCounted) {
   if (bCounted) {
     FExpandedChars += static_cast<std::int64_t>(sText.size());
-    if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Entity expansion limit exceeded at: " + sName);
+    if (FExpandedChars > FExpansionBound) FailText(u"Entity expansion limit exceeded at: " + sName);
   }
   if (sText.empty()) return;
   PushDocument();

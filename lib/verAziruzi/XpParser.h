@@ -70,6 +70,11 @@ inline constexpr int xpcsIgnore = 1;
 
 // Bounds against hostile input.
 inline constexpr std::int64_t kXpMaxEntityExpansion = 16777216;  // characters per parse
+// Text the declarations add (entity replacement text, default attributes) may
+// come to this floor plus so much per byte of the document, up to the bound
+// above: a small file cannot make the parser build a huge document.
+inline constexpr std::int64_t kXpExpansionFloor = 1 << 20;
+inline constexpr std::int64_t kXpExpansionPerByte = 8;
 inline constexpr int kXpMaxEntityNesting = 64;
 inline constexpr int kXpMaxElementNesting = 2048;
 inline constexpr int kXpMaxContentModelNesting = 256;
@@ -441,5 +446,7 @@ private:
   bool FExternalIsPE = false;
 
   std::int64_t FExpandedChars = 0;  // entity replacement text read in this parse
+  std::int64_t FDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
+  std::int64_t FExpansionBound = kXpMaxEntityExpansion;
   int FEntityDepth = 0;             // entity inputs on the stack
 };

@@ -188,7 +188,7 @@ bool TXpParser::ParseStartTag(int depth) {
         // Defaults are text the declarations add, as entities are, and a tag of
         // four bytes may get thousands: they count, each with its node's weight.
         FExpandedChars += static_cast<std::int64_t>(attribute.size() + value.size()) + 64;
-        if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        if (FExpandedChars > FExpansionBound) FailText(u"Default attribute expansion limit exceeded at: " + name);
         OnAttribute(this, attribute, value, false);
       }
     }

@@ -652,7 +652,7 @@ void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue
       CheckEntityReference(name, open);
       if (bAppend) {
         FExpandedChars += static_cast<std::int64_t>(sValue.size());
-        if (FExpandedChars > kXpMaxEntityExpansion) FailText(u"Entity expansion limit exceeded at: " + name);
+        if (FExpandedChars > FExpansionBound) FailText(u"Entity expansion limit exceeded at: " + name);
         AppendData(sValue);
       } else {
         PushEntityText(name, sValue, true);

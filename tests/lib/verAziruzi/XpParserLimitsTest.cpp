@@ -72,7 +72,17 @@ TEST(XpParserLimits, DefaultAttributesCountAsExpansion) {
   for (int i = 0; i < 1000; ++i) declarations += "<!ATTLIST x d" + Num(i) + " CDATA 'v'>";
   EXPECT_THAT(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 9000) + "</a>"),
               EndsWith("Error: Default attribute expansion limit exceeded at: x"));
-  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 100) + "</a>"), "");
+  EXPECT_EQ(ParseError("<!DOCTYPE a [" + declarations + "]><a>" + Repeat("<x/>", 10) + "</a>"), "");
+}
+
+TEST(XpParserLimits, ExpansionGrowsWithTheDocument) {
+  // 2 000 000 characters of replacement text are too much for a file of 6 KB,
+  // and fine in one of 300 KB, as a big file may well hold that much text itself.
+  const std::string declaration = "<!DOCTYPE a [<!ENTITY e '" + std::string(1000, 'x') + "'>]>";
+  const std::string references = Repeat("&e;", 2000);
+  EXPECT_THAT(ParseError(declaration + "<a>" + references + "</a>"),
+              EndsWith("Error: Entity expansion limit exceeded at: e"));
+  EXPECT_EQ(ParseError(declaration + "<a>" + references + std::string(300000, 'y') + "</a>"), "");
 }
 
 TEST(XpParserLimits, TagsLookOnlyAtTheDefinitionsWithADefault) {
