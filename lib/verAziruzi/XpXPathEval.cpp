@@ -190,10 +190,17 @@ bool SameNodes(const TXpNodeList& left, const TXpNodeList& right) {
   return true;
 }
 
-bool Equal(const TXpWork& left, const TXpWork& right) {
+// The texts of both values as the comparisons read them, charged by length:
+// the string values of repeated nodes can be far longer than the document.
+std::pair<WideString, WideString> ComparedTexts(TXpEvaluation& ev, const TXpWork& left, const TXpWork& right) {
+  std::pair<WideString, WideString> texts{XpToString(left, true), XpToString(right, true)};
+  ev.Charge((texts.first.size() + texts.second.size()) / 16);
+  return texts;
+}
+
+bool Equal(TXpEvaluation& ev, const TXpWork& left, const TXpWork& right) {
   if (left.kind == xpetNodeSet && right.kind == xpetNodeSet && SameNodes(*left.list, *right.list)) return true;
-  const WideString ls = XpToString(left, true);
-  const WideString rs = XpToString(right, true);
+  const auto [ls, rs] = ComparedTexts(ev, left, right);
   if (left.kind == xpetNodeSet && right.kind == xpetNodeSet) {
     if (ls.empty() && rs.empty()) return false;
     if (ls == rs) return true;
@@ -230,7 +237,12 @@ void XpEvalEquality(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     // their context list.
     ev.Charge(1 + (w.kind == xpetNodeSet ? w.list->Length() : 0) +
               (right.kind == xpetNodeSet ? right.list->Length() : 0));
-    w.SetBoolean(op == xptok::Equal ? Equal(w, right) : XpToString(w, true) != XpToString(right, true));
+    if (op == xptok::Equal) {
+      w.SetBoolean(Equal(ev, w, right));
+    } else {
+      const auto [ls, rs] = ComparedTexts(ev, w, right);
+      w.SetBoolean(ls != rs);
+    }
   }
 }
 
