@@ -90,6 +90,16 @@ WideString FirstStringValue(const TXpWork& w) {
 
 }  // namespace
 
+double XpChargedNumber(TXpEvaluation& ev, const TXpWork& w) {
+  if (w.kind != xpetNodeSet) {
+    ev.Charge(1);
+    return XpToNumber(w);
+  }
+  const WideString text = FirstStringValue(w);
+  ev.Charge(1 + text.size() / 4);
+  return NumberOrZero(text);
+}
+
 bool XpToBoolean(const TXpWork& w) {
   switch (w.kind) {
     case xpetNodeSet: return w.list->Length() > 0;
@@ -252,8 +262,8 @@ void XpEvalRelational(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     const int op = ev.Consume().id;
     TXpWork right = TXpWork::FreshWith(w.list);
     XpEvalAdditive(ev, right, contextNode);
-    const double a = XpToNumber(w);
-    const double b = XpToNumber(right);
+    const double a = XpChargedNumber(ev, w);
+    const double b = XpChargedNumber(ev, right);
     switch (op) {
       case xptok::Less: w.SetBoolean(a < b); break;
       case xptok::LessEqual: w.SetBoolean(a <= b); break;
@@ -270,10 +280,12 @@ void XpEvalAdditive(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     TXpWork right = TXpWork::FreshWith(w.list);
     XpEvalMultiplicative(ev, right, contextNode);
     if (op == xptok::Concat) {
-      w.SetText(xpetString, XpToString(w) + XpToString(right));
+      WideString text = XpToString(w) + XpToString(right);
+      ev.Charge(1 + text.size() / 4);
+      w.SetText(xpetString, std::move(text));
     } else {
-      const double a = XpToNumber(w);
-      const double b = XpToNumber(right);
+      const double a = XpChargedNumber(ev, w);
+      const double b = XpChargedNumber(ev, right);
       w.SetText(xpetNumber, XpXPathNumberToStr(op == xptok::Plus ? a + b : a - b));
     }
   }
@@ -310,11 +322,20 @@ void XpEvalMultiplicative(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     const int op = ev.Consume().id;
     TXpWork right = TXpWork::FreshWith(w.list);
     XpEvalUnary(ev, right, contextNode);
+    if (op == xptok::Divide || op == xptok::Mod || op == xptok::Quo) {
+      // These read their operands themselves; charge what the reading gathers.
+      XpChargedNumber(ev, w);
+      XpChargedNumber(ev, right);
+    }
     switch (op) {
       case xptok::Divide: Divide(w, right); break;
       case xptok::Mod: IntegerDivide(w, right, true); break;
       case xptok::Quo: IntegerDivide(w, right, false); break;
-      default: w.SetText(xpetNumber, XpXPathNumberToStr(XpToNumber(w) * XpToNumber(right))); break;
+      default: {
+        const double a = XpChargedNumber(ev, w);
+        w.SetText(xpetNumber, XpXPathNumberToStr(a * XpChargedNumber(ev, right)));
+        break;
+      }
     }
   }
 }
@@ -324,7 +345,7 @@ void XpEvalUnary(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   if (!ev.Accept(xptok::Minus)) return XpEvalUnion(ev, w, contextNode);
   XpEvalUnion(ev, w, contextNode);
   // Adding 0 turns -0 into 0, so that -0 reads "0".
-  w.SetText(xpetNumber, XpXPathNumberToStr(-XpToNumber(w) + 0.0));
+  w.SetText(xpetNumber, XpXPathNumberToStr(-XpChargedNumber(ev, w) + 0.0));
 }
 
 void XpEvalUnion(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {

@@ -150,6 +150,9 @@ void XpEvalFunction(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode);
 bool XpToBoolean(const TXpWork& w);
 int XpToInteger(const TXpWork& w);
 double XpToNumber(const TXpWork& w);
+// XpToNumber, charging the evaluation for the text a node-set's first node
+// yields: that string value can be the whole document, read again at each operator.
+double XpChargedNumber(TXpEvaluation& ev, const TXpWork& w);
 WideString XpToString(const TXpWork& w, bool all = false);
 // An attribute's value, any other node's StringValue.
 WideString XpNodeStringValue(const TXpNode* node);
