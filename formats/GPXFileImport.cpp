@@ -489,12 +489,8 @@ private:
   std::string ImportGPXExtensions(const TXpNode* node) const {
     const WideString& name = node->NodeName();
     std::string text(TrimView(U8(node->XmlDocument())));
-    const std::string plainName = U8(name);
-    std::string open("<"), close("</"), emptyPair;
-    open.append(plainName).append(">");
-    close.append(plainName).append(">");
-    emptyPair.append(open).append("<").append(plainName).append("/>").append(close);
-    if (text == emptyPair) return {};
+    const std::string open = "<" + U8(name) + ">", close = "</" + U8(name) + ">";
+    if (text == open + "<" + U8(name) + "/>" + close) return {};
     if (const std::size_t start = text.find(open); !text.empty() && start != std::string::npos) {
       text = text.substr(start + open.size());
       text = text.substr(0, text.find(close));
