@@ -27,6 +27,8 @@ SHOALWRIGHT_BUILD_PACKAGES=(
   python3 python3-pyftpdlib
   # the window tests run once more on a virtual X server
   xvfb xauth
+  # xmllint, the independent reader that checks the files the program writes
+  libxml2-utils
 )
 
 # The tests show that number texts ignore a German locale, so that locale must exist.
