@@ -96,9 +96,10 @@ public:
 
   // --- life cycle and size ---------------------------------------------------
 
-  // The area to incomplete, the mouse state and the document's selection reset,
-  // the surface (and the shadow map) wiped and copied to the buffers, and the
-  // size to 0. Keeps Canvas, GPXd, Rm and every option.
+  // Starts the view afresh: the visible area becomes incomplete, the mouse state
+  // and the document's selection are reset, the surface (and the shadow map) is
+  // wiped and copied to the buffers, and the size drops to 0. Canvas, GPXd, Rm
+  // and every option stay.
   void Clear();
 
   int Width() const { return fWidth; }
