@@ -125,6 +125,18 @@ TXpDocument::~TXpDocument() {
   for (auto& entry : fNames) entry.second->Release();
 }
 
+bool TXpDocument::GiveUpTree() {
+  fDisposalQueued = false;
+  // Someone took a reference again while this waited.
+  if (RefCount() >= 1) return false;
+  RemoveAll();
+  return fNodeHolds == 0;
+}
+
+void TXpDocument::DropNodeHold() {
+  if (--fNodeHolds == 0 && RefCount() < 1) XpDisposeNode(this);
+}
+
 TXpName* TXpDocument::InternName(std::u16string_view name) {
   auto it = fNames.find(name);
   if (it == fNames.end()) {

@@ -169,8 +169,17 @@ public:
   TXpName* InternName(std::u16string_view name);
 
 private:
+  friend class TXpNode;
+  friend void XpDisposeNode(TXpNode* node);
+
   TXpDocument();
   ~TXpDocument() override;
+
+  // The last reference has gone: the tree is released. True when the document
+  // may be freed as well, no node naming it any more.
+  bool GiveUpTree();
+  // A node no longer names this document.
+  void DropNodeHold();
 
   struct ViewHash {
     std::size_t operator()(std::u16string_view text) const noexcept {
@@ -190,6 +199,9 @@ private:
   bool fPlainElements = false;  // the factory is the library's own
   std::unordered_map<std::u16string_view, TXpName*, ViewHash> fNames;
   std::unique_ptr<TXpXPathParser> fXPathParser;
+  // The nodes, other than itself, whose owner document this is.
+  std::size_t fNodeHolds = 0;
+  bool fDisposalQueued = false;
 };
 
 // ---------------------------------------------------------------------------

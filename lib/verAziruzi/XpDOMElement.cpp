@@ -33,10 +33,6 @@ bool IgnoresCase(const TXpNode* node) {
   return node->OwnerDocument() && node->OwnerDocument()->IgnoreCase();
 }
 
-void ClearOwnerElement(TXpNode* attribute, const TXpNode* element) {
-  if (attribute && attribute->ParentNode() == element) static_cast<TXpAttribute*>(attribute)->SetOwnerElement(nullptr);
-}
-
 }  // namespace
 
 bool XpReadWholeNumber(std::u16string_view text, int& value) {
@@ -82,6 +78,10 @@ bool XpReadWholeNumber(std::u16string_view text, int& value) {
 // TXpAttribute
 
 void TXpAttribute::SetOwnerElement(TXpNode* element) { SetParentNode(element); }
+
+void TXpElement::ClearOwnerElement(TXpNode* attribute, const TXpNode* element) {
+  if (attribute && attribute->ParentNode() == element) static_cast<TXpAttribute*>(attribute)->SetOwnerElement(nullptr);
+}
 
 TXpRef<TXpNode> TXpAttribute::CloneSelf(bool) const {
   TXpRef<TXpAttribute> copy = CloneCommon<TXpAttribute>();
@@ -130,11 +130,14 @@ void TXpElement::NoteNamespaceAttribute(const TXpAttribute* attribute) {
   }
 }
 
+// An attribute has one place: another element's map, or any child list, keeps
+// it. Setting it again where it already is, is allowed.
 void TXpElement::CheckNotInUse(const TXpAttribute* attribute) const {
   if (!attribute) XpRaiseDOM(ecInvalidParamErr);
   const TXpNode* holder = attribute->ParentNode();
-  if (holder && holder != this && holder->Attributes() && holder->Attributes()->IndexOf(attribute) >= 0)
-    XpRaiseDOM(ecInuseAttributeErr);
+  if (!holder) return;
+  if (holder == this && Attributes() && Attributes()->IndexOf(attribute) >= 0) return;
+  if (holder->HoldsChildOrAttribute(attribute)) XpRaiseDOM(ecInuseAttributeErr);
 }
 
 void TXpElement::PutAttribute(TXpAttribute* attribute) {

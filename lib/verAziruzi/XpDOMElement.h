@@ -22,13 +22,15 @@ public:
   void SetSpecified(bool value) { SetFlag(kSpecified, value); }
   // The element that holds the attribute; null when none does.
   TXpNode* OwnerElement() const { return ParentNode(); }
-  void SetOwnerElement(TXpNode* element);
 
   WideString StringValue() const override { return NodeValue(); }
   TXpRef<TXpNode> CloneSelf(bool deep) const override;
 
 private:
+  friend class TXpElement;
   TXpAttribute() : TXpNode(ATTRIBUTE_NODE) { SetFlag(kSpecified, true); }
+  // Only an element that holds the attribute in its map names itself here.
+  void SetOwnerElement(TXpNode* element);
 };
 
 class TXpElement : public TXpNode {
@@ -49,8 +51,8 @@ public:
   TXpAttribute* GetAttributeNode(const WideString& name) const;
   bool HasAttribute(const WideString& name) const;
   void SetAttribute(const WideString& name, const WideString& value);
-  // Answers the attribute replaced. An attribute that another element holds
-  // raises ecInuseAttributeErr.
+  // Answers the attribute replaced. An attribute that has its place elsewhere
+  // (another element's map, or a child list) raises ecInuseAttributeErr.
   TXpRef<TXpAttribute> SetAttributeNode(TXpAttribute* newAttr);
   // SetAttributeNode for each in order, without a search for every one: a start
   // tag may carry any number of attributes.
@@ -94,6 +96,7 @@ private:
   void PutAttribute(TXpAttribute* attribute);
   void NoteNamespaceAttribute(const TXpAttribute* attribute);
   void CheckNotInUse(const TXpAttribute* attribute) const;
+  static void ClearOwnerElement(TXpNode* attribute, const TXpNode* element);
 };
 
 // The whole-number reading of the library: optional leading blanks, an optional

@@ -158,6 +158,9 @@ TXpNode::~TXpNode() {
     for (TXpNode* attribute : fExtra->attributes->Nodes())
       if (attribute->fParentNode == this) attribute->fParentNode = nullptr;
   if (fName) fName->Release();
+  // The last node that names a released document frees it (queued: this runs
+  // inside XpDisposeNode).
+  AssignOwnerDocument(nullptr);
 }
 
 void TXpNode::Release() {
@@ -165,6 +168,13 @@ void TXpNode::Release() {
 }
 
 void XpDisposeNode(TXpNode* node) {
+  // A document comes here when its last reference goes and again when the last
+  // node that names it dies; it waits in the queue once at most.
+  if (node->fNodeType == DOCUMENT_NODE) {
+    auto* document = static_cast<TXpDocument*>(node);
+    if (document->fDisposalQueued) return;
+    document->fDisposalQueued = true;
+  }
   if (tPendingDisposal) {
     tPendingDisposal->push_back(node);
     return;
@@ -179,8 +189,25 @@ void XpDisposeNode(TXpNode* node) {
   while (!pending.empty()) {
     TXpNode* dying = pending.back();
     pending.pop_back();
+    if (dying->fNodeType == DOCUMENT_NODE && !static_cast<TXpDocument*>(dying)->GiveUpTree()) continue;
     delete dying;
   }
+}
+
+void XpNoteNodeLeft(TXpNode* node, const void* container) {
+  const TXpNode* parent = node->fParentNode;
+  if (!parent) return;
+  if (container != &parent->fChildNodes && container != parent->Attributes()) return;
+  if (!parent->HoldsChildOrAttribute(node)) node->fParentNode = nullptr;
+}
+
+void TXpNode::AssignOwnerDocument(TXpDocument* document) {
+  TXpDocument* old = fOwnerDocument;
+  if (old == document) return;
+  // A document is its own owner without holding itself.
+  if (document && document != this) ++document->fNodeHolds;
+  fOwnerDocument = document;
+  if (old && old != this) old->DropNodeHold();
 }
 
 TXpNode::Extra& TXpNode::EnsureExtra() {
@@ -263,11 +290,14 @@ std::u16string_view TXpNode::NodeStringType() const {
 std::size_t TXpNode::ChildIndexOf(const TXpNode* child) const {
   const TXpNodeVector& nodes = fChildNodes.fNodes;
   const std::size_t count = nodes.size();
+  // An attribute names its element as parent without being one of its
+  // children, so the list may well be empty.
+  if (count == 0) return static_cast<std::size_t>(-1);
   std::size_t hint = child->fIndexHint;
   if (hint < count && nodes[hint] == child) return hint;
   // A stale hint is usually off by the few siblings inserted or removed nearby,
   // so the search starts there and spreads outwards.
-  if (hint >= count) hint = count ? count - 1 : 0;
+  if (hint >= count) hint = count - 1;
   for (std::size_t distance = 0; distance <= count; ++distance) {
     bool inRange = false;
     if (hint + distance < count) {
@@ -294,12 +324,19 @@ int TXpNode::IndexInParent() const {
   return static_cast<int>(static_cast<std::ptrdiff_t>(fParentNode->ChildIndexOf(this)));
 }
 
-void TXpNode::CheckInsertion(const TXpNode* newChild) const {
+bool TXpNode::HoldsChildOrAttribute(const TXpNode* node) const {
+  if (ChildIndexOf(node) != static_cast<std::size_t>(-1)) return true;
+  const TXpNamedNodeMap* attributes = Attributes();
+  return attributes && attributes->IndexOf(node) >= 0;
+}
+
+void TXpNode::CheckInsertion(const TXpNode* newChild, bool fragmentIsCopied) const {
   if (!newChild) XpRaiseDOM(ecInvalidParamErr);
   if (newChild->fOwnerDocument != fOwnerDocument) XpRaiseDOM(ecWrongDocumentErr);
   if (IsLeafType(fNodeType)) XpRaiseDOM(ecHierarchyRequestErr);
-  // A fragment is copied in, never inserted itself, so it cannot close a cycle.
-  if (newChild->fNodeType == DOCUMENT_FRAGMENT_NODE) return;
+  // Nobody would ever give up a child put into a document nobody holds.
+  if (fNodeType == DOCUMENT_NODE && fRefCount < 1) XpRaiseDOM(ecNoModificationAllowedErr);
+  if (fragmentIsCopied && newChild->fNodeType == DOCUMENT_FRAGMENT_NODE) return;
   if (newChild == this) XpRaiseDOM(ecHierarchyRequestErr);
   // Every ancestor has a child, so a childless node cannot be one.
   if (newChild->HasChildNodes())
@@ -307,19 +344,19 @@ void TXpNode::CheckInsertion(const TXpNode* newChild) const {
       if (ancestor == newChild) XpRaiseDOM(ecHierarchyRequestErr);
 }
 
-// Takes the node out of its parent's child list, keeping the list's reference
-// for the caller.
-void TXpNode::DetachFromParent() {
+void TXpNode::TakeFromPlace() {
   TXpNode* parent = fParentNode;
-  if (!parent) return;
-  const std::size_t index = parent->ChildIndexOf(this);
+  const std::size_t index = parent ? parent->ChildIndexOf(this) : static_cast<std::size_t>(-1);
   if (index != static_cast<std::size_t>(-1)) {
+    // The list's reference becomes the caller's.
     parent->fChildNodes.fNodes.erase(parent->fChildNodes.fNodes.begin() + static_cast<std::ptrdiff_t>(index));
-  } else {
-    // Not in the list (an attribute names its element this way): the reference
-    // the caller is given must be a new one.
-    AddRef();
+    fParentNode = nullptr;
+    return;
   }
+  AddRef();
+  // An attribute leaves its element's map, which then no longer counts it.
+  if (TXpNamedNodeMap* attributes = parent ? parent->Attributes() : nullptr)
+    if (const int at = attributes->IndexOf(this); at >= 0) attributes->Delete(at);
   fParentNode = nullptr;
 }
 
@@ -348,10 +385,7 @@ void TXpNode::InsertExpanded(TXpNode* newChild, const TXpNode* before) {
   }
   // A moved node keeps its one reference: the old list's becomes the new one's.
   // Its leaving may shift the place it goes to, so that is looked up after.
-  if (newChild->fParentNode)
-    newChild->DetachFromParent();
-  else
-    newChild->AddRef();
+  newChild->TakeFromPlace();
   const std::size_t index = before ? ChildIndexOf(before) : nodes.size();
   newChild->fParentNode = this;
   newChild->fIndexHint = static_cast<std::uint32_t>(index);
@@ -361,12 +395,12 @@ void TXpNode::InsertExpanded(TXpNode* newChild, const TXpNode* before) {
 }
 
 void TXpNode::AppendChild(TXpNode* newChild) {
-  CheckInsertion(newChild);
+  CheckInsertion(newChild, true);
   InsertExpanded(newChild, nullptr);
 }
 
 void TXpNode::InsertBefore(TXpNode* newChild, TXpNode* refChild) {
-  CheckInsertion(newChild);
+  CheckInsertion(newChild, true);
   if (refChild && ChildIndexOf(refChild) == static_cast<std::size_t>(-1)) XpRaiseDOM(ecNotFoundErr);
   if (newChild == refChild) return;
   InsertExpanded(newChild, refChild);
@@ -382,14 +416,12 @@ TXpRef<TXpNode> TXpNode::RemoveChild(TXpNode* oldChild) {
 }
 
 TXpRef<TXpNode> TXpNode::ReplaceChild(TXpNode* newChild, TXpNode* oldChild) {
-  CheckInsertion(newChild);
+  // A fragment goes in whole here, so it must not end up below itself.
+  CheckInsertion(newChild, false);
   if (!oldChild || ChildIndexOf(oldChild) == static_cast<std::size_t>(-1)) XpRaiseDOM(ecNotFoundErr);
   if (newChild == oldChild) return TXpRef<TXpNode>::Share(oldChild);
   // The new node leaves its old place first, which may be in this very list.
-  if (newChild->fParentNode)
-    newChild->DetachFromParent();
-  else
-    newChild->AddRef();
+  newChild->TakeFromPlace();
   const std::size_t index = ChildIndexOf(oldChild);
   fChildNodes.fNodes[index] = newChild;
   newChild->fParentNode = this;
@@ -463,7 +495,7 @@ void XpCloneChildren(const TXpNode* source, TXpNode* target) {
 
 void TXpNode::CopyCommonTo(TXpNode& copy) const {
   copy.fNodeType = fNodeType;
-  copy.fOwnerDocument = fOwnerDocument;
+  copy.AssignOwnerDocument(fOwnerDocument);
   if (fName) {
     fName->AddRef();
     if (copy.fName) copy.fName->Release();
@@ -475,12 +507,12 @@ void TXpNode::CopyCommonTo(TXpNode& copy) const {
 }
 
 void TXpNode::SetOwnerDocument(TXpDocument* document) {
-  fOwnerDocument = document;
+  AssignOwnerDocument(document);
   if (!fExtra) return;
   if (fExtra->attributes)
-    for (TXpNode* attribute : fExtra->attributes->Nodes()) attribute->fOwnerDocument = document;
+    for (TXpNode* attribute : fExtra->attributes->Nodes()) attribute->AssignOwnerDocument(document);
   if (fExtra->namespaceList)
-    for (TXpNode* declaration : fExtra->namespaceList->Nodes()) declaration->fOwnerDocument = document;
+    for (TXpNode* declaration : fExtra->namespaceList->Nodes()) declaration->AssignOwnerDocument(document);
 }
 
 void TXpNode::ForceOwnerDocument(TXpNode* node) const {
@@ -643,10 +675,16 @@ TXpNode* TXpNode::PreviousInDocument() const {
 
 namespace {
 
-// The 1-based positions from the top of the tree down to the node.
+// The 1-based positions from the top of the tree down to the node; none when
+// the node or an ancestor has no place among its parent's children (an
+// attribute, or what lies below one).
 std::vector<int> LevelPositions(const TXpNode* node) {
   std::vector<int> positions;
-  for (; node->ParentNode(); node = node->ParentNode()) positions.push_back(node->IndexInParent() + 1);
+  for (; node->ParentNode(); node = node->ParentNode()) {
+    const int index = node->IndexInParent();
+    if (index < 0) return {};
+    positions.push_back(index + 1);
+  }
   std::reverse(positions.begin(), positions.end());
   return positions;
 }
@@ -675,15 +713,32 @@ bool TXpNode::IsAfter(const TXpNode* node) const {
 }
 
 WideString TXpNode::LocationPath() const {
-  std::vector<const TXpNode*> chain;
+  // Each step: the node and its position among its parent's children, 0 for an
+  // attribute of that parent.
+  std::vector<std::pair<const TXpNode*, int>> chain;
   const TXpNode* top = this;
-  for (; top->fParentNode; top = top->fParentNode) chain.push_back(top);
+  for (; top->fParentNode; top = top->fParentNode) {
+    const int index = top->IndexInParent();
+    if (index >= 0) {
+      chain.emplace_back(top, index + 1);
+    } else if (const TXpNamedNodeMap* attributes = top->fParentNode->Attributes();
+               attributes && attributes->IndexOf(top) >= 0) {
+      chain.emplace_back(top, 0);
+    } else {
+      break;  // not held by its parent: the top of a tree of its own
+    }
+  }
   WideString path = top == this ? NodeName() : top->LocationPath();
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     path += u'/';
-    path += (*it)->NodeName();
+    if (it->second == 0) {
+      path += u'@';
+      path += it->first->NodeName();
+      continue;
+    }
+    path += it->first->NodeName();
     path += u'[';
-    path += XpUtf8ToWide(numtext::FormatInt((*it)->IndexInParent() + 1));
+    path += XpUtf8ToWide(numtext::FormatInt(it->second));
     path += u']';
   }
   return path;

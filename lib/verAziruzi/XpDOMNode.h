@@ -10,6 +10,12 @@
 // per document, and each node remembers its position among its siblings (checked
 // on every use) so that sibling steps take constant time. No walk recurses: deep
 // trees are searched, copied, written and freed with explicit stacks.
+//
+// A node has one place at a time, in a child list or in an element's attribute
+// map, and its ParentNode names the node that holds it there: whatever takes it
+// out, through the node or through the container, clears that. The owner
+// document is not counted as a reference, but it is held: a document whose last
+// reference goes gives up its tree and stays, empty, until no node names it.
 
 #include <atomic>
 #include <cstdint>
@@ -121,6 +127,9 @@ public:
   const WideString& NodeValue() const { return fNodeValue; }
   void SetNodeValue(WideString value) { fNodeValue = std::move(value); }
   TXpNode* ParentNode() const { return fParentNode; }
+  // Null for a node made without one. A survivor of its document's release
+  // still has it: settings and names are read as before; the document itself
+  // takes no new children until someone holds a reference to it again.
   TXpDocument* OwnerDocument() const { return fOwnerDocument; }
   TXpNodeList* ChildNodes() { return &fChildNodes; }
   const TXpNodeList* ChildNodes() const { return &fChildNodes; }
@@ -138,8 +147,10 @@ public:
   void SetBaseURI(const WideString& uri);
   std::u16string_view NodeStringType() const;
 
-  // --- Tree operations (on the parent). A node that still has a parent is taken
-  // out of its old place first; a node is never put below itself.
+  // --- Tree operations (on the parent). A node that still has a place (a child
+  // list, or an element's attribute map) is taken out of it first; no node, not
+  // even a fragment put in whole by ReplaceChild, is ever put below itself. A
+  // released document refuses new children (ecNoModificationAllowedErr).
   void AppendChild(TXpNode* newChild);
   void InsertBefore(TXpNode* newChild, TXpNode* refChild);
   TXpRef<TXpNode> RemoveChild(TXpNode* oldChild);
@@ -156,6 +167,8 @@ public:
   // --- Queries
   bool HasAttributes() const;
   bool HasChildNodes() const { return !fChildNodes.fNodes.empty(); }
+  // The node is in this node's child list or attribute map.
+  bool HoldsChildOrAttribute(const TXpNode* node) const;
   bool IsAfter(const TXpNode* node) const;
   bool IsSupported(const WideString& feature, const WideString& version) const;
   WideString ResolveNSPrefix(const WideString& prefix) const;
@@ -194,9 +207,12 @@ public:
   TXpNode* LastDescendantOrSelf() const;
   TXpNode* NextInDocument() const;
   TXpNode* PreviousInDocument() const;
-  // Zero-based position in the parent's child list, -1 without one.
+  // Zero-based position in the parent's child list; -1 without a parent and for
+  // an attribute, which stands in its element's map, not among its children.
   int IndexInParent() const;
+  // Empty for a node without a place in its parent's child list.
   WideString LevelCode() const;
+  // An attribute ends in "@name" after its element's path.
   virtual WideString LocationPath() const;
   WideString LocalName() const;
   WideString Prefix() const;
@@ -250,7 +266,9 @@ protected:
 private:
   friend class TXpDocument;
   friend class TXpNodeList;
+  friend class TXpNamedNodeMap;
   friend void XpDisposeNode(TXpNode* node);
+  friend void XpNoteNodeLeft(TXpNode* node, const void* container);
   friend void XpCloneChildren(const TXpNode* source, TXpNode* target);
 
   // Elements with attributes are common, addresses rare: they stand apart again.
@@ -272,8 +290,14 @@ private:
   Extra& EnsureExtra();
   const Addresses* FindAddresses() const { return fExtra ? fExtra->addresses.get() : nullptr; }
   Addresses& EnsureAddresses();
-  void CheckInsertion(const TXpNode* newChild) const;
-  void DetachFromParent();
+  // A fragment that is copied in cannot close a cycle; one put in whole can.
+  void CheckInsertion(const TXpNode* newChild, bool fragmentIsCopied) const;
+  // Takes the node out of its place, if it has one, and answers with one
+  // reference for the caller: the place's, or a new one.
+  void TakeFromPlace();
+  // Every change of the owner document goes through here: the document counts
+  // the nodes that name it.
+  void AssignOwnerDocument(TXpDocument* document);
   void InsertExpanded(TXpNode* newChild, const TXpNode* before);
   std::size_t ChildIndexOf(const TXpNode* child) const;
 
@@ -292,8 +316,14 @@ private:
 };
 
 // Frees a node whose count has fallen below 1, and everything that dies with it,
-// without recursion.
+// without recursion. A document gives up its tree first and is freed once no
+// node names it any more.
 void XpDisposeNode(TXpNode* node);
+
+// For the containers: the node has left `container` (a list or map). When that
+// was the place its ParentNode names, and it is not held there again, the
+// parent is cleared.
+void XpNoteNodeLeft(TXpNode* node, const void* container);
 
 // The text gathering behind Text and StringValue.
 WideString XpGatherText(const TXpNode* node, bool addSpace);

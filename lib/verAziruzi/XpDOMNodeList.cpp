@@ -28,27 +28,44 @@ void InsertInto(TXpNodeVector& nodes, int index, TXpNode* node) {
   nodes.insert(nodes.begin() + index, node);
 }
 
-void DeleteFrom(TXpNodeVector& nodes, int index) {
+// Every removal below tells the node it has left `container`: a node taken out
+// of its parent's child list or attribute map through the container loses its
+// parent, as one taken out through the parent does.
+
+void DeleteFrom(TXpNodeVector& nodes, int index, const void* container) {
   if (index < 0) XpAssertFailed("list index out of bounds");
   if (static_cast<std::size_t>(index) >= nodes.size()) return;
   TXpNode* node = nodes[static_cast<std::size_t>(index)];
   nodes.erase(nodes.begin() + index);
+  XpNoteNodeLeft(node, container);
   node->Release();
 }
 
 // The new node gains its reference before the old one loses its own, so
 // putting a node in its own place never frees it.
-void ReplaceIn(TXpNodeVector& nodes, int index, TXpNode* node) {
+void ReplaceIn(TXpNodeVector& nodes, int index, TXpNode* node, const void* container) {
   if (!node) XpAssertFailed("a node list takes no null node");
   node->AddRef();
   TXpNode* old = std::exchange(nodes[static_cast<std::size_t>(index)], node);
+  XpNoteNodeLeft(old, container);
   old->Release();
 }
 
-void EmptyOut(TXpNodeVector& nodes) {
+void EmptyOut(TXpNodeVector& nodes, const void* container) {
   TXpNodeVector released;
   released.swap(nodes);
-  for (TXpNode* node : released) node->Release();
+  for (TXpNode* node : released) {
+    if (container) XpNoteNodeLeft(node, container);
+    node->Release();
+  }
+}
+
+// The node of a removal by name, out of the map with its reference for the caller.
+TXpRef<TXpNode> TakeOut(TXpNodeVector& nodes, std::size_t index, const void* container) {
+  TXpNode* node = nodes[index];
+  nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(index));
+  XpNoteNodeLeft(node, container);
+  return TXpRef<TXpNode>::Adopt(node);
 }
 
 }  // namespace
@@ -56,7 +73,8 @@ void EmptyOut(TXpNodeVector& nodes) {
 // ---------------------------------------------------------------------------
 // TXpNodeList
 
-TXpNodeList::~TXpNodeList() { EmptyOut(fNodes); }
+// A child list dies with its node, which has let its children go already.
+TXpNodeList::~TXpNodeList() { EmptyOut(fNodes, nullptr); }
 
 TXpNode* TXpNodeList::Item(int index) const { return ItemOf(fNodes, index); }
 
@@ -66,11 +84,11 @@ void TXpNodeList::Add(TXpNode* node) { InsertInto(fNodes, Length(), node); }
 
 void TXpNodeList::Insert(int index, TXpNode* node) { InsertInto(fNodes, index, node); }
 
-void TXpNodeList::Delete(int index) { DeleteFrom(fNodes, index); }
+void TXpNodeList::Delete(int index) { DeleteFrom(fNodes, index, this); }
 
 void TXpNodeList::Replace(int index, TXpNode* node) {
   if (index < 0) XpAssertFailed("list index out of bounds");
-  if (index < Length()) ReplaceIn(fNodes, index, node);
+  if (index < Length()) ReplaceIn(fNodes, index, node, this);
 }
 
 bool TXpNodeList::Exchange(int source, int dest) {
@@ -89,7 +107,7 @@ bool TXpNodeList::Move(int source, int dest) {
   return true;
 }
 
-void TXpNodeList::Empty() { EmptyOut(fNodes); }
+void TXpNodeList::Empty() { EmptyOut(fNodes, this); }
 
 void TXpNodeList::CopyList(const TXpNodeList* list) {
   if (!list || list == this) {
@@ -141,7 +159,7 @@ WideString TXpNodeList::XmlDocument() const {
 // ---------------------------------------------------------------------------
 // TXpNamedNodeMap
 
-TXpNamedNodeMap::~TXpNamedNodeMap() { EmptyOut(fNodes); }
+TXpNamedNodeMap::~TXpNamedNodeMap() { EmptyOut(fNodes, nullptr); }
 
 TXpNode* TXpNamedNodeMap::Item(int index) const { return ItemOf(fNodes, index); }
 
@@ -151,14 +169,14 @@ void TXpNamedNodeMap::Add(TXpNode* node) { InsertInto(fNodes, Length(), node); }
 
 void TXpNamedNodeMap::Insert(int index, TXpNode* node) { InsertInto(fNodes, index, node); }
 
-void TXpNamedNodeMap::Delete(int index) { DeleteFrom(fNodes, index); }
+void TXpNamedNodeMap::Delete(int index) { DeleteFrom(fNodes, index, this); }
 
 void TXpNamedNodeMap::Replace(int index, TXpNode* node) {
   if (index < 0 || index >= Length()) XpAssertFailed("map index out of bounds");
-  ReplaceIn(fNodes, index, node);
+  ReplaceIn(fNodes, index, node, this);
 }
 
-void TXpNamedNodeMap::Empty() { EmptyOut(fNodes); }
+void TXpNamedNodeMap::Empty() { EmptyOut(fNodes, this); }
 
 TXpNode* TXpNamedNodeMap::GetNamedItem(const WideString& name) const {
   if (name == u"*") return fNodes.empty() ? nullptr : fNodes.front();
@@ -187,12 +205,8 @@ TXpRef<TXpNode> TXpNamedNodeMap::GetNamedItemNS(const WideString& namespaceURI, 
 }
 
 TXpRef<TXpNode> TXpNamedNodeMap::RemoveNamedItem(const WideString& name) {
-  for (std::size_t i = 0; i < fNodes.size(); ++i) {
-    if (!fNodes[i]->NameMatches(name)) continue;
-    TXpNode* node = fNodes[i];
-    fNodes.erase(fNodes.begin() + static_cast<std::ptrdiff_t>(i));
-    return TXpRef<TXpNode>::Adopt(node);  // the map's reference goes to the caller
-  }
+  for (std::size_t i = 0; i < fNodes.size(); ++i)
+    if (fNodes[i]->NameMatches(name)) return TakeOut(fNodes, i, this);
   return nullptr;
 }
 
@@ -200,9 +214,8 @@ TXpRef<TXpNode> TXpNamedNodeMap::RemoveNamedItemNS(const WideString& namespaceUR
   if (namespaceURI.empty()) return nullptr;
   for (std::size_t i = 0; i < fNodes.size(); ++i) {
     TXpNode* node = fNodes[i];
-    if (!((node->NamespaceURI() == namespaceURI && node->LocalName() == name) || node->NameMatches(name))) continue;
-    fNodes.erase(fNodes.begin() + static_cast<std::ptrdiff_t>(i));
-    return TXpRef<TXpNode>::Adopt(node);
+    if ((node->NamespaceURI() == namespaceURI && node->LocalName() == name) || node->NameMatches(name))
+      return TakeOut(fNodes, i, this);
   }
   return nullptr;
 }

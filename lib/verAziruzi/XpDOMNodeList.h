@@ -3,7 +3,9 @@
 // The two containers of the document tree: an ordered node list (every node's
 // child list, search results, token lists) and a named node map (an element's
 // attributes and namespace declarations). Both hold one counted reference to
-// every node they contain and never touch a node's parent.
+// every node they contain. They never set a node's parent; a node they let go
+// of that was its parent's child or attribute through them no longer names
+// that parent.
 
 #include <memory>
 #include <utility>
