@@ -499,14 +499,13 @@ void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16strin
     if (unit == u'&' && StartsEntityReference(text, i)) {
       out += unit;  // kept as written, expanded when the default is applied
       ++i;
-    } else if (IsPlain(unit) || unit == u'&') {
-      if (unit == u'&')
-        out += u"&#38;";
-      else
-        out += unit;
+    } else if (IsPlain(unit) || unit == u'\t' || unit == u'\n') {
+      // A tab or line feed here was most likely written raw, and a reader
+      // makes a space of it when it applies the default, as it did before.
+      out += unit;
       ++i;
     } else if (unit < 127) {
-      AppendReference(out, unit);  // '<', '"', tab and line ends
+      AppendReference(out, unit);  // '&', '<', '"' and CR
       ++i;
     } else {
       AppendOther(settings, text, out, i);
