@@ -7,8 +7,8 @@
 // to 30 s: the object model loads the file with its content as given
 // (NormalizeData off) and saves it beside the original, so that relative
 // system identifiers still resolve; xmllint --noout must accept the saved file
-// (warnings aside), and xmllint --c14n must give it the canonical form of the
-// original (the canonical form applies the DTD's defaults and entities, so the
+// (warnings aside), and find it valid when it finds the original valid, and
+// xmllint --c14n must give it the canonical form of the original (the canonical form applies the DTD's defaults and entities, so the
 // DTD written back is compared too); the saved file must load again and save
 // to the same bytes. The exclusions file lists the cases that cannot pass for a
 // reason outside the writer, one id and its reason a line; it is enforced both
@@ -46,6 +46,7 @@ enum TOutcome {
   kLoadFails,
   kSaveFails,
   kSavedNotWellFormed,
+  kSavedNotValid,
   kCanonicalDiffers,
   kReloadFails,
   kSecondSaveDiffers,
@@ -61,6 +62,7 @@ std::string OutcomeName(int status) {
     case kLoadFails: return "the original does not load";
     case kSaveFails: return "the save fails";
     case kSavedNotWellFormed: return "the saved file is not well-formed";
+    case kSavedNotValid: return "the saved file is not valid, the original is";
     case kCanonicalDiffers: return "the canonical forms differ";
     case kReloadFails: return "the saved file does not load";
     case kSecondSaveDiffers: return "a second save differs";
@@ -117,6 +119,14 @@ int RoundTrip(const std::string& file, const std::string& saved, std::ofstream& 
   if (!Reads(wellFormed)) {
     report << wellFormed.errors << "--- saved:\n" << ReadAll(saved);
     return kSavedNotWellFormed;
+  }
+  // The declarations written back must still describe the document.
+  if (Reads(TXmlOracle::Valid(file))) {
+    const TXmlOracleResult valid = TXmlOracle::Valid(saved);
+    if (!Reads(valid)) {
+      report << valid.errors << "--- saved file:\n" << ReadAll(saved);
+      return kSavedNotValid;
+    }
   }
   const TXmlOracleResult canonical = TXmlOracle::Canonical(saved);
   if (!Reads(canonical) || canonical.output != expected.output) {
