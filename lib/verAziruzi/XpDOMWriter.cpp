@@ -473,13 +473,13 @@ void XpWriteEntityValue(const TXpNode* node, WideString& out, std::u16string_vie
   const Settings settings(node);
   for (std::size_t i = 0; i < text.size();) {
     const char16_t unit = text[i];
-    if ((unit >= 32 && unit < 127 && unit != u'&' && unit != u'%' && unit != u'"' && unit != u'<') || unit == u'\t' ||
-        unit == u'\n') {
+    if (unit >= 32 && unit < 127 && unit != u'&' && unit != u'%' && unit != u'"' && unit != u'<') {
       out += unit;
       ++i;
     } else if (unit < 127) {
       // References are read when the declaration is, so each of these comes
-      // back as itself in the replacement text.
+      // back as itself in the replacement text, whitespace too, which a
+      // reader might otherwise fold.
       AppendReference(out, unit);
       ++i;
     } else {

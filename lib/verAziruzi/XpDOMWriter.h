@@ -29,7 +29,7 @@ bool XpWriteChildren(const TXpNode* top, WideString& out, const TXpNode* parent,
 // a CR in text, and tab, LF and CR in a value, are written as references.
 void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_view text, bool attribute);
 // An entity's replacement text as a literal that gives it back: '&', '%', '"',
-// '<' and CR as character references, never as entity references.
+// '<', tab and line ends as character references, never as entity references.
 void XpWriteEntityValue(const TXpNode* node, WideString& out, std::u16string_view text);
 // A declared default as its literal: the default keeps its entity references
 // as written, its other '&', '<', '"' and CR become references.

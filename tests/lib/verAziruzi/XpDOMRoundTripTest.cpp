@@ -93,9 +93,9 @@ TEST_F(RoundTripTest, DeclarationsComeBackAsTheyWere) {
   } documents[] = {
       {"entity-values.xml",
        "<!DOCTYPE r [<!ENTITY elt '&#60;b>bold&#60;/b>'><!ENTITY eamp \"a &amp; b &#38;#38; c\">"
-       "<!ENTITY pct \"100&#37;\"><!ENTITY equot '\"q\" &#34;'><!ENTITY empty \"\"><!ENTITY cr \"&#13;\">"
+       "<!ENTITY pct \"100&#37;\"><!ENTITY equot '\"q\" &#34;'><!ENTITY empty \"\"><!ENTITY cr \"&#13;\"><!ENTITY nl \"one&#10;two&#9;three\">"
        "<!ENTITY % decl \"&#60;!ENTITY made 'by a parameter entity'>\">%decl;]>"
-       "<r>&elt;|&eamp;|&pct;|&equot;|[&empty;]|&made;|&cr;</r>"},
+       "<r>&elt;|&eamp;|&pct;|&equot;|[&empty;]|&made;|&cr;|&nl;</r>"},
       {"defaults.xml",
        "<!DOCTYPE r [<!ENTITY e \"E\"><!ATTLIST r fixed CDATA #FIXED \"\" plain CDATA \"\""
        " ref CDATA \"a&amp;b&lt;c &e; d\" quote CDATA 'say \"hi\"' set CDATA \"unused\" req CDATA #REQUIRED"
