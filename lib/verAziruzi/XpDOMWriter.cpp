@@ -499,13 +499,14 @@ void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16strin
     if (unit == u'&' && StartsEntityReference(text, i)) {
       out += unit;  // kept as written, expanded when the default is applied
       ++i;
-    } else if (IsPlain(unit) || unit == u'\t' || unit == u'\n') {
-      // A tab or line feed here was most likely written raw, and a reader
-      // makes a space of it when it applies the default, as it did before.
+    } else if (IsPlain(unit) || unit == u'\t') {
+      // A tab here was most likely written raw, and a reader makes a space of
+      // it when it applies the default, as it did before. A line end read raw
+      // is a space already, so one here came from a reference.
       out += unit;
       ++i;
     } else if (unit < 127) {
-      AppendReference(out, unit);  // '&', '<', '"' and CR
+      AppendReference(out, unit);  // '&', '<', '"' and line ends
       ++i;
     } else {
       AppendOther(settings, text, out, i);

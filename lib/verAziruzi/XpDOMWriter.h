@@ -32,7 +32,7 @@ void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_vie
 // '<', tab and line ends as character references, never as entity references.
 void XpWriteEntityValue(const TXpNode* node, WideString& out, std::u16string_view text);
 // A declared default as its literal: the default keeps its entity references
-// as written, its other '&', '<', '"' and CR become references.
+// as written, its other '&', '<', '"' and line ends become references.
 void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16string_view text);
 // CR LF and two spaces per level.
 void XpWriteIndent(WideString& out, int level);

@@ -99,7 +99,7 @@ TEST_F(RoundTripTest, DeclarationsComeBackAsTheyWere) {
       {"defaults.xml",
        "<!DOCTYPE r [<!ENTITY e \"E\"><!ATTLIST r fixed CDATA #FIXED \"\" plain CDATA \"\""
        " ref CDATA \"a&amp;b&lt;c &e; d\" quote CDATA 'say \"hi\"' set CDATA \"unused\" req CDATA #REQUIRED"
-       " kind (x|y) \"y\" opt NMTOKEN #IMPLIED>]><r req=\"1\" set=\"given\"/>"},
+       " kind (x|y) \"y\" opt NMTOKEN #IMPLIED tab CDATA \"a\tb\">]><r req=\"1\" set=\"given\"/>"},
       {"external-pe.xml", "<!DOCTYPE r [<!ENTITY % pe SYSTEM \"pe.ent\">%pe;]><r>&fromfile;</r>"},
       {"public.xml", "<!DOCTYPE r PUBLIC \"-//Shoalwright//Test//EN\" \"r.dtd\"><r/>"},
       {"system.xml", "<!DOCTYPE r SYSTEM \"r.dtd\" [<!ENTITY in \"inner\">]><r>&in;</r>"},
