@@ -144,9 +144,9 @@ public:
   TXpOutCharFilter(TXpStream* stream, int bufSize);
   ~TXpOutCharFilter() override;
 
-  // Allowed only while nothing but the current format's signature has been put;
-  // then the buffer starts over with the new format's signature. Otherwise
-  // ignored.
+  // Allowed only while nothing but the current format's signature has been put
+  // and none of it has left the buffer (no Flush yet); then the buffer starts
+  // over with the new format's signature. Otherwise ignored.
   void SetFormat(TXpStreamFormat format) override;
   bool WriteUTF8Signature() const { return fSetUTF8Sig; }
   void SetWriteUTF8Signature(bool value) { fSetUTF8Sig = value; }

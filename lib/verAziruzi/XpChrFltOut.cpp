@@ -44,9 +44,9 @@ void TXpOutCharFilter::SetFormat(TXpStreamFormat format) {
     case sfUTF16BE: allowed = at < 3; break;
     default: allowed = at == 0; break;
   }
-  if (!allowed) return;
-  // The buffer is never smaller than a signature, so whatever was put is still
-  // here to be taken back.
+  // Bytes already flushed cannot be taken back: a new signature after them
+  // would stand in the output twice.
+  if (!allowed || fPutCount != fBufPos) return;
   fPutCount -= fBufPos;
   fBufPos = 0;
   fFormat = format;

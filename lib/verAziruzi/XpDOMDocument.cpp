@@ -257,7 +257,22 @@ TXpRef<TXpNode> TXpDocument::ImportNode(const TXpNode* node, bool deep) {
   TXpRef<TXpNode> copy = node->CloneNode(deep);
   if (!copy) return nullptr;
   ForceOwnerDocument(copy);
-  copy->SetDefaultnamespace(Defaultnamespace());
+  if (copy->NodeType() != ELEMENT_NODE) return copy;
+  // The copy leaves the ancestors that declared its namespaces; it takes along
+  // what it and its subtree resolved through them, so that each keeps its
+  // namespace wherever it is put.
+  if (copy->Defaultnamespace().empty()) copy->SetDefaultnamespace(node->ResolveNSPrefix(WideString()));
+  for (const TXpNode* ancestor = node->ParentNode(); ancestor && ancestor->NodeType() == ELEMENT_NODE;
+       ancestor = ancestor->ParentNode()) {
+    const TXpNamedNodeMap* declarations = ancestor->NamespaceList();
+    if (!declarations) continue;
+    for (const TXpNode* declaration : declarations->Nodes()) {
+      // The nearest declaration of a prefix is the one in force.
+      const TXpNamedNodeMap* taken = copy->NamespaceList();
+      if (taken && taken->GetNamedItem(declaration->NodeName())) continue;
+      if (TXpRef<TXpNode> clone = declaration->CloneNode(false)) copy->EnsureNamespaceList().Add(clone);
+    }
+  }
   return copy;
 }
 

@@ -226,7 +226,11 @@ TXpRef<TXpAttribute> TXpElement::GetAttributeNodeNS(const WideString& namespaceU
 void TXpElement::SetAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName,
                                 const WideString& value) {
   TXpNamedNodeMap& attributes = EnsureAttributes();
-  if (TXpRef<TXpNode> old = attributes.RemoveNamedItemNS(namespaceURI, qualifiedName)) ClearOwnerElement(old, this);
+  // The map's namespace lookup finds nothing without a URI; an attribute in no
+  // namespace is the one of that name, and the element has it once.
+  TXpRef<TXpNode> old = namespaceURI.empty() ? attributes.RemoveNamedItem(qualifiedName)
+                                             : attributes.RemoveNamedItemNS(namespaceURI, qualifiedName);
+  if (old) ClearOwnerElement(old, this);
   TXpRef<TXpAttribute> attribute = TXpAttribute::Create();
   attribute->SetOwnerDocument(OwnerDocument());
   attribute->SetDefaultnamespace(namespaceURI);

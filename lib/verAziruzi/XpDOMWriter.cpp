@@ -75,12 +75,36 @@ void AppendQuoted(WideString& out, std::u16string_view value) {
   out += quote;
 }
 
+// A comment or instruction cannot escape anything, yet a value made through the
+// API may hold its closing delimiter. A space is put where the value would end
+// the markup early ("--" or a final '-' in a comment, "?>" in an instruction),
+// so the output stays well-formed; every other unit is kept.
 void AppendProcessingInstruction(WideString& out, const TXpNode* instruction) {
   out += u"<?";
   out += instruction->NodeName();
   out += u' ';
-  out += instruction->NodeValue();
+  const std::u16string_view data = instruction->NodeValue();
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out += data[i];
+    if (data[i] == u'?' && i + 1 < data.size() && data[i + 1] == u'>') out += u' ';
+  }
   out += u"?>";
+}
+
+// lineBreak, when not empty, replaces every LF.
+void AppendComment(WideString& out, std::u16string_view value, std::u16string_view lineBreak) {
+  out += u"<!--";
+  char16_t previous = 0;
+  for (char16_t unit : value) {
+    if (unit == u'-' && previous == u'-') out += u' ';
+    if (unit == u'\n' && !lineBreak.empty())
+      out += lineBreak;
+    else
+      out += unit;
+    previous = unit;
+  }
+  if (previous == u'-') out += u' ';
+  out += u"-->";
 }
 
 void AppendExternalIds(WideString& out, const WideString& publicID, const WideString& systemID,
@@ -237,9 +261,10 @@ void Writer::WriteDeclaration(const TXpNode* child, int level, std::vector<Frame
       fOut += u"<!ENTITY ";
       if (entity->IsPE()) fOut += u"% ";
       fOut += entity->NodeName();
-      if (!entity->Value().empty()) {
+      // Without identifiers the entity is internal, even with an empty value.
+      if (!entity->Value().empty() || (entity->PublicID().empty() && entity->SystemID().empty())) {
         fOut += u" \"";
-        XpWriteEscapedText(fTop, fOut, entity->Value(), true);
+        XpWriteEntityValue(fTop, fOut, entity->Value());
         fOut += u"\">";
         return;
       }
@@ -326,20 +351,22 @@ void Writer::WriteDocumentType(const TXpDocumentType* type) {
   fOut += u"<!DOCTYPE ";
   fOut += type->NodeName();
   fOut += u' ';
-  if (const TXpDocumentType* external = type->ExternalDTD()) {
-    fOut += u"SYSTEM ";
-    AppendQuoted(fOut, external->NodeName());
-    fOut += u' ';
-  } else if (!type->PublicID().empty()) {
+  // The identifiers as the document gave them; the external subset's node
+  // name stands in for a missing system identifier.
+  const TXpDocumentType* external = type->ExternalDTD();
+  const WideString& systemID = type->SystemID().empty() && external ? external->NodeName() : type->SystemID();
+  if (!type->PublicID().empty()) {
     fOut += u"PUBLIC ";
     AppendQuoted(fOut, type->PublicID());
-    if (!type->SystemID().empty()) {
+    if (!systemID.empty()) {
       fOut += u' ';
-      AppendQuoted(fOut, type->SystemID());
+      AppendQuoted(fOut, systemID);
     }
-  } else if (!type->SystemID().empty()) {
+    if (external) fOut += u' ';
+  } else if (!systemID.empty()) {
     fOut += u"SYSTEM ";
-    AppendQuoted(fOut, type->SystemID());
+    AppendQuoted(fOut, systemID);
+    if (external) fOut += u' ';
   }
   if (type->HasChildNodes()) {
     fOut += u'[';
@@ -359,6 +386,44 @@ void XpWriteIndent(WideString& out, int level) {
   out.append(static_cast<std::size_t>(2 * std::max(level, 0)), u' ');
 }
 
+namespace {
+
+// A unit that needs no escape anywhere: printable ASCII but the markup
+// characters, which each caller treats by its own rules.
+bool IsPlain(char16_t unit) { return unit >= 32 && unit < 127 && unit != u'&' && unit != u'<' && unit != u'"'; }
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// A unit below 32 (but tab, LF and CR) or from 127 on, by the replacement
+// setting; index moves past what was consumed.
+void AppendOther(const Settings& settings, std::u16string_view text, WideString& out, std::size_t& index) {
+  const char16_t unit = text[index];
+  if (settings.noCharReplacement) {
+    out += unit;
+    ++index;
+  } else if (IsHighSurrogate(unit) && index + 1 < text.size() && IsLowSurrogate(text[index + 1])) {
+    // One reference for the whole character: references to surrogates are
+    // not characters a parser accepts.
+    AppendReference(out, 0x10000u + ((unit - 0xD800u) << 10) + (text[index + 1] - 0xDC00u));
+    index += 2;
+  } else {
+    AppendReference(out, unit);
+    ++index;
+  }
+}
+
+// Whether an entity reference ("&name;") starts at index, where text holds an
+// '&'. A default keeps its entity references as written; a character
+// reference is read when the declaration is, so "&#" here stands for itself.
+bool StartsEntityReference(std::u16string_view text, std::size_t index) {
+  std::size_t i = index + 1;
+  while (i < text.size() && text[i] != u';' && XpIsValidNameUnit(i == index + 1, text[i])) ++i;
+  return i > index + 1 && i < text.size() && text[i] == u';';
+}
+
+}  // namespace
+
 void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_view text, bool attribute) {
   if (!node->OutputEscaping()) {
     out += text;
@@ -368,44 +433,83 @@ void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_vie
   out.reserve(out.size() + text.size() + text.size() / 4);
   for (std::size_t i = 0; i < text.size();) {
     const char16_t unit = text[i];
-    if (unit >= 32 && unit < 127) {
-      if (unit == u'&') {
-        out += u"&amp;";
-      } else if (unit == u'<') {
-        out += u"&lt;";
-      } else if (unit == u'"' && attribute) {
-        out += u"&#34;";
-      } else if (unit == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') {
+    if (IsPlain(unit)) {
+      if (unit == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']')
         out += u"&gt;";  // "]]>" may not stand in content
-      } else {
+      else
         out += unit;
-      }
       ++i;
       continue;
     }
-    if (unit == u'\t') {
+    switch (unit) {
+      case u'&': out += u"&amp;"; ++i; continue;
+      case u'<': out += u"&lt;"; ++i; continue;
+      case u'"': out += attribute ? u"&#34;" : u"\""; ++i; continue;
+      default: break;
+    }
+    if (attribute && (unit == u'\t' || unit == u'\n' || unit == u'\r')) {
+      // A reader turns a raw tab or line end in a value into a space.
+      out += unit == u'\t' ? u"&#x9;" : unit == u'\n' ? u"&#xA;" : u"&#xD;";
+      ++i;
+    } else if (unit == u'\t') {
       out += unit;
       ++i;
-    } else if (unit == u'\n' && attribute) {
-      out += u"&#xA;";
-      ++i;
-    } else if (unit == u'\r' && attribute && !settings.replaceBreaks) {
-      out += u"&#xD;";  // a bare CR in a value would come back as a space
+    } else if (unit == u'\r' && !settings.replaceBreaks) {
+      out += u"&#13;";  // a raw CR comes back as a line feed
       ++i;
     } else if (unit == u'\n' || unit == u'\r') {
       WriteLineBreak(settings, text, out, i);
-    } else if (settings.noCharReplacement) {
+    } else {
+      AppendOther(settings, text, out, i);
+    }
+  }
+}
+
+void XpWriteEntityValue(const TXpNode* node, WideString& out, std::u16string_view text) {
+  if (!node->OutputEscaping()) {
+    out += text;
+    return;
+  }
+  const Settings settings(node);
+  for (std::size_t i = 0; i < text.size();) {
+    const char16_t unit = text[i];
+    if (unit >= 32 && unit < 127 && unit != u'&' && unit != u'%' && unit != u'"' && unit != u'<') {
       out += unit;
       ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
-      // One reference for the whole character: references to surrogates are
-      // not characters a parser accepts.
-      AppendReference(out, 0x10000u + ((unit - 0xD800u) << 10) + (text[i + 1] - 0xDC00u));
-      i += 2;
-    } else {
+    } else if (unit < 127) {
+      // References are read when the declaration is, so each of these comes
+      // back as itself in the replacement text, whitespace too, which a
+      // reader might otherwise fold.
       AppendReference(out, unit);
       ++i;
+    } else {
+      AppendOther(settings, text, out, i);
+    }
+  }
+}
+
+void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16string_view text) {
+  if (!node->OutputEscaping()) {
+    out += text;
+    return;
+  }
+  const Settings settings(node);
+  for (std::size_t i = 0; i < text.size();) {
+    const char16_t unit = text[i];
+    if (unit == u'&' && StartsEntityReference(text, i)) {
+      out += unit;  // kept as written, expanded when the default is applied
+      ++i;
+    } else if (IsPlain(unit) || unit == u'\t') {
+      // A tab here was most likely written raw, and a reader makes a space of
+      // it when it applies the default, as it did before. A line end read raw
+      // is a space already, so one here came from a reference.
+      out += unit;
+      ++i;
+    } else if (unit < 127) {
+      AppendReference(out, unit);  // '&', '<', '"' and line ends
+      ++i;
+    } else {
+      AppendOther(settings, text, out, i);
     }
   }
 }
@@ -438,9 +542,13 @@ WideString XpAttDefinitionsText(const TXpNode* attlist) {
       case 4: text += u" #FIXED"; break;
       default: break;
     }
-    if (!definition->DefaultValue().empty()) {
-      text += u' ';
-      AppendQuoted(text, definition->DefaultValue());
+    // #IMPLIED and #REQUIRED take no value; every other kind needs one, if
+    // only an empty one.
+    const int defaultType = definition->DefaultType();
+    if (defaultType != 2 && defaultType != 3) {
+      text += u" \"";
+      XpWriteAttributeDefault(attlist, text, definition->DefaultValue());
+      text += u'"';
     }
   }
   return text;
@@ -507,47 +615,62 @@ bool XpWriteChildren(const TXpNode* top, WideString& out, const TXpNode* parent,
 }
 
 void XpWriteTextNode(const TXpText* node, WideString& out, int) {
-  const TXpNode* previous = node->PreviousSibling();
-  if (previous && previous->NodeType() == COMMENT_NODE) out += u"\r\n";
+  // Nothing goes before the text, not even after a comment: a line break here
+  // would be new content, one more at every save.
   XpWriteEscapedText(node, out, node->NodeValue(), false);
 }
 
 void XpWriteCommentNode(const TXpComment* node, WideString& out, int level) {
   const Settings settings(node);
   if (settings.formatted) XpWriteIndent(out, level);
-  out += u"<!--";
-  if (settings.NeedsLineBreakReplace()) {
-    const std::u16string_view lineBreak = settings.LineBreakText();
-    for (char16_t unit : node->NodeValue()) {
-      if (unit == u'\n')
-        out += lineBreak;
-      else
-        out += unit;
-    }
-  } else {
-    out += node->NodeValue();
-  }
-  out += u"-->";
+  AppendComment(out, node->NodeValue(), settings.NeedsLineBreakReplace() ? settings.LineBreakText() : u"");
 }
 
 namespace {
 
-// CDATA content, with "]]>" split across two sections so that it survives.
-void AppendCDataContent(WideString& out, std::u16string_view text, bool marked) {
-  if (!marked) {
+// A CDATA section between its markers. "]]>" is split across two sections. A
+// line end goes between two sections when it must be a reference: a CR, which
+// a reader would take for a line feed, or a break that the line-break settings
+// turn into a reference, which a section would keep as plain text. With
+// breaks, line ends go through the line-break settings.
+void AppendMarkedCData(const Settings& settings, WideString& out, std::u16string_view value, bool breaks) {
+  out += u"<![CDATA[";
+  bool open = true;
+  auto reopen = [&] {
+    if (!open) out += u"<![CDATA[";
+    open = true;
+  };
+  auto outside = [&](std::u16string_view text) {
+    if (open) out += u"]]>";
+    open = false;
     out += text;
-    return;
-  }
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find(u"]]>", start);
-    if (end == std::u16string_view::npos) {
-      out += text.substr(start);
-      return;
+  };
+  WideString lineBreak;
+  for (std::size_t i = 0; i < value.size();) {
+    const char16_t unit = value[i];
+    if (unit == u'\r' || unit == u'\n') {
+      lineBreak.clear();
+      if (breaks)
+        WriteLineBreak(settings, value, lineBreak, i);
+      else
+        lineBreak += value[i++];
+      if (lineBreak == u"\r")
+        outside(u"&#13;");
+      else if (lineBreak.front() == u'&')
+        outside(lineBreak);
+      else {
+        reopen();
+        out += lineBreak;
+      }
+      continue;
     }
-    out += text.substr(start, end + 2 - start);
-    out += u"]]><![CDATA[";
-    start = end + 2;
+    reopen();
+    if (unit == u'>' && out.size() >= 2 && out[out.size() - 1] == u']' && out[out.size() - 2] == u']')
+      out += u"]]><![CDATA[";
+    out += unit;
+    ++i;
   }
+  if (open) out += u"]]>";
 }
 
 }  // namespace
@@ -555,22 +678,18 @@ void AppendCDataContent(WideString& out, std::u16string_view text, bool marked) 
 void XpWriteCDataNode(const TXpCDataSection* node, WideString& out, int) {
   const Settings settings(node);
   const std::u16string_view value = node->NodeValue();
-  WideString content;
-  if (settings.NeedsLineBreakReplace()) {
-    content.reserve(value.size() + value.size() / 4);
-    for (std::size_t i = 0; i < value.size();) {
-      if (value[i] == u'\r' || value[i] == u'\n')
-        WriteLineBreak(settings, value, content, i);
-      else
-        content += value[i++];
-    }
-  } else {
-    content = value;
+  const bool breaks = settings.NeedsLineBreakReplace();
+  if (!settings.actualCDATA) {
+    AppendMarkedCData(settings, out, value, breaks);
+    return;
   }
-  const bool marked = settings.document && !settings.actualCDATA;
-  if (marked) out += u"<![CDATA[";
-  AppendCDataContent(out, content, marked);
-  if (marked) out += u"]]>";
+  // The value as markup of its own: nothing is escaped.
+  for (std::size_t i = 0; i < value.size();) {
+    if (breaks && (value[i] == u'\r' || value[i] == u'\n'))
+      WriteLineBreak(settings, value, out, i);
+    else
+      out += value[i++];
+  }
 }
 
 WideString XpWriteNode(const TXpNode* node) {
@@ -593,19 +712,14 @@ void XpAppendNode(const TXpNode* node, WideString& out) {
       XpWriteEscapedText(node, out, node->NodeValue(), false);
       break;
     case CDATA_SECTION_NODE:
-      if (settings.actualCDATA) {
+      if (settings.actualCDATA)
         out += node->NodeValue();
-      } else {
-        out += u"<![CDATA[";
-        AppendCDataContent(out, node->NodeValue(), true);
-        out += u"]]>";
-      }
+      else
+        AppendMarkedCData(settings, out, node->NodeValue(), false);
       break;
     case COMMENT_NODE:
       if (settings.formatted) out += u"\r\n";
-      out += u"<!--";
-      out += node->NodeValue();
-      out += u"-->";
+      AppendComment(out, node->NodeValue(), u"");
       break;
     case PROCESSING_INSTRUCTION_NODE:
       AppendProcessingInstruction(out, node);

@@ -3,6 +3,12 @@
 // The serialiser: a node and its subtree back as XML text, by the output
 // settings of the node's owner document (a node without one is written as a new
 // document would write it). The whole text is answered, NULs and all.
+//
+// Under the default settings a saved document reads back as it was: no text is
+// added, nothing a reader would normalise is left raw. A comment or processing
+// instruction made through the API whose value holds its own end ("--" or a
+// final '-', "?>") is written with a space put in, so the output stays
+// well-formed.
 
 #include "lib/verAziruzi/XpDOMNode.h"
 
@@ -19,8 +25,15 @@ void XpAppendNode(const TXpNode* node, WideString& out);
 // the last child was a text node. Settings and events come from top's document.
 bool XpWriteChildren(const TXpNode* top, WideString& out, const TXpNode* parent, int level);
 // Text with the escapes of text or of an attribute value; node decides whether
-// to escape at all.
+// to escape at all. Every unit comes back as itself when the output is read:
+// a CR in text, and tab, LF and CR in a value, are written as references.
 void XpWriteEscapedText(const TXpNode* node, WideString& out, std::u16string_view text, bool attribute);
+// An entity's replacement text as a literal that gives it back: '&', '%', '"',
+// '<', tab and line ends as character references, never as entity references.
+void XpWriteEntityValue(const TXpNode* node, WideString& out, std::u16string_view text);
+// A declared default as its literal: the default keeps its entity references
+// as written, its other '&', '<', '"' and line ends become references.
+void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16string_view text);
 // CR LF and two spaces per level.
 void XpWriteIndent(WideString& out, int level);
 WideString XpAttDefinitionsText(const TXpNode* attlist);

@@ -26,71 +26,18 @@
 #include <string>
 #include <vector>
 
+#include "XmlSuite.h"
 #include "lib/verAziruzi/XpParser.h"
 
 namespace {
+
+using namespace xmlsuite;
 
 constexpr int kParsed = 10;
 constexpr int kRejected = 11;
 constexpr int kException = 12;
 constexpr int kSecondsPerCase = 10;
 constexpr int kParallel = 4;
-
-struct TTestCase {
-  std::string id;
-  std::string type;
-  std::string file;
-};
-
-bool HasEdition1To4(const std::string& editions) {
-  std::istringstream words(editions);
-  std::string word;
-  while (words >> word)
-    if (word == "1" || word == "2" || word == "3" || word == "4") return true;
-  return false;
-}
-
-bool Selected(const std::map<std::string, std::string>& a) {
-  auto get = [&](const char* key) {
-    auto it = a.find(key);
-    return it == a.end() ? std::string() : it->second;
-  };
-  std::string recommendation = get("RECOMMENDATION");
-  if (!recommendation.empty() && recommendation != "XML1.0" && recommendation != "XML1.0-errata2e" &&
-      recommendation != "XML1.0-errata3e" && recommendation != "XML1.0-errata4e")
-    return false;
-  std::string version = get("VERSION");
-  if (!version.empty() && version != "1.0") return false;
-  std::string edition = get("EDITION");
-  return edition.empty() || HasEdition1To4(edition);
-}
-
-// The cases of the catalog, with their files resolved through xml:base.
-std::vector<TTestCase> ReadCatalog(const std::filesystem::path& catalog) {
-  std::vector<TTestCase> cases;
-  std::vector<std::string> bases{catalog.parent_path().string() + "/"};
-  std::map<std::string, std::string> attributes;
-  std::vector<std::string> resolvedBases;  // folder of each external catalog being read
-  TXpParser parser;
-  parser.OnAttribute = [&](TXpComponent*, const WideString& name, const WideString& value, bool) {
-    attributes[XpWideToUtf8(name)] = XpWideToUtf8(value);
-  };
-  parser.OnStartElement = [&](TXpComponent*, const WideString& name) {
-    std::string base = bases.back();
-    auto xmlBase = attributes.find("xml:base");
-    if (xmlBase != attributes.end()) base += xmlBase->second.substr(0, xmlBase->second.rfind('/') + 1);
-    bases.push_back(base);
-    if (name == u"TEST" && Selected(attributes) && attributes["TYPE"] != "error")
-      cases.push_back({attributes["ID"], attributes["TYPE"], base + attributes["URI"]});
-    attributes.clear();
-  };
-  parser.OnEndElement = [&](TXpComponent*, const WideString&) { bases.pop_back(); };
-  if (!parser.ParseDataSource(XpUtf8ToWide(catalog.string()))) {
-    for (const WideString& line : parser.Errors()) std::cerr << XpWideToUtf8(line) << "\n";
-    throw std::runtime_error("cannot read the catalog " + catalog.string());
-  }
-  return cases;
-}
 
 // In the child: parse one case and tell the outcome by the exit code.
 [[noreturn]] void RunChild(const std::string& file) {
@@ -127,19 +74,6 @@ std::string Outcome(int status) {
   return "crash";
 }
 
-std::map<std::string, std::string> ReadDeviations(const std::string& path) {
-  std::map<std::string, std::string> deviations;
-  std::ifstream in(path);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::size_t blank = line.find(' ');
-    deviations[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
-  }
-  return deviations;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,11 +95,7 @@ int main(int argc, char** argv) {
   }
   const std::string zip = argv[1], work = argv[2];
   try {
-    std::filesystem::remove_all(work);
-    std::filesystem::create_directories(work);
-    std::string unzip = "unzip -q -o '" + zip + "' -d '" + work + "'";
-    if (std::system(unzip.c_str()) != 0) throw std::runtime_error("cannot unpack " + zip);
-    std::vector<TTestCase> cases = ReadCatalog(std::filesystem::path(work) / "xmlconf" / "xmlconf.xml");
+    std::vector<TTestCase> cases = ReadCatalog(Unpack(zip, work));
     std::map<std::string, std::string> deviations = ReadDeviations(argv[3]);
 
     std::map<pid_t, std::size_t> running;

@@ -95,6 +95,32 @@ TEST(XpOutCharFilter, FormatIsFixedOnceTextWasWritten) {
   EXPECT_EQ(Bytes(later), "12345x");
 }
 
+TEST(XpOutCharFilter, AFlushedSignatureIsTheOnlyOne) {
+  struct Case {
+    const char* label;
+    TXpStreamFormat first, second;
+    const char* hex;
+  } cases[] = {
+      {"UTF-8, then UTF-16LE", sfUTF8, sfUTF16LE, "EF BB BF 61"},
+      {"UTF-8 again", sfUTF8, sfUTF8, "EF BB BF 61"},
+      {"UTF-16BE, then UTF-8", sfUTF16BE, sfUTF8, "FE FF 00 61"},
+      {"UTF-16LE again", sfUTF16LE, sfUTF16LE, "FF FE 61 00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TXpMemoryStream stream;
+    {
+      TXpOutCharFilter filter(&stream, 64);
+      filter.SetFormat(c.first);
+      filter.Flush();
+      filter.SetFormat(c.second);
+      EXPECT_EQ(filter.Format(), c.first);
+      filter.PutString(u"a");
+    }
+    EXPECT_EQ(Hex(Bytes(stream)), c.hex);
+  }
+}
+
 TEST(XpOutCharFilter, CodesTheFormatCannotHoldRaiseStreamErrors) {
   struct Case {
     TXpStreamFormat format;

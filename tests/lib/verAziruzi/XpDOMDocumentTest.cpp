@@ -79,6 +79,41 @@ TEST_F(DocumentTest, ImportedNodesBelongToTheirNewDocument) {
   EXPECT_EQ(doc->ImportNode(doc, true).get(), nullptr);
 }
 
+TEST_F(DocumentTest, ImportedElementsKeepTheirNamespaces) {
+  TXpRef<TXpDocument> other = TXpDocument::Create();
+  doc->SetDefaultnamespace(u"urn:here");
+  TXpRef<TXpElement> gpx = other->CreateElement(u"gpx");
+  other->AppendChild(gpx);
+  gpx->SetAttribute(u"xmlns", u"urn:gpx");
+  gpx->SetAttribute(u"xmlns:x", u"urn:x");
+  TXpElement* extensions = gpx->CreateChildElement(u"extensions");
+  extensions->SetAttribute(u"xmlns:x", u"urn:near");  // the nearest declaration is the one in force
+  TXpElement* foreign = extensions->CreateChildElement(u"x:depth");
+  TXpElement* plain = foreign->CreateChildElement(u"unit");
+  TXpElement* own = foreign->CreateChildElement(u"own");
+  own->SetAttribute(u"xmlns", u"urn:own");
+
+  TXpElement* root = Elem(doc, u"root");
+  struct Case {
+    TXpElement* source;
+    const char* namespaceURI;
+  };
+  for (const Case& test : {Case{extensions, "urn:gpx"}, Case{foreign, "urn:near"}, Case{plain, "urn:gpx"},
+                           Case{own, "urn:own"}}) {
+    ASSERT_EQ(U8(test.source->NamespaceURI()), test.namespaceURI);
+    TXpRef<TXpNode> copy = doc->ImportNode(test.source, true);
+    EXPECT_EQ(U8(copy->NamespaceURI()), test.namespaceURI) << U8(test.source->NodeName());
+    TXpElement* holder = Elem(root, u"h");
+    holder->SetAttribute(u"xmlns:x", u"urn:elsewhere");
+    holder->AppendChild(copy);
+    EXPECT_EQ(U8(copy->NamespaceURI()), test.namespaceURI) << "inserted below other declarations";
+  }
+  TXpRef<TXpNode> deep = doc->ImportNode(foreign, true);
+  EXPECT_EQ(U8(deep->FirstChild()->NamespaceURI()), "urn:gpx");
+  TXpRef<TXpNode> attribute = doc->ImportNode(gpx->GetAttributeNode(u"xmlns"), false);
+  EXPECT_EQ(U8(attribute->Defaultnamespace()), "");  // an attribute's namespace is its own
+}
+
 TEST_F(DocumentTest, Implementation) {
   TXpDomImplementation& implementation = doc->DomImplementation();
   EXPECT_TRUE(implementation.HasFeature(u"xml", u"1.0"));

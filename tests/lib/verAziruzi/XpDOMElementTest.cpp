@@ -83,6 +83,15 @@ TEST_F(ElementTest, NamespaceDeclarationsAreNoted) {
   EXPECT_EQ(node->OwnerElement(), nullptr);  // the replaced one no longer names the element
   trkpt->RemoveAttributeNS(u"urn:q", u"q");
   EXPECT_FALSE(trkpt->HasAttribute(u"q"));
+
+  // Without a namespace the attribute of that name is replaced, never doubled:
+  // a second one would make the element ill-formed when written.
+  trkpt->SetAttribute(u"lat", u"1");
+  TXpRef<TXpAttribute> held = TXpRef<TXpAttribute>::Share(trkpt->GetAttributeNode(u"lat"));
+  trkpt->SetAttributeNS(u"", u"lat", u"2");
+  trkpt->SetAttributeNS(u"", u"lat", u"3");
+  EXPECT_EQ(Attrs(trkpt), "xmlns=u;xmlns:h=w;lat=3;");
+  EXPECT_EQ(held->OwnerElement(), nullptr);
 }
 
 TEST_F(ElementTest, AttributeNodesBelongToOneElementAtATime) {

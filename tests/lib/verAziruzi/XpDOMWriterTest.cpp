@@ -28,8 +28,10 @@ TEST_F(WriterTest, EscapesOfTextAndAttributeValues) {
       {u"\"q\" 'a'", true, "<a v=\"&#34;q&#34; 'a'\"/>"},
       {u"\u00e9", false, "&#233;"},
       {u"a\nb", false, "a\nb"},
+      {u"a\rb\r\n", false, "a&#13;b&#13;\n"},
       {u"a\nb", true, "<a v=\"a&#xA;b\"/>"},
       {u"a\rb", true, "<a v=\"a&#xD;b\"/>"},
+      {u"a\tb", true, "<a v=\"a&#x9;b\"/>"},
       {u"\t\x01\x7f", false, "\t&#1;&#127;"},
       {u"\U0001F600", false, "&#128512;"},
       {u"\xd83d!", false, "&#55357;!"},
@@ -63,11 +65,13 @@ TEST_F(WriterTest, LineBreakModes) {
     const char* cdata;
   };
   const Case cases[] = {
-      {lbmDefault, false, "a\nb\r\nc", "<![CDATA[a\nb\r\nc]]>"},
+      // A CR that is no line break under the settings is a reference, outside
+      // the section in CDATA; so is a break the settings make a reference.
+      {lbmDefault, false, "a\nb&#13;\nc", "<![CDATA[a\nb]]>&#13;<![CDATA[\nc]]>"},
       {lbmDefault, true, "a\r\nb\r\nc", "<![CDATA[a\r\nb\r\nc]]>"},
       {lbmCRLF, true, "a\r\nb\r\nc", "<![CDATA[a\r\nb\r\nc]]>"},
-      {lbmCR, true, "a&#13;b&#13;c", "<![CDATA[a&#13;b&#13;c]]>"},
-      {lbmLF, true, "a&#10;b&#13;&#10;c", "<![CDATA[a\nb\r\nc]]>"},
+      {lbmCR, true, "a&#13;b&#13;c", "<![CDATA[a]]>&#13;<![CDATA[b]]>&#13;<![CDATA[c]]>"},
+      {lbmLF, true, "a&#10;b&#13;&#10;c", "<![CDATA[a\nb]]>&#13;<![CDATA[\nc]]>"},
   };
   const WideString value = u"a\nb\r\nc";
   for (const Case& test : cases) {
@@ -82,6 +86,7 @@ TEST_F(WriterTest, LineBreakModes) {
   doc->SetLineBreakMode(lbmDefault);
   doc->SetLineBreakCharReplace(true);
   EXPECT_EQ(TextOut(u"end\r"), "end\r\n");
+  EXPECT_EQ(TextOut(u"a\r\tb", true), "<a v=\"a&#xD;&#x9;b\"/>");  // a value keeps its units whatever the mode
 }
 
 TEST_F(WriterTest, ElementsAndEndTags) {
@@ -119,11 +124,45 @@ TEST_F(WriterTest, FormattedOutputAndComments) {
   Txt(withComment, u"after");
   TXpRef<TXpProcessingInstruction> pi = doc->CreateProcessingInstruction(u"p", u"d");
   withComment->AppendChild(pi);
-  EXPECT_EQ(U8(withComment->XmlDocument()), "<c>\r\n  <!--x\r\ny-->\r\nafter\r\n  <?p d?>\r\n</c>");
+  EXPECT_EQ(U8(withComment->XmlDocument()), "<c>\r\n  <!--x\r\ny-->after\r\n  <?p d?>\r\n</c>");
 
   doc->SetFormattedOutput(false);
   doc->SetLineBreakMode(lbmLF);
-  EXPECT_EQ(U8(withComment->XmlDocument()), "<c><!--x\ny-->\r\nafter<?p d?></c>");
+  EXPECT_EQ(U8(withComment->XmlDocument()), "<c><!--x\ny-->after<?p d?></c>");
+}
+
+TEST_F(WriterTest, CommentsAndInstructionsFromTheApiStayWellFormed) {
+  struct Case {
+    const char16_t* comment;
+    const char* written;
+  };
+  const Case comments[] = {
+      {u"a - b -> c", "<!--a - b -> c-->"},
+      {u"a--b", "<!--a- -b-->"},
+      {u"a---b", "<!--a- - -b-->"},
+      {u"end-", "<!--end- -->"},
+      {u"-", "<!--- -->"},
+      {u"", "<!---->"},
+  };
+  for (const Case& test : comments) {
+    TXpElement* holder = Elem(root, u"h");
+    Comment(holder, test.comment);
+    EXPECT_EQ(U8(holder->XmlDocument()), std::string("<h>") + test.written + "</h>") << test.written;
+    EXPECT_EQ(U8(doc->CreateComment(test.comment)->XmlDocument()), test.written);
+  }
+  const Case instructions[] = {
+      {u"a?b>c", "<?t a?b>c?>"},
+      {u"a?>b", "<?t a? >b?>"},
+      {u"?>", "<?t ? >?>"},
+      {u"a?", "<?t a??>"},
+  };
+  for (const Case& test : instructions) {
+    TXpElement* holder = Elem(root, u"h");
+    TXpRef<TXpProcessingInstruction> pi = doc->CreateProcessingInstruction(u"t", test.comment);
+    holder->AppendChild(pi);
+    EXPECT_EQ(U8(holder->XmlDocument()), std::string("<h>") + test.written + "</h>") << test.written;
+    EXPECT_EQ(U8(pi->XmlDocument()), test.written);
+  }
 }
 
 TEST_F(WriterTest, OutputEventsWatchAndCancel) {
@@ -227,8 +266,8 @@ TEST_F(DtdTest, DeclarationsAreWrittenBack) {
 
   EXPECT_EQ(U8(doc->XmlDTD()),
             "<!DOCTYPE gpx [<!ELEMENT gpx (a, (b | c+)*)><!ELEMENT p (#PCDATA)><!ELEMENT e EMPTY>"
-            "<!ATTLIST gpx v (x | y) \"x\" q CDATA #FIXED 'say \"hi\"' n NOTATION (x | y) #IMPLIED>"
-            "<!ENTITY ent \"a&#34;&lt;\"><!ENTITY pic PUBLIC \"-//P\" \"it's.gif\" NDATA gif>"
+            "<!ATTLIST gpx v (x | y) \"x\" q CDATA #FIXED \"say &#34;hi&#34;\" n NOTATION (x | y) #IMPLIED>"
+            "<!ENTITY ent \"a&#34;&#60;\"><!ENTITY pic PUBLIC \"-//P\" \"it's.gif\" NDATA gif>"
             "<!ENTITY % pe SYSTEM \"p.ent\"><!NOTATION gif SYSTEM \"viewer\"><![IGNORE[<!ELEMENT z ANY>]]>]>");
 
   doc->SetFormattedOutput(true);
@@ -238,12 +277,59 @@ TEST_F(DtdTest, DeclarationsAreWrittenBack) {
   EXPECT_EQ(U8(out), "\r\n  <!ELEMENT z ANY>");
 }
 
+TEST_F(DtdTest, EntityValuesAndDefaultsGiveBackTheirText) {
+  struct Case {
+    const char16_t* value;
+    const char* entity;   // the declaration of an internal entity with that replacement text
+    const char* fixed;    // the declaration of a #FIXED default with that stored value
+  };
+  const Case cases[] = {
+      {u"plain 'text'", "<!ENTITY e \"plain 'text'\">", "<!ATTLIST r a CDATA #FIXED \"plain 'text'\">"},
+      {u"", "<!ENTITY e \"\">", "<!ATTLIST r a CDATA #FIXED \"\">"},
+      {u"<b/>", "<!ENTITY e \"&#60;b/>\">", "<!ATTLIST r a CDATA #FIXED \"&#60;b/>\">"},
+      // Entity references stay as written in both; a default applies them later.
+      {u"x &amp; &e;", "<!ENTITY e \"x &#38;amp; &#38;e;\">", "<!ATTLIST r a CDATA #FIXED \"x &amp; &e;\">"},
+      {u"& &#60; &;", "<!ENTITY e \"&#38; &#38;#60; &#38;;\">",
+       "<!ATTLIST r a CDATA #FIXED \"&#38; &#38;#60; &#38;;\">"},
+      {u"%p; \"q\"", "<!ENTITY e \"&#37;p; &#34;q&#34;\">", "<!ATTLIST r a CDATA #FIXED \"%p; &#34;q&#34;\">"},
+      {u"a\tb\nc\rd", "<!ENTITY e \"a&#9;b&#10;c&#13;d\">", "<!ATTLIST r a CDATA #FIXED \"a\tb&#10;c&#13;d\">"},
+      {u"\u00e9", "<!ENTITY e \"&#233;\">", "<!ATTLIST r a CDATA #FIXED \"&#233;\">"},
+  };
+  for (const Case& test : cases) {
+    TXpRef<TXpDTDEntity> entity = type->CreateDTDEntity(u"e");
+    entity->SetValue(test.value);
+    TXpRef<TXpDTDAttlist> list = type->CreateDTDAttlist(u"r");
+    list->AppendChild(list->CreateDTDAttDefinition(u"a", 1, nullptr, 4, test.value));
+    type->RemoveAll();
+    type->AppendChild(entity);
+    type->AppendChild(list);
+    EXPECT_EQ(U8(type->XmlDocument()), std::string("<!DOCTYPE gpx [") + test.entity + test.fixed + "]>");
+  }
+
+  // An empty plain default still needs its quotes; #IMPLIED and #REQUIRED take
+  // none, even when a value was given.
+  type->RemoveAll();
+  TXpRef<TXpDTDAttlist> list = type->CreateDTDAttlist(u"r");
+  list->AppendChild(list->CreateDTDAttDefinition(u"d", 1, nullptr, 1, u""));
+  list->AppendChild(list->CreateDTDAttDefinition(u"i", 1, nullptr, 2, u"x"));
+  list->AppendChild(list->CreateDTDAttDefinition(u"q", 1, nullptr, 3, u""));
+  type->AppendChild(list);
+  EXPECT_EQ(U8(type->XmlDocument()), "<!DOCTYPE gpx [<!ATTLIST r d CDATA \"\" i CDATA #IMPLIED q CDATA #REQUIRED>]>");
+}
+
 TEST_F(DtdTest, DocumentTypeHeads) {
   TXpRef<TXpDocumentType> subset = doc->CreateDocumentType(u"x.dtd", true);
   type->SetExternalDTD(subset);
   EXPECT_EQ(U8(type->XmlDocument()), "<!DOCTYPE gpx SYSTEM \"x.dtd\" >");
   subset->AppendChild(subset->CreateDTDElement(u"a", 1));
   EXPECT_EQ(U8(subset->XmlDocument()), "<!ELEMENT a ANY>");
+  // The identifiers the document gave win over the external subset's name, which
+  // an OnDTDExternal handler may have changed.
+  type->SetPublicID(u"-//G");
+  type->SetSystemID(u"given.dtd");
+  EXPECT_EQ(U8(type->XmlDocument()), "<!DOCTYPE gpx PUBLIC \"-//G\" \"given.dtd\" >");
+  type->SetPublicID(u"");
+  EXPECT_EQ(U8(type->XmlDocument()), "<!DOCTYPE gpx SYSTEM \"given.dtd\" >");
   type->SetExternalDTD(nullptr);
   type->SetPublicID(u"-//G");
   type->SetSystemID(u"g.dtd");
