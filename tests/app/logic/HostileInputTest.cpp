@@ -299,7 +299,8 @@ const THostileCase kCases[] = {
      "Reference to undeclared entity: x", 0, true},
     {"GpxLocalEntityTenThousandTimes", "local-entity.gpx",
      WithFiles([](auto&) {
-                 return Gpx("<!DOCTYPE gpx [<!ENTITY e SYSTEM 'e.ent'>]>\n", Track(Repeat("&e;", 10000), TrackPoint("47", "8")));
+                 return Gpx("<!DOCTYPE gpx [<!ENTITY e SYSTEM 'e.ent'>]>\n",
+                            Track(Repeat("&e;", 10000), TrackPoint("47", "8")));
                },
                [] { return TCompanions{{"e.ent", "a short name "}}; }),
      "Entity expansion limit exceeded at: e", 0, true},

@@ -235,9 +235,20 @@ std::string ParameterEntityChain(int links, const std::string& tail = "") {
   return text + "<!ENTITY % e" + Num(links) + " ''>%e0;";
 }
 
+// Each entity's text declaration takes its encoding from the next entity.
+std::vector<std::pair<std::string, std::string>> TextDeclarationChain(int links) {
+  std::vector<std::pair<std::string, std::string>> files{{"doc.xml", "<!DOCTYPE a [<!ENTITY e0 SYSTEM 'e0.ent'>"}};
+  for (int i = 1; i <= links; ++i) files[0].second += "<!ENTITY e" + Num(i) + " SYSTEM 'e" + Num(i) + ".ent'>";
+  files[0].second += "]><a>&e0;</a>";
+  for (int i = 0; i < links; ++i)
+    files.emplace_back("e" + Num(i) + ".ent", "<?xml version='1.0' encoding='&e" + Num(i + 1) + ";'?>");
+  files.emplace_back("e" + Num(links) + ".ent", "UTF-8");
+  return files;
+}
+
 const std::string kWithDtd = "<!DOCTYPE a SYSTEM 'doc.dtd'><a>&e;</a>";
 
-TEST(XpParserLimits, NestingInTheDtdIsNoRecursion) {
+TEST(XpParserLimits, NestingInTheInputIsNoRecursion) {
   const std::string declares = "<!ENTITY e 'v'>";
   RunFilesCases({
       {"ring in the internal subset",
@@ -292,6 +303,8 @@ TEST(XpParserLimits, NestingInTheDtdIsNoRecursion) {
        "Expected String: ']]>'"},
       {"section left open at the end of the subset",
        {{"doc.xml", kWithDtd}, {"doc.dtd", "<![INCLUDE[" + declares}}, "Expected String: ']]>'"},
+      {"entities named in the text declarations of entities", TextDeclarationChain(100),
+       "Entity nesting deeper than 64 levels at: e64"},
       {"content model to the bound",
        {{"doc.xml", "<!DOCTYPE a [<!ELEMENT a " + Repeat("(", 256) + "b" + Repeat(")", 256) + ">]><a><b/></a>"}},
        ""},
@@ -312,8 +325,8 @@ TEST(XpParserLimits, EveryCharacterEntitiesAddCounts) {
       {"a parameter entity's file read once", {{"doc.xml", parameter + "%p;]><a/>"}, {"p.ent", blanks}}, ""},
       {"a parameter entity's file read twice", {{"doc.xml", parameter + "%p;%p;]><a/>"}, {"p.ent", blanks}},
        "Entity expansion limit exceeded at: p"},
-      {"an empty file opened a hundred times", {{"doc.xml", local + "<a>" + Repeat("&e;", 100) + "</a>"}, {"e.ent", ""}},
-       ""},
+      {"an empty file opened a hundred times",
+       {{"doc.xml", local + "<a>" + Repeat("&e;", 100) + "</a>"}, {"e.ent", ""}}, ""},
       {"an empty file opened ten thousand times",
        {{"doc.xml", local + "<a>" + Repeat("&e;", 10000) + "</a>"}, {"e.ent", ""}},
        "Entity expansion limit exceeded at: e"},
