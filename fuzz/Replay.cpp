@@ -1,8 +1,10 @@
 // Feeds every file of the folders given on the command line, in name order, to the
-// target's entry point. A crash or sanitizer report ends the run; the file being
-// fed is printed first, so the failing input is known.
+// target's entry point, each on a thread with a small stack. A crash or sanitizer
+// report ends the run; the file being fed is printed first, so the failing input
+// is known.
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/FuzzInput.h"
+#include "tests/support/SmallStack.h"
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
@@ -21,11 +24,15 @@ int main(int argc, char** argv) {
       if (entry.is_regular_file()) inputs.push_back(entry.path());
   }
   std::sort(inputs.begin(), inputs.end());
+  // The stack fuzz/run.sh gives the fuzzers (FUZZ_STACK_KB, 1 MiB by default),
+  // so that an input that once recursed too deep fails here as it did there.
+  const char* stackKb = std::getenv("FUZZ_STACK_KB");
+  const std::size_t stackBytes = static_cast<std::size_t>(stackKb ? std::atol(stackKb) : 1024) * 1024;
   for (const fs::path& input : inputs) {
     std::cerr << "replay " << input.string() << "\n";
     std::ifstream file(input, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    RunOnSmallStack([&] { LLVMFuzzerTestOneInput(bytes.data(), bytes.size()); }, stackBytes);
   }
   std::cout << inputs.size() << " inputs replayed\n";
   return inputs.empty() ? 1 : 0;  // an empty corpus means the seeds were never generated

@@ -62,7 +62,7 @@ const Contexts& ContextNodes() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size > 4096) return -1;
+  if (size > 1 << 16) return -1;
   const WideString query = XpUtf8ToWide(fuzz::AsText(data, size));
   TXpDocument* document = Model().Document();
   for (TXpNode* context : ContextNodes().nodes) {

@@ -127,23 +127,27 @@ bool TXpObjModel::RunLoad(const WideString& source, Parse&& parse) {
   return parsed;
 }
 
+// A load takes the encoding and the base URI of what it read only when it read
+// it whole: a failed one leaves those of the document before, so that a save
+// after it writes as before.
 bool TXpObjModel::LoadDataSource(const WideString& sSource) {
   const bool parsed = RunLoad(sSource, [&] { return omParser->ParseDataSource(sSource); });
-  if (!omErrors.empty() && omParser->Errors().empty()) return false;
-  OutCharSet = omParser->InCharSet();
-  omDocument->SetBaseURI(omParser->DocLocation());
+  if (parsed) {
+    OutCharSet = omParser->InCharSet();
+    omDocument->SetBaseURI(omParser->DocLocation());
+  }
   return parsed;
 }
 
 bool TXpObjModel::LoadStream(TXpStream& oStream) {
   const bool parsed = RunLoad(WideString(), [&] { return omParser->ParseStream(oStream); });
-  omDocument->SetBaseURI(WideString());
+  if (parsed) omDocument->SetBaseURI(WideString());
   return parsed;
 }
 
 bool TXpObjModel::LoadMemory(const void* buffer, int aSize) {
   const bool parsed = RunLoad(WideString(), [&] { return omParser->ParseMemory(buffer, aSize); });
-  omDocument->SetBaseURI(WideString());
+  if (parsed) omDocument->SetBaseURI(WideString());
   return parsed;
 }
 

@@ -29,8 +29,9 @@ public:
   ~TXpObjModel() override;
 
   // --- Loading. Each load replaces the whole document; a failed one leaves it
-  // empty, the reasons in Errors (at least one line), and answers False, or
-  // passes the exception on with RaiseErrors.
+  // empty, the reasons in Errors (at least one line), OutCharSet and the base
+  // URI as they were, and answers False, or passes the exception on with
+  // RaiseErrors.
   bool LoadDataSource(const WideString& sSource);
   bool LoadStream(TXpStream& oStream);
   bool LoadMemory(const void* buffer, int aSize);

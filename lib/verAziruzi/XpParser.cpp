@@ -67,11 +67,9 @@ TXpCharEncoding TXpParser::InCharSet() const { return FFilter ? FFilter->Format(
 
 bool TXpParser::ParseDataSource(const WideString& sSource) {
   TCurrentFolderGuard folder;
-  FErrors.clear();
-  FIsStandAlone = false;
-  FHasExternals = false;
   FFilter.reset();
   ClearParseState();
+  BeginParse();
   if (!OpenDataSource(nullptr, sSource)) {
     FErrors.push_back(WideString(XpMessageText(xpmCannotLoadSource)) + sSource);
     return false;
@@ -92,16 +90,11 @@ bool TXpParser::ParseMemory(const void* aBuffer, int aSize) {
 
 bool TXpParser::ParseStream(TXpStream& oStream) {
   Check(!FFilter, "parse started while an input exists");
-  FErrors.clear();
-  FPreserve = false;
-  FIsStandAlone = false;
-  FHasExternals = false;
+  BeginParse();
   FDocumentBytes = oStream.Size() - oStream.Position();
   auto filter = std::make_unique<TXpInCharFilter>(&oStream, BufferSize);
   filter->SetFreeStream(false);
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
-  FDocLocation.clear();
-  FDocName.clear();
   ParseMain();
   return FErrors.empty();
 }
@@ -153,10 +146,32 @@ bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sS
 // ---------------------------------------------------------------------------
 // The main parse
 
+void TXpParser::BeginParse() {
+  FErrors.clear();
+  FPreserve = false;
+  FIsStandAlone = false;
+  FHasExternals = false;
+  FXMLDecParsed = false;
+  FExternalIsPE = false;
+  FInCharSet = ceUnknown;
+  FDocLocation.clear();
+  FDocName.clear();
+  FDocumentBytes = 0;
+  FDataBuffer.clear();
+  FAttrEnum.clear();
+  FTagAttributeCount = 0;
+  FTagFoldedNames.clear();
+  FInputFloor = 0;
+  FDeclarationFrames.clear();
+  FInternalSubset = false;
+  FInternalSubsetHasPEs = false;
+  FUndeclaredInDefault.clear();
+}
+
 void TXpParser::ParseMain() {
-  FExpandedChars = 0;
-  FExpansionBound = std::min(kXpMaxEntityExpansion,
-                             kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(FDocumentBytes, 0));
+  FExpansion.Used = 0;
+  FExpansion.Bound = std::min(kXpMaxEntityExpansion,
+                              kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(FDocumentBytes, 0));
   try {
     try {
       InitPredefinedEntities();
@@ -199,6 +214,9 @@ void TXpParser::ClearParseState() {
   FCurrentElement.clear();
   FCurrentElementContent = xpctUndeclared;
   FCDATA = false;
+  FPreserve = false;
+  FInputFloor = 0;
+  FDeclarationFrames.clear();
 }
 
 void TXpParser::Fail(int message, const WideString& detail) { FailText(WideString(XpMessageText(message)) + detail); }
@@ -262,18 +280,37 @@ void TXpParser::CheckEntityReference(const WideString& sName, bool bOpenBeforeMa
     FailText(u"Entity nesting deeper than " + XpFormat(u"%d", {kXpMaxEntityNesting}) + u" levels at: " + sName);
 }
 
+void TXpParser::ChargeExpansion(std::int64_t amount, const WideString& sName) {
+  FExpansion.Used += amount;
+  if (FExpansion.Exceeded()) FailText(u"Entity expansion limit exceeded at: " + sName);
+}
+
 void TXpParser::PushEntityText(const WideString& sName, const WideString& sText, bool bCounted) {
-  if (bCounted) {
-    FExpandedChars += static_cast<std::int64_t>(sText.size());
-    if (FExpandedChars > FExpansionBound) FailText(u"Entity expansion limit exceeded at: " + sName);
-  }
+  if (bCounted) ChargeExpansion(static_cast<std::int64_t>(sText.size()), sName);
   if (sText.empty()) return;
   PushDocument();
   FFilter = std::make_unique<TXpTextInput>(sText, sName);
 }
 
+const WideString* TXpParser::InnermostEntity() const {
+  if (FFilter && !FFilter->EntityName.empty()) return &FFilter->EntityName;
+  for (auto it = FDocStack.rbegin(); it != FDocStack.rend(); ++it)
+    if (!(*it)->EntityName.empty()) return &(*it)->EntityName;
+  return nullptr;
+}
+
+std::uint64_t TXpParser::MarkInput() {
+  if (FFilter->Serial == 0) FFilter->Serial = ++FInputSerial;
+  return FFilter->Serial;
+}
+
+bool TXpParser::IsInputOpen(std::size_t depth, std::uint64_t serial) const {
+  if (depth < FDocStack.size()) return FDocStack[depth]->Serial == serial;
+  return depth == FDocStack.size() && FFilter && FFilter->Serial == serial;
+}
+
 bool TXpParser::LeaveEndedInputs() {
-  while (!FDocStack.empty() && FFilter->isEOF()) PopDocument();
+  while (CanLeaveInput() && FFilter->isEOF()) PopDocument();
   return false;
 }
 
@@ -297,7 +334,7 @@ bool TXpParser::TryReadString(std::u16string_view keyword) {
 void TXpParser::SkipWhitespace(bool bCross) {
   for (;;) {
     while (IsWhitespace(FFilter->ReadChar())) FFilter->SkipChar();
-    if (!bCross || FDocStack.empty() || !FFilter->isEOF()) return;
+    if (!bCross || !CanLeaveInput() || !FFilter->isEOF()) return;
     IsEndOfInput();
   }
 }

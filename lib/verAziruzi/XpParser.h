@@ -75,8 +75,15 @@ inline constexpr std::int64_t kXpMaxEntityExpansion = 16777216;  // characters p
 // above: a small file cannot make the parser build a huge document.
 inline constexpr std::int64_t kXpExpansionFloor = 1 << 20;
 inline constexpr std::int64_t kXpExpansionPerByte = 8;
+// Opening an external entity costs as much as this much text, however short
+// the file: a few references must not open a file a million times.
+inline constexpr std::int64_t kXpEntityOpeningCharge = 512;
+// A node the declarations add (a default attribute, a comment or instruction of
+// an entity's text) weighs this much besides its text.
+inline constexpr std::int64_t kXpNodeCharge = 64;
 inline constexpr int kXpMaxEntityNesting = 64;
 inline constexpr int kXpMaxElementNesting = 2048;
+inline constexpr int kXpMaxConditionalNesting = 2048;
 inline constexpr int kXpMaxContentModelNesting = 256;
 // Units of one quoted value (attribute value, entity value, system literal).
 inline constexpr std::size_t kXpMaxLiteralLength = kXpMaxEntityExpansion;
@@ -128,6 +135,10 @@ public:
   int ValueType = 0;          // default kind
   WideString Enum;            // the enumeration as written back, "(a|b)"
   WideString Lookup;          // the normalised default, computed at first use
+  // Value as it is read to compute Lookup, when that differs: each '&' that a
+  // character reference gave written as a reference again, so that it is not
+  // taken for the start of one.
+  WideString Literal;
   bool LookupDone = false;
 };
 
@@ -299,7 +310,7 @@ protected:
   int GetElementContentType(int index) const;
   TXpFoldedTable<TXpAttributeInfo>* GetElementAttributes(int index);
   void AddAttributeInfo(const WideString& sElemName, const WideString& sAttrName, int wType, const WideString& sEnum,
-                        const WideString& sValue, int wValueType);
+                        const WideString& sValue, int wValueType, const WideString& sLiteral = {});
   int GetAttributeType(const WideString& sElemName, const WideString& sAttrName) const;
   // The same for an element already looked up (-1 for none).
   int GetAttributeType(const WideString& sElemName, int iElement, const WideString& sAttrName) const;
@@ -307,11 +318,21 @@ protected:
 
 private:
   struct TXpElementFrame;
+  // A construct of the DTD that holds declarations and is left at its own end:
+  // an external parameter entity (the end of its input) or an INCLUDE section
+  // ("]]>" in the input it began in).
+  struct TXpDeclarationFrame {
+    bool Include = false;
+    std::size_t Depth = 0;      // suspended inputs below its input
+    std::uint64_t Serial = 0;   // of its input
+  };
 
   // Frame.
   bool OpenDataSource(const TXpParserInput* oBase, const WideString& sSource);
   void ParseMain();
   void ClearParseState();
+  // Forgets everything the last parse left, at the start of each entry point.
+  void BeginParse();
   void AddTempFile(const WideString& sName) { FTempFiles.push_back(sName); }
   [[noreturn]] void Fail(int message, const WideString& detail = {});
   [[noreturn]] void FailText(const WideString& text);
@@ -328,10 +349,21 @@ private:
   bool IsEntityOpen(const WideString& sName) const;
   // The nearest suspended input that is a file, the base of relative names.
   const TXpParserInput* SuspendedLocation() const;
-  bool IsEndOfInput() { return FDocStack.empty() ? FFilter->isEOF() : LeaveEndedInputs(); }
+  bool IsEndOfInput() { return CanLeaveInput() ? LeaveEndedInputs() : FFilter->isEOF(); }
   // Resumes suspended inputs while the current one has ended; answers False.
   bool LeaveEndedInputs();
+  // Whether the end of the current input may be crossed: there is a suspended
+  // input, and the current one is not the floor a literal is read on.
+  bool CanLeaveInput() const { return FDocStack.size() > FInputFloor; }
   int InputDepth() const { return static_cast<int>(FDocStack.size()); }
+  // Gives the current input its serial (once) and answers it.
+  std::uint64_t MarkInput();
+  // Whether the input that had `serial` at `depth` is still open.
+  bool IsInputOpen(std::size_t depth, std::uint64_t serial) const;
+  // Counts text the declarations add against the expansion bound.
+  void ChargeExpansion(std::int64_t amount, const WideString& sName);
+  // The innermost entity being read, or null outside entities.
+  const WideString* InnermostEntity() const;
 
   // Reading.
   char16_t ReadInputChar(bool bConsume) {
@@ -362,7 +394,11 @@ private:
   void ParseXMLDecl();
   void ParseDocTypeDecl();
   void ParseExternalID(bool bOptionalSystem, WideString& sPublicId, WideString& sSystemId);
+  // Declarations up to the end of the current input (an external subset), or
+  // up to the '>' of the document type declaration after one.
+  void ReadDeclarations(bool bToInputEnd);
   void ParseMarkupDecl(bool bInternalSubset);
+  void ParseParameterEntityBetweenDeclarations(bool bInternalSubset);
   void ParseElementDecl(bool bInternalSubset);
   void ParseContentSpec(const WideString& sName, bool bInternalSubset);
   void ParseMixedContent(int& wOccurrence);
@@ -380,8 +416,10 @@ private:
   void ParseConditionalSection();
   void ParseIgnoreSection();
   void ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue);
+  // The reference to `sName` whose ';' follows; `bOpen`: the entity was open
+  // when its name was read.
+  void ExpandPEReference(const WideString& sName, bool bOpen, bool bAnyKind, bool bAppend, WideString& sValue);
   void CheckPENesting(const WideString& sText);
-  void ReadExternalDeclarations(bool bInternalSubset);
   void ParseEq();
 
   // Content.
@@ -398,8 +436,10 @@ private:
   void ParseCharData();
   void ParseWhitespaceOnly();
   void FlushCharData();
-  void ParseComment();
-  bool ParsePI();
+  // `bDeclaration`: read between declarations, where an entity's text may hold
+  // it any number of times, so it counts toward the expansion bound.
+  void ParseComment(bool bDeclaration = false);
+  bool ParsePI(bool bDeclaration = false);
   void ParseUntil(std::u16string_view delimiter);
   TXpUcs4Char ParseCharRef();
   void ParseEntityRef(WideString& sName);
@@ -413,6 +453,8 @@ private:
   // the input ended first.
   bool ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home);
   void ReadName(bool bFirstCharRule, WideString& sName);
+  // The name itself, without references before it.
+  void ScanName(bool bFirstCharRule, WideString& sName);
 
   std::vector<WideString> FAttrEnum;
   // The attribute-type keywords with their codes, shared by every parser.
@@ -445,8 +487,16 @@ private:
   bool FXMLDecParsed = false;
   bool FExternalIsPE = false;
 
-  std::int64_t FExpandedChars = 0;  // entity replacement text read in this parse
+  TXpExpansionBudget FExpansion;    // text entities added in this parse
   std::int64_t FDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
-  std::int64_t FExpansionBound = kXpMaxEntityExpansion;
-  int FEntityDepth = 0;             // entity inputs on the stack
+  // Inputs at or below this depth are not left by reading on: the input a
+  // literal is read from ends it, whatever the literal's parts expand to.
+  std::size_t FInputFloor = 0;
+  std::uint64_t FInputSerial = 0;
+  std::vector<TXpDeclarationFrame> FDeclarationFrames;  // innermost last
+  // While set, literals note where a character reference gave an '&'.
+  std::vector<std::size_t>* FCharRefAmpersands = nullptr;
+  bool FInternalSubset = false;        // its declarations are being read
+  bool FInternalSubsetHasPEs = false;  // it referenced a parameter entity
+  WideString FUndeclaredInDefault;     // the first entity a default there named before its declaration
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "lib/verAziruzi/XpParser.h"
 
@@ -187,8 +188,8 @@ bool TXpParser::ParseStartTag(int depth) {
         if (!GetAttributeDefault(name, attribute, element, value)) continue;
         // Defaults are text the declarations add, as entities are, and a tag of
         // four bytes may get thousands: they count, each with its node's weight.
-        FExpandedChars += static_cast<std::int64_t>(attribute.size() + value.size()) + 64;
-        if (FExpandedChars > FExpansionBound) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        FExpansion.Used += static_cast<std::int64_t>(attribute.size() + value.size()) + kXpNodeCharge;
+        if (FExpansion.Exceeded()) FailText(u"Default attribute expansion limit exceeded at: " + name);
         OnAttribute(this, attribute, value, false);
       }
     }
@@ -274,10 +275,11 @@ bool TXpParser::GetAttributeDefault(const WideString& /*sElemName*/, const WideS
   TXpAttributeInfo& info = *(*definitions)[index].Record;
   if (!info.LookupDone && !info.Value.empty()) {
     // The stored default is read as the content of one literal, with general
-    // entities expanded and whitespace normalised.
+    // entities expanded and whitespace normalised; it ends with its own text,
+    // also when that ends in a reference.
     info.LookupDone = true;
     WideString pending = TakeDataBuffer(true);
-    PushString(info.Value);
+    PushString(info.Literal.empty() ? info.Value : info.Literal);
     bool reference = false;
     ParseLiteralBody(11, reference, 0, FFilter.get());
     info.Lookup = TakeDataBuffer(true);
@@ -335,14 +337,17 @@ void TXpParser::FlushCharData() {
   FDataBuffer.clear();
 }
 
-void TXpParser::ParseComment() {
+void TXpParser::ParseComment(bool bDeclaration) {
   ParseUntil(u"-->");
   WideString text = TakeDataBuffer(true);
   if (!text.empty() && (text.find(u"--") != WideString::npos || text.back() == u'-')) Fail(xpmInvalidComment);
+  if (bDeclaration)
+    if (const WideString* entity = InnermostEntity())
+      ChargeExpansion(static_cast<std::int64_t>(text.size()) + kXpNodeCharge, *entity);
   if (OnComment) OnComment(this, text);
 }
 
-bool TXpParser::ParsePI() {
+bool TXpParser::ParsePI(bool bDeclaration) {
   WideString target;
   ReadName(true, target);
   bool declaration = target == u"xml";
@@ -356,6 +361,9 @@ bool TXpParser::ParsePI() {
     }
   }
   WideString data = TakeDataBuffer(true);
+  if (bDeclaration)
+    if (const WideString* entity = InnermostEntity())
+      ChargeExpansion(static_cast<std::int64_t>(target.size() + data.size()) + kXpNodeCharge, *entity);
   if (OnProcessingInstruction) OnProcessingInstruction(this, target, data);
   return declaration;
 }
@@ -441,31 +449,46 @@ void TXpParser::RequireReferenceEnd() {
 }
 
 // An external parsed entity may start with a text declaration; it only sets the
-// entity's encoding and is not reported.
+// entity's encoding and is not reported. The entity's input is the floor while
+// the declaration is read, so that an entity holding nothing else is still
+// there to be settled.
 void TXpParser::SkipTextDeclaration() {
-  struct TSettle {
-    TXpParserInput& input;
-    ~TSettle() { input.Settle(); }
-  } settle{*FFilter};
-  if (!FFilter->TryRead(u"<?xml ") && !FFilter->TryRead(u"<?xml\n") && !FFilter->TryRead(u"<?xml\t")) return;
-  WideString pending = TakeDataBuffer(true);
-  const bool mark = FXMLDecParsed;
-  FXMLDecParsed = false;
-  ParseXMLDecl();
-  FXMLDecParsed = mark;
-  FDataBuffer = std::move(pending);
+  const std::size_t floor = std::exchange(FInputFloor, FDocStack.size());
+  TXpParserInput& input = *FFilter;
+  if (FFilter->TryRead(u"<?xml ") || FFilter->TryRead(u"<?xml\n") || FFilter->TryRead(u"<?xml\t")) {
+    WideString pending = TakeDataBuffer(true);
+    const bool mark = FXMLDecParsed;
+    FXMLDecParsed = false;
+    ParseXMLDecl();
+    FXMLDecParsed = mark;
+    FDataBuffer = std::move(pending);
+  }
+  input.Settle();
+  FInputFloor = floor;
 }
 
 // ---------------------------------------------------------------------------
 // Names and literals
 
 void TXpParser::ReadName(bool bFirstCharRule, WideString& sName) {
-  sName.clear();
-  if (FFilter->ReadChar() == u'%' && TryReadString(u"%")) {
+  // A name may start with a parameter-entity reference, whose own name may
+  // start with one, and so on: "%%p;;" names the entity whose name p holds.
+  // The references still waiting for their names are counted, not nested.
+  std::size_t waiting = 0;
+  while (FFilter->ReadChar() == u'%' && TryReadString(u"%")) ++waiting;
+  ScanName(waiting > 0 || bFirstCharRule, sName);
+  while (waiting > 0) {
+    --waiting;
+    const bool open = IsEntityOpen(sName);
     WideString value;
-    ParsePEReference(true, false, value);
+    ExpandPEReference(sName, open, true, false, value);
     SkipWhitespace(true);
+    ScanName(waiting > 0 || bFirstCharRule, sName);
   }
+}
+
+void TXpParser::ScanName(bool bFirstCharRule, WideString& sName) {
+  sName.clear();
   const auto& classes = AsciiNameClasses();
   FFilter->ScanUntil(sName, [&classes](char16_t c) { return c < 128 && (classes[c] & kNameDelimiter) != 0; });
   for (std::size_t i = 0; i < sName.size(); ++i) {
@@ -493,15 +516,27 @@ void TXpParser::ReadLiteral(int wMode, bool& bReference) {
 }
 
 bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home) {
+  // Nothing read inside the literal leaves its own input: the entity texts it
+  // expands end on it, and its end ends the literal.
+  struct TFloor {
+    std::size_t& floor;
+    std::size_t saved;
+    ~TFloor() { floor = saved; }
+  } restore{FInputFloor, std::exchange(FInputFloor, FDocStack.size())};
   for (;;) {
-    if (FFilter.get() == home && home->ReadChar() == kXpEndOfInput) {
+    TXpParserInput* input = FFilter.get();
+    if (input->ReadChar() == kXpEndOfInput) {
+      if (input != home) {
+        // An entity's text ended: reading goes on where its reference stood.
+        if (!CanLeaveInput()) return false;
+        PopDocument();
+        continue;
+      }
       if (delimiter != 0) return false;
       PopDocument();
       if (wMode & 8) NormalizeWhitespace();
       return true;
     }
-    if (IsEndOfInput()) return false;
-    TXpParserInput* input = FFilter.get();
     input->ScanUntil(
         FDataBuffer,
         [delimiter](char16_t c) { return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput; },
@@ -518,7 +553,8 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       bReference = true;
       if (input->ReadChar() == u'#') {
         input->SkipChar();
-        ParseCharRef();
+        const std::size_t at = FDataBuffer.size();
+        if (ParseCharRef() == u'&' && FCharRefAmpersands) FCharRefAmpersands->push_back(at);
       } else if (wMode & 2) {
         WideString name;
         ParseEntityRef(name);

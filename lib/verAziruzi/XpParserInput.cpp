@@ -115,6 +115,7 @@ bool TXpFilterInput::Available(std::size_t count) {
     fPos = 0;
   }
   const std::size_t target = fSettled ? std::max(count, kWindow) : count;
+  const std::size_t held = fBuf.size();
   try {
     if (!fError && fBuf.size() < target) {
       // The window is sized once, for a window or what is left of the input,
@@ -126,6 +127,11 @@ bool TXpFilterInput::Available(std::size_t count) {
     }
   } catch (const EXpFilterError& error) {
     fError.emplace(error);  // raised when reading reaches it
+  }
+  if (fBudget) {
+    fBudget->Used += static_cast<std::int64_t>(fBuf.size() - held);
+    if (fBudget->Exceeded())
+      throw EXpParserError(Line(), LinePos(), URL(), u"Entity expansion limit exceeded at: " + EntityName);
   }
   if (fBuf.size() >= count) return true;
   if (fError && fBuf.empty()) {

@@ -21,6 +21,14 @@
 
 inline constexpr char16_t kXpEndOfInput = 1;
 
+// The one bound on the text entities add to a parse, shared by the parser and
+// the inputs that read external entities.
+struct TXpExpansionBudget {
+  std::int64_t Used = 0;
+  std::int64_t Bound = 0;
+  bool Exceeded() const { return Used > Bound; }
+};
+
 class TXpParserInput {
 public:
   TXpParserInput() = default;
@@ -75,8 +83,14 @@ public:
   virtual void SetFormat(TXpCharEncoding) {}
   // No encoding declaration can follow any more: the input may decode ahead.
   virtual void Settle() {}
+  // Every unit decoded from a source from here on counts against `budget`;
+  // past its bound reading fails with an error at the position reached.
+  virtual void SetBudget(TXpExpansionBudget*) {}
 
   WideString EntityName;  // exact name of the entity this input expands, or empty
+  // Tells this input from any other of the same parse, also one that takes its
+  // place in memory; 0 until the parser needs to tell it.
+  std::uint64_t Serial = 0;
 
 protected:
   // Makes at least `count` units available from fPos when the source still has
@@ -128,6 +142,7 @@ public:
   TXpCharEncoding Format() const override { return XpStreamFormatToEncoding(fFilter->Format()); }
   void SetFormat(TXpCharEncoding format) override;
   void Settle() override { fSettled = true; }
+  void SetBudget(TXpExpansionBudget* budget) override { fBudget = budget; }
 
 protected:
   bool Available(std::size_t count) override;
@@ -136,4 +151,5 @@ private:
   std::unique_ptr<TXpInCharFilter> fFilter;
   std::optional<EXpFilterError> fError;  // met after the units in fBuf
   bool fSettled = false;
+  TXpExpansionBudget* fBudget = nullptr;
 };

@@ -112,17 +112,26 @@ void TXpParser::ParseDocTypeDecl() {
   if (OnDTDStart) OnDTDStart(this, root, publicId, systemId);
 
   if (TryReadString(u"[")) {
+    FInternalSubset = true;
+    // A parameter entity between declarations is read on as input: its text,
+    // or the file an external one names. Its input stays until that has been
+    // read, so a reference in it to an entity still open is found.
     for (;;) {
       SkipWhitespace(true);
       if (FFilter->ReadChar() == u'%') {
         SkipInputChar();
         WideString value;
         ParsePEReference(true, false, value);
+        continue;
       }
-      SkipWhitespace(true);
       if (TryReadString(u"]")) break;
       ParseMarkupDecl(true);
     }
+    FInternalSubset = false;
+    // Where the internal subset is all the DTD, an entity a default refers to
+    // must be declared before that default.
+    if (systemId.empty() && !FInternalSubsetHasPEs && !FUndeclaredInDefault.empty())
+      Fail(xpmUndeclaredEntity, u"'" + FUndeclaredInDefault + u"'");
   }
 
   if (!systemId.empty()) {
@@ -130,14 +139,10 @@ void TXpParser::ParseDocTypeDecl() {
     FXMLDecParsed = false;
     PushExternalInput(systemId);
     if (OnDTDExternalLoaded) OnDTDExternalLoaded(this);
-    ReadExternalDeclarations(false);
+    ReadDeclarations(true);
     FXMLDecParsed = true;
     if (OnDTDExternalEnd) OnDTDExternalEnd(this);
-    for (;;) {
-      SkipWhitespace(true);
-      if (FFilter->ReadChar() == u'>' || FFilter->isEOF()) break;
-      ParseMarkupDecl(false);
-    }
+    ReadDeclarations(false);
   }
   SkipWhitespace(true);
   Require(u">");
@@ -145,21 +150,53 @@ void TXpParser::ParseDocTypeDecl() {
   if (OnDocTypeDecl) OnDocTypeDecl(this, root, publicId, systemId);
 }
 
-// Markup declarations of the input just opened (external subset or parameter
-// entity), up to its end; then that input is left.
-void TXpParser::ReadExternalDeclarations(bool bInternalSubset) {
+// One loop for the declarations of the external subset and of everything it
+// opens: parameter entities and INCLUDE sections nest on FDeclarationFrames,
+// never on the call stack.
+void TXpParser::ReadDeclarations(bool bToInputEnd) {
+  const std::size_t frames = FDeclarationFrames.size();
   const std::size_t depth = FDocStack.size();
+  const std::uint64_t serial = MarkInput();
+  auto endEntity = [this] {
+    FDeclarationFrames.pop_back();
+    if (OnDTDExternalEnd) OnDTDExternalEnd(this);
+    FXMLDecParsed = true;
+  };
   for (;;) {
     SkipWhitespace(false);
-    while (FDocStack.size() > depth && FFilter->isEOF()) {
-      PopDocument();
-      SkipWhitespace(false);
+    // A declaration read beyond the end of the entity that held it ends that
+    // entity too; a section cannot end where it did not begin.
+    while (FDeclarationFrames.size() > frames &&
+           !IsInputOpen(FDeclarationFrames.back().Depth, FDeclarationFrames.back().Serial)) {
+      if (FDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
+      endEntity();
     }
-    if (FDocStack.size() < depth) return;  // a declaration ran over its end
-    if (FFilter->isEOF()) break;
-    ParseMarkupDecl(bInternalSubset);
+    if (!IsInputOpen(depth, serial)) return;  // nor the subset
+    if (FFilter->isEOF()) {
+      if (FDeclarationFrames.size() > frames && FDeclarationFrames.back().Serial == FFilter->Serial) {
+        if (FDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
+        PopDocument();
+        endEntity();
+      } else if (FFilter->Serial == serial) {
+        if (bToInputEnd) PopDocument();
+        return;
+      } else {
+        PopDocument();  // the text of a reference
+      }
+      continue;
+    }
+    if (FDeclarationFrames.size() > frames) {
+      const TXpDeclarationFrame& top = FDeclarationFrames.back();
+      if (top.Include && top.Serial == FFilter->Serial && FFilter->TryRead(u"]]>")) {
+        FDeclarationFrames.pop_back();
+        if (OnDTDConditionalEnd) OnDTDConditionalEnd(this);
+        continue;
+      }
+    } else if (!bToInputEnd && FFilter->Serial == serial && FFilter->ReadChar() == u'>') {
+      return;
+    }
+    ParseMarkupDecl(false);
   }
-  PopDocument();
 }
 
 void TXpParser::ParseExternalID(bool bOptionalSystem, WideString& sPublicId, WideString& sSystemId) {
@@ -193,53 +230,65 @@ void TXpParser::ParseMarkupDecl(bool bInternalSubset) {
   } else if (TryReadString(u"<!NOTATION")) {
     ParseNotationDecl();
   } else if (TryReadString(u"<?")) {
-    ParsePI();
+    ParsePI(true);
   } else if (TryReadString(u"<!--")) {
-    ParseComment();
+    ParseComment(true);
   } else if (TryReadString(u"<![")) {
     if (bInternalSubset) Fail(xpmConditionalInInternalSubset);
     ParseConditionalSection();
   } else if (TryReadString(u"%")) {
-    // A parameter entity standing between declarations brings declarations.
-    WideString name;
-    ReadName(true, name);
-    bool open = IsEntityOpen(name);
-    RequireReferenceEnd();
-    SkipWhitespace(true);
-    int entityClass = GetEntityClass(name, true);
-    if (entityClass == xpecInternal) {
-      CheckEntityReference(name, open);
-      WideString value = GetEntityValue(name, true);
-      PushEntityText(name, value, true);
-      if (!value.empty()) ReadExternalDeclarations(bInternalSubset);
-      return;
-    }
-    if (entityClass != xpecExternal) Fail(xpmUndeclaredEntity, name);
-    WideString identifier = GetEntitySystemId(name);
-    if (identifier.empty()) return;
-    if (OnDTDExternalStart) {
-      FExternalIsPE = true;
-      try {
-        OnDTDExternalStart(this, identifier);
-      } catch (...) {
-        FExternalIsPE = false;
-        throw;
-      }
-      FExternalIsPE = false;
-    }
-    FXMLDecParsed = false;
-    CheckEntityReference(name, open);
-    const std::size_t depth = FDocStack.size();
-    WideString value;
-    ResolveExternalEntity(name, GetEntityPublicId(name), identifier, value);
-    if (FDocStack.size() > depth) ReadExternalDeclarations(bInternalSubset);
-    if (OnDTDExternalEnd) OnDTDExternalEnd(this);
-    FXMLDecParsed = true;
+    ParseParameterEntityBetweenDeclarations(bInternalSubset);
   } else {
     WideString token;
     FFilter->ScanUntil(token, [](char16_t c) { return !XpIsValidNameUnit(false, c); });
     Fail(xpmExpectedMarkupDecl, token);
   }
+}
+
+// A parameter entity standing between declarations brings declarations: its
+// text or file becomes the input, which the declaration loop reads on. The
+// input the reference used up stays below it until then, so a ring of entities
+// finds its names open.
+void TXpParser::ParseParameterEntityBetweenDeclarations(bool bInternalSubset) {
+  WideString name;
+  ReadName(true, name);
+  const bool open = IsEntityOpen(name);
+  if (bInternalSubset) {
+    WideString value;
+    ExpandPEReference(name, open, true, false, value);
+    return;
+  }
+  RequireReferenceEnd();
+  const int entityClass = GetEntityClass(name, true);
+  if (entityClass == xpecInternal) {
+    CheckEntityReference(name, open);
+    PushEntityText(name, GetEntityValue(name, true), true);
+    return;
+  }
+  if (entityClass != xpecExternal) Fail(xpmUndeclaredEntity, name);
+  WideString identifier = GetEntitySystemId(name);
+  if (identifier.empty()) return;
+  if (OnDTDExternalStart) {
+    FExternalIsPE = true;
+    try {
+      OnDTDExternalStart(this, identifier);
+    } catch (...) {
+      FExternalIsPE = false;
+      throw;
+    }
+    FExternalIsPE = false;
+  }
+  FXMLDecParsed = false;
+  CheckEntityReference(name, open);
+  const std::size_t depth = FDocStack.size();
+  WideString value;
+  ResolveExternalEntity(name, GetEntityPublicId(name), identifier, value);
+  if (FDocStack.size() > depth) {
+    FDeclarationFrames.push_back({false, FDocStack.size(), MarkInput()});
+    return;
+  }
+  if (OnDTDExternalEnd) OnDTDExternalEnd(this);
+  FXMLDecParsed = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -502,11 +551,24 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
   int kind = xpdkValue;
   WideString value;
   bool reference = false;
+  // Where a character reference gave an '&', the default is later read with
+  // a reference there again: the '&' is data, not the start of a reference.
+  std::vector<std::size_t> ampersands;
+  auto readValue = [&] {
+    FCharRefAmpersands = &ampersands;
+    try {
+      ParseLiteral(1, reference, value);
+    } catch (...) {
+      FCharRefAmpersands = nullptr;
+      throw;
+    }
+    FCharRefAmpersands = nullptr;
+  };
   if (TryReadString(u"#")) {
     if (TryReadString(u"FIXED")) {
       kind = xpdkFixed;
       RequireWhitespace();
-      ParseLiteral(1, reference, value);
+      readValue();
     } else if (TryReadString(u"REQUIRED")) {
       kind = xpdkRequired;
     } else if (TryReadString(u"IMPLIED")) {
@@ -517,9 +579,35 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
       Fail(xpmIllegalDefaultKeyword, word);
     }
   } else {
-    ParseLiteral(1, reference, value);
+    readValue();
   }
-  AddAttributeInfo(sElemName, sAttrName, wType, sEnum, value, kind);
+  if (FInternalSubset && FUndeclaredInDefault.empty()) {
+    // The references kept as written: every '&' but those character
+    // references gave.
+    std::size_t next = 0;
+    for (std::size_t at = value.find(u'&'); at != WideString::npos; at = value.find(u'&', at + 1)) {
+      while (next < ampersands.size() && ampersands[next] < at) ++next;
+      if (next < ampersands.size() && ampersands[next] == at) continue;
+      const std::size_t end = value.find(u';', at);
+      if (end == WideString::npos) break;
+      const WideString name = value.substr(at + 1, end - at - 1);
+      if (GetEntityClass(name, false) == xpecUndeclared) {
+        FUndeclaredInDefault = name;
+        break;
+      }
+    }
+  }
+  WideString literal;
+  if (!ampersands.empty()) {
+    std::size_t from = 0;
+    for (std::size_t at : ampersands) {
+      literal.append(value, from, at + 1 - from);
+      literal += u"#38;";
+      from = at + 1;
+    }
+    literal.append(value, from, WideString::npos);
+  }
+  AddAttributeInfo(sElemName, sAttrName, wType, sEnum, value, kind, literal);
   if (OnDTDAttDefinition) OnDTDAttDefinition(this, sAttrName, wType, FAttrEnum, kind, value);
 }
 
@@ -593,13 +681,14 @@ void TXpParser::ParseConditionalSection() {
   if (TryReadString(u"INCLUDE")) {
     SkipWhitespace(true);
     Require(u"[");
-    SkipWhitespace(true);
+    // Its declarations are read by the declaration loop, up to the "]]>" in
+    // this input.
+    int open = 0;
+    for (const TXpDeclarationFrame& frame : FDeclarationFrames) open += frame.Include ? 1 : 0;
+    if (open >= kXpMaxConditionalNesting)
+      FailText(u"Conditional section nesting deeper than " + XpFormat(u"%d", {kXpMaxConditionalNesting}) + u" levels");
+    FDeclarationFrames.push_back({true, FDocStack.size(), MarkInput()});
     if (OnDTDConditionalStart) OnDTDConditionalStart(this, xpcsInclude);
-    while (!TryReadString(u"]]>")) {
-      ParseMarkupDecl(false);
-      SkipWhitespace(true);
-    }
-    if (OnDTDConditionalEnd) OnDTDConditionalEnd(this);
   } else if (TryReadString(u"IGNORE")) {
     SkipWhitespace(true);
     Require(u"[");
@@ -641,7 +730,12 @@ void TXpParser::ParseIgnoreSection() {
 void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue) {
   WideString name;
   ReadName(true, name);
-  bool open = IsEntityOpen(name);
+  ExpandPEReference(name, IsEntityOpen(name), bAnyKind, bAppend, sValue);
+}
+
+void TXpParser::ExpandPEReference(const WideString& name, bool open, bool bAnyKind, bool bAppend,
+                                  WideString& sValue) {
+  if (FInternalSubset) FInternalSubsetHasPEs = true;
   RequireReferenceEnd();
   switch (GetEntityClass(name, bAnyKind)) {
     case xpecUndeclared:
@@ -651,8 +745,7 @@ void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue
       sValue = GetEntityValue(name, bAnyKind);
       CheckEntityReference(name, open);
       if (bAppend) {
-        FExpandedChars += static_cast<std::int64_t>(sValue.size());
-        if (FExpandedChars > FExpansionBound) FailText(u"Entity expansion limit exceeded at: " + name);
+        ChargeExpansion(static_cast<std::int64_t>(sValue.size()), name);
         AppendData(sValue);
       } else {
         PushEntityText(name, sValue, true);

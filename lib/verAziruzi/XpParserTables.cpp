@@ -162,8 +162,12 @@ void TXpParser::ResolveExternalEntity(const WideString& sName, const WideString&
   WideString identifier = sSystemId;
   if (OnResolveEntity) OnResolveEntity(this, sName, sPublicId, sSystemId, identifier);
   if (identifier.empty()) return;
+  // Each opening counts, and then every character read from the file: the same
+  // file referenced over and over is text the references add.
+  ChargeExpansion(kXpEntityOpeningCharge, sName);
   PushExternalInput(identifier);
   FFilter->EntityName = sName;
+  FFilter->SetBudget(&FExpansion);
 }
 
 // ---------------------------------------------------------------------------
@@ -188,12 +192,14 @@ TXpFoldedTable<TXpAttributeInfo>* TXpParser::GetElementAttributes(int index) {
 }
 
 void TXpParser::AddAttributeInfo(const WideString& sElemName, const WideString& sAttrName, int wType,
-                                 const WideString& sEnum, const WideString& sValue, int wValueType) {
+                                 const WideString& sEnum, const WideString& sValue, int wValueType,
+                                 const WideString& sLiteral) {
   int index = SetElementInfo(sElemName, xpctUndeclared, {});
   auto info = std::make_unique<TXpAttributeInfo>();
   info->AttrType = wType;
   info->Enum = sEnum;
   info->Value = sValue;
+  info->Literal = sLiteral;
   info->ValueType = wValueType;
   FElementInfo[index].Record->SetAttribute(sAttrName, std::move(info));
 }

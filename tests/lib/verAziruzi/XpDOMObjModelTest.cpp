@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -162,6 +164,27 @@ TEST_F(ObjModelTest, AFailedLoadKeepsTheParsersLinesAndTheNextLoadWorks) {
   EXPECT_EQ(model.StylePIs().Length(), 2);
   EXPECT_EQ(model.TrackedElements(), (std::set<WideString>{u"a", u"b", u"q", u"r"}));
   EXPECT_TRUE(model.TrackedAttributes().empty());
+}
+
+TEST_F(ObjModelTest, AFailedLoadKeepsTheEncodingAndBaseOfTheDocumentBefore) {
+  const std::string latin = Write("latin.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><c/>");
+  std::filesystem::create_directory(folder.Path("other"));
+  const std::string bad = Write("other/bad.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a><b></a>");
+  ASSERT_TRUE(model.LoadDataSource(XpUtf8ToWide(latin)));
+  const std::string base = U8(model.DocLocation());
+  ASSERT_NE(base, "");
+  const std::function<bool()> failures[] = {
+      [&] { return model.LoadDataSource(XpUtf8ToWide(bad)); },
+      [&] { return model.LoadDataSource(XpUtf8ToWide(folder.Path("other/none.xml"))); },
+      [&] { return Load("<a><b></a>"); },
+  };
+  for (const auto& fail : failures) {
+    EXPECT_FALSE(fail());
+    EXPECT_EQ(model.OutCharSet, ceISO88591);
+    EXPECT_EQ(U8(model.DocLocation()), base);
+  }
+  ASSERT_TRUE(Load("<c/>"));
+  EXPECT_EQ(U8(model.DocLocation()), "");
 }
 
 TEST_F(ObjModelTest, AMissingFileAndAForeignExceptionStillLeaveALine) {

@@ -10,6 +10,7 @@
 
 #include "lib/verAziruzi/XpParser.h"
 #include "tests/support/LoopbackServers.h"
+#include "tests/support/SmallStack.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -199,6 +200,146 @@ TEST(XpParserLimits, ManyAttributesInOneTag) {
   for (int i = 0; i < 100000; ++i) tag += " n" + Num(i) + "='v'";
   EXPECT_EQ(ParseError(tag + "/>"), "");
   EXPECT_THAT(ParseError(tag + " N7='w'/>"), EndsWith("Error: Attributes cannot be redefined in a start tag"));
+}
+
+// ---------------------------------------------------------------------------
+// Documents with files beside them, parsed on a small stack
+
+// A document "doc.xml" and the files it names, each with its name and text.
+struct TFilesCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string error;  // the end of the one error line; "" for a clean parse
+};
+
+void RunFilesCases(const std::vector<TFilesCase>& cases) {
+  for (const TFilesCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTempFolder folder("xplimits");
+    for (const auto& [name, text] : c.files) std::ofstream(folder.Path(name), std::ios::binary) << text;
+    std::string error;
+    RunOnSmallStack([&] {
+      TXpParser parser;
+      if (!parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml")))) error = U8(parser.Errors().back());
+    });
+    if (c.error.empty())
+      EXPECT_EQ(error, "");
+    else
+      EXPECT_THAT(error, EndsWith("Error: " + c.error));
+  }
+}
+
+std::string ParameterEntityChain(int links, const std::string& tail = "") {
+  std::string text;
+  for (int i = 0; i < links; ++i) text += "<!ENTITY % e" + Num(i) + " '%e" + Num(i + 1) + ";" + tail + "'>";
+  return text + "<!ENTITY % e" + Num(links) + " ''>%e0;";
+}
+
+// Each entity's text declaration takes its encoding from the next entity.
+std::vector<std::pair<std::string, std::string>> TextDeclarationChain(int links) {
+  std::vector<std::pair<std::string, std::string>> files{{"doc.xml", "<!DOCTYPE a [<!ENTITY e0 SYSTEM 'e0.ent'>"}};
+  for (int i = 1; i <= links; ++i) files[0].second += "<!ENTITY e" + Num(i) + " SYSTEM 'e" + Num(i) + ".ent'>";
+  files[0].second += "]><a>&e0;</a>";
+  for (int i = 0; i < links; ++i)
+    files.emplace_back("e" + Num(i) + ".ent", "<?xml version='1.0' encoding='&e" + Num(i + 1) + ";'?>");
+  files.emplace_back("e" + Num(links) + ".ent", "UTF-8");
+  return files;
+}
+
+const std::string kWithDtd = "<!DOCTYPE a SYSTEM 'doc.dtd'><a>&e;</a>";
+
+TEST(XpParserLimits, NestingInTheInputIsNoRecursion) {
+  const std::string declares = "<!ENTITY e 'v'>";
+  RunFilesCases({
+      {"ring in the internal subset",
+       {{"doc.xml", "<!DOCTYPE a [<!ENTITY % a '%b;'><!ENTITY % b '%a;'> %a;]><a/>"}},
+       "Circular reference to: a"},
+      {"ring in the external subset",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", "<!ENTITY % a '%b;'><!ENTITY % b '%a;'>%a;"}},
+       "Circular reference to: a"},
+      {"ring of files",
+       {{"doc.xml", kWithDtd},
+        {"doc.dtd", "<!ENTITY % a SYSTEM 'a.ent'><!ENTITY % b SYSTEM 'b.ent'>%a;"},
+        {"a.ent", "%b;"},
+        {"b.ent", "%a;"}},
+       "Circular reference to: a"},
+      {"ring of files from the internal subset",
+       {{"doc.xml", "<!DOCTYPE a [<!ENTITY % a SYSTEM 'a.ent'><!ENTITY % b SYSTEM 'b.ent'>%a;]><a/>"},
+        {"a.ent", "%b;"},
+        {"b.ent", "%a;"}},
+       "Circular reference to: a"},
+      {"chain in tail position", {{"doc.xml", "<!DOCTYPE a [" + ParameterEntityChain(100000) + "]><a/>"}},
+       "Entity nesting deeper than 64 levels at: e64"},
+      {"chain with text after each reference",
+       {{"doc.xml", "<!DOCTYPE a [" + ParameterEntityChain(100000, " ") + "]><a/>"}},
+       "Entity nesting deeper than 64 levels at: e64"},
+      {"chain in the external subset", {{"doc.xml", kWithDtd}, {"doc.dtd", ParameterEntityChain(100000)}},
+       "Entity nesting deeper than 64 levels at: e64"},
+      {"chain within the bound", {{"doc.xml", kWithDtd}, {"doc.dtd", ParameterEntityChain(60) + declares}}, ""},
+      {"references in a name position",
+       {{"doc.xml", "<!DOCTYPE a [<!ELEMENT " + Repeat("%", 100000) + "x; ANY>]><a/>"}},
+       "Reference to undeclared entity: x"},
+      {"a million nested sections",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", Repeat("<![INCLUDE[", 1000000) + Repeat("]]>", 1000000)}},
+       "Conditional section nesting deeper than 2048 levels"},
+      {"sections to the bound",
+       {{"doc.xml", kWithDtd},
+        {"doc.dtd", Repeat("<![INCLUDE[", 2048) + declares + Repeat("]]>", 2048)}},
+       ""},
+      {"sections beyond it",
+       {{"doc.xml", kWithDtd},
+        {"doc.dtd", Repeat("<![INCLUDE[", 2049) + declares + Repeat("]]>", 2049)}},
+       "Conditional section nesting deeper than 2048 levels"},
+      {"ignored sections inside included ones",
+       {{"doc.xml", kWithDtd},
+        {"doc.dtd", Repeat("<![INCLUDE[<![IGNORE[<![INCLUDE[ ]]>]]>", 2000) + declares + Repeat("]]>", 2000)}},
+       ""},
+      {"keyword from an entity",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", "<!ENTITY % k 'INCLUDE'><![%k;[" + declares + "]]>"}}, ""},
+      {"section holding an entity's declarations",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", "<![INCLUDE[<!ENTITY % d \"" + declares + "\">%d;]]>"}}, ""},
+      {"section left open by the entity it began in",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", "<!ENTITY % s \"<![INCLUDE[ " + declares + "\">%s; ]]>"}},
+       "Expected String: ']]>'"},
+      {"section left open at the end of the subset",
+       {{"doc.xml", kWithDtd}, {"doc.dtd", "<![INCLUDE[" + declares}}, "Expected String: ']]>'"},
+      {"entities named in the text declarations of entities", TextDeclarationChain(100),
+       "Entity nesting deeper than 64 levels at: e64"},
+      {"content model to the bound",
+       {{"doc.xml", "<!DOCTYPE a [<!ELEMENT a " + Repeat("(", 256) + "b" + Repeat(")", 256) + ">]><a><b/></a>"}},
+       ""},
+  });
+}
+
+TEST(XpParserLimits, EveryCharacterEntitiesAddCounts) {
+  const std::string text(600000, 'x');
+  const std::string blanks(600000, ' ');
+  const std::string local = "<!DOCTYPE a [<!ENTITY e SYSTEM 'e.ent'>]>";
+  const std::string parameter = "<!DOCTYPE a [<!ENTITY % p SYSTEM 'p.ent'>";
+  RunFilesCases({
+      {"a file read once", {{"doc.xml", local + "<a>&e;</a>"}, {"e.ent", text}}, ""},
+      {"a file read twice", {{"doc.xml", local + "<a>&e;&e;</a>"}, {"e.ent", text}},
+       "Entity expansion limit exceeded at: e"},
+      {"a file read twice in an attribute", {{"doc.xml", local + "<a v='&e;&e;'/>"}, {"e.ent", text}},
+       "Entity expansion limit exceeded at: e"},
+      {"a parameter entity's file read once", {{"doc.xml", parameter + "%p;]><a/>"}, {"p.ent", blanks}}, ""},
+      {"a parameter entity's file read twice", {{"doc.xml", parameter + "%p;%p;]><a/>"}, {"p.ent", blanks}},
+       "Entity expansion limit exceeded at: p"},
+      {"an empty file opened a hundred times",
+       {{"doc.xml", local + "<a>" + Repeat("&e;", 100) + "</a>"}, {"e.ent", ""}}, ""},
+      {"an empty file opened ten thousand times",
+       {{"doc.xml", local + "<a>" + Repeat("&e;", 10000) + "</a>"}, {"e.ent", ""}},
+       "Entity expansion limit exceeded at: e"},
+      {"comments of the DTD itself", {{"doc.xml", "<!DOCTYPE a [" + Repeat("<!---->", 200000) + "]><a/>"}}, ""},
+      {"a few comments of an entity's text",
+       {{"doc.xml", "<!DOCTYPE a [<!ENTITY % c '<!---->'>" + Repeat("%c;", 1000) + "]><a/>"}}, ""},
+      {"many comments of an entity's text",
+       {{"doc.xml", "<!DOCTYPE a [<!ENTITY % c '<!---->'>" + Repeat("%c;", 200000) + "]><a/>"}},
+       "Entity expansion limit exceeded at: c"},
+      {"many instructions of an entity's text",
+       {{"doc.xml", "<!DOCTYPE a [<!ENTITY % i '<?p?>'>" + Repeat("%i;", 200000) + "]><a/>"}},
+       "Entity expansion limit exceeded at: i"},
+  });
 }
 
 // ---------------------------------------------------------------------------

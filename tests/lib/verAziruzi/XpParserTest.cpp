@@ -1,5 +1,6 @@
 #include "lib/verAziruzi/XpParser.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include <gmock/gmock.h>
@@ -110,6 +111,29 @@ TEST(XpParserContent, EventsOfContent) {
   });
 }
 
+TEST(XpParserContent, DefaultsEndingInAReferenceAreReadWhole) {
+  struct TDefault {
+    const char* declared;  // the default as the declaration writes it
+    const char* value;     // what an element without the attribute gets
+  };
+  const TDefault defaults[] = {
+      {"&amp;", "&"},          {"&lt;", "<"},         {"v &e;", "v end"},       {"&f;", "end"},
+      {"&#38;", "&"},          {"&#38;amp;", "&amp;"}, {"&#60;", "<"},           {"x&amp;&amp;", "x&&"},
+      {"&e;&#38;", "end&"},    {"&#x26;&e;", "&end"},
+  };
+  for (const TDefault& d : defaults) {
+    SCOPED_TRACE(d.declared);
+    const std::string document = std::string("<!DOCTYPE r [<!ENTITY e 'end'><!ENTITY f '&e;'><!ATTLIST a d CDATA \"") +
+                                 d.declared + "\">]><r><a/><a d='given'/>tail</r>";
+    TParsed parsed = Parse(document);
+    ASSERT_TRUE(parsed.ok) << parsed.lines[0];
+    std::vector<std::string> content(std::find(parsed.lines.begin(), parsed.lines.end(), "Start r"),
+                                     parsed.lines.end());
+    EXPECT_THAT(content, ElementsAre("Start r", "Attr d=[" + std::string(d.value) + "] default", "Start a", "End a",
+                                     "Attr d=[given]", "Start a", "End a", "Text [tail]", "End r"));
+  }
+}
+
 TEST(XpParserContent, ErrorsOfContent) {
   RunCases({
       {"mismatched end tag", "<a></b>", {Error(1, 7, "Mismatched end tag: Start tag = \"a\" End tag = \"b\"")}},
@@ -169,6 +193,14 @@ TEST(XpParserProlog, EventsOfDeclarations) {
        {"DTDStart a [] []", "Notation n [p] []", "DTDEnd", "DocType a [] []", "Start a", "End a"}},
       {"two blanks before NDATA", "<!DOCTYPE a [<!ENTITY u SYSTEM 'f'  NDATA n>]><a/>",
        {"DTDStart a [] []", "EntityExternal u [] [f] n", "DTDEnd", "DocType a [] []", "Start a", "End a"}},
+      {"a reference whose name a reference gives",
+       "<!DOCTYPE a [<!ENTITY % q 'n'><!ENTITY % n 'a'><!ELEMENT %%q;; ANY>]><a/>",
+       {"DTDStart a [] []", "EntityInternal %q [n]", "EntityInternal %n [a]", "ElementStart(a, 1)", "ElementEnd(a)",
+        "DTDEnd", "DocType a [] []", "Start a", "End a"}},
+      {"a default naming an entity declared later, where a parameter entity may declare it",
+       "<!DOCTYPE a [<!ATTLIST a d CDATA '&e;'><!ENTITY % p ''>%p;<!ENTITY e 'v'>]><a/>",
+       {"DTDStart a [] []", "AttlistStart a", "AttDef d 1 1 [&e;]", "AttlistEnd", "EntityInternal %p []",
+        "EntityInternal e [v]", "DTDEnd", "DocType a [] []", "Attr d=[v] default", "Start a", "End a"}},
   });
 }
 
@@ -198,6 +230,9 @@ TEST(XpParserProlog, ErrorsOfDeclarations) {
        {Error(1, 26, "Whitespace expected at Line: 1 Position: 26")}},
       {"bad separator", "<!DOCTYPE a [<!ELEMENT a (b c)>]><a/>", {Error(1, 29, "Bad separator in content model: c")}},
       {"no markup declaration", "<!DOCTYPE a [<!FOO>]><a/>", {Error(1, 14, "Expected markup declaration, but found: ")}},
+      {"a default naming an entity declared after it",
+       "<!DOCTYPE a [<!ATTLIST a d CDATA 'x&e;'><!ENTITY e 'v'>]><a/>",
+       {Error(1, 57, "Reference to undeclared entity: 'e'")}},
   });
 }
 
@@ -350,6 +385,42 @@ TEST(XpParserFrame, MissingFilesAndFolders) {
     ASSERT_EQ(parser.ErrorCount(), 1);
     EXPECT_EQ(U8(parser.GetErrorMsg(0)), "File " + name + " could not be found");
   }
+}
+
+TEST(XpParserFrame, EachParseStartsAfresh) {
+  TTempFolder folder("xpparser");
+  std::ofstream(folder.Path("latin.xml")) << "<?xml version='1.0' encoding='iso-8859-1'?><a/>";
+  std::ofstream(folder.Path("text.xml")) << "<a>  x  </a>";
+  TXpParser parser;
+  std::vector<std::string> texts;
+  parser.OnCharData = [&](TXpComponent*, const WideString& v) { texts.push_back(U8(v)); };
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("latin.xml"))));
+  EXPECT_EQ(parser.InCharSet(), ceISO88591);
+  // A file that cannot be read leaves nothing of the one before.
+  EXPECT_THROW(parser.ParseDataSource(XpUtf8ToWide(folder.Path("none.xml"))), EXpParserError);
+  EXPECT_EQ(parser.InCharSet(), ceUnknown);
+  EXPECT_EQ(U8(parser.DocLocation()), "");
+  EXPECT_EQ(U8(parser.DocName()), "");
+  // A parse that fails inside preserved whitespace leaves the next one
+  // normalising, whichever entry point it takes.
+  const std::string broken = "<a xml:space='preserve'><b>";
+  EXPECT_FALSE(parser.ParseMemory(broken.data(), static_cast<int>(broken.size())));
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("text.xml"))));
+  EXPECT_FALSE(parser.ParseMemory(broken.data(), static_cast<int>(broken.size())));
+  const std::string text = "<a>  x  </a>";
+  ASSERT_TRUE(parser.ParseMemory(text.data(), static_cast<int>(text.size())));
+  EXPECT_THAT(texts, ElementsAre("x", "x"));
+}
+
+TEST(XpParserFrame, AnEntityHoldingOnlyItsTextDeclaration) {
+  TTempFolder folder("xpparser");
+  std::ofstream(folder.Path("d.ent")) << "<?xml version='1.0' encoding='UTF-8'?>";
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE a [<!ENTITY d SYSTEM 'd.ent'>]><a>x&d;y</a>";
+  TXpParser parser;
+  std::string text;
+  parser.OnCharData = [&](TXpComponent*, const WideString& v) { text += U8(v); };
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_EQ(text, "xy");
 }
 
 TEST(XpParserFrame, BothSubsetsInOrderAndErrorsNameTheDtd) {
