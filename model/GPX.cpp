@@ -197,10 +197,8 @@ int TGPXSelection::IndexOf(const TObject* item) const {
 }
 
 bool TGPXSelection::APointListIsSelected() const {
-  for (const TObject* item : items_) {
-    const std::string_view name = item->ClassName();
-    if (name == "TGPXrte" || name == "TGPXtrkseg") return true;
-  }
+  for (const TObject* item : items_)
+    if (item->Is<TGPXrte>() || item->Is<TGPXtrkseg>()) return true;
   return false;
 }
 
