@@ -42,21 +42,9 @@ std::int64_t Trunc(double v) { return static_cast<std::int64_t>(std::clamp(std::
 // --- TDrawOptions --------------------------------------------------------------
 
 void TDrawOptions::CopyFrom(const TDrawOptions& DrawOption) {
-  AskBeforeDelete = DrawOption.AskBeforeDelete;
-  BackGroundColor = DrawOption.BackGroundColor;
-  WayPointColor = DrawOption.WayPointColor;
-  RouteColor = DrawOption.RouteColor;
-  SelectedColor = DrawOption.SelectedColor;
-  CutPointColor = DrawOption.CutPointColor;
-  RightClicSelects = DrawOption.RightClicSelects;
-  ShowComputedSpeed = DrawOption.ShowComputedSpeed;
-  ShowGPXData = DrawOption.ShowGPXData;
-  DrawPLStart = DrawOption.DrawPLStart;
-  TREZoomReset = DrawOption.TREZoomReset;
-  TREPointDraw = DrawOption.TREPointDraw;
-  ExtensionLineColor = DrawOption.ExtensionLineColor;
-  UseGarminIcons = DrawOption.UseGarminIcons;
-  IconsAreTransparent = DrawOption.IconsAreTransparent;
+  const TColor trackColor = TrackColor;
+  *this = DrawOption;
+  TrackColor = trackColor;
 }
 
 // --- life cycle and size -------------------------------------------------------

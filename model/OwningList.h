@@ -77,6 +77,9 @@ template <class T>
 class TOwningList : public TObject {
 public:
   TOwningList() = default;
+  // Copies are deep, item by item (AppendCopiesOf and the lists' CopyFrom).
+  TOwningList(const TOwningList&) = delete;
+  TOwningList& operator=(const TOwningList&) = delete;
   ~TOwningList() override { FreeAll(); }
 
   int Count() const { return static_cast<int>(items_.size()); }

@@ -7,11 +7,13 @@
 // objects of mixed classes and tell them apart with Is<T>() and As<T>(); every
 // class that can end up there also answers ClassName() with its own name, for
 // messages.
+//
+// Copying is protected: a class made of values copies with its defaulted copy,
+// so that a field added later is copied too, and its CopyFrom is built on that
+// copy; a class holding an owning list is not copyable and copies item by item.
 class TObject {
 public:
   TObject() = default;
-  TObject(const TObject&) = delete;
-  TObject& operator=(const TObject&) = delete;
   virtual ~TObject() = default;
 
   virtual const char* ClassName() const { return "TObject"; }
@@ -31,4 +33,8 @@ public:
   const T* As() const {
     return Is<T>() ? static_cast<const T*>(this) : nullptr;
   }
+
+protected:
+  TObject(const TObject&) = default;
+  TObject& operator=(const TObject&) = default;
 };
