@@ -89,7 +89,7 @@ void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
 
 TObject* TGPXSelection::Items(int Index) const {
   if (Index < 0 || Index >= Count()) throw EListError(Index);
-  return items_[static_cast<std::size_t>(Index)];
+  return fItems[static_cast<std::size_t>(Index)];
 }
 
 int TGPXSelection::Add(TObject* item) {
@@ -100,12 +100,12 @@ int TGPXSelection::Add(TObject* item) {
 void TGPXSelection::Insert(int Index, TObject* item) {
   if (Index < 0 || Index > Count()) throw EListError(Index);
   if (!item) throw std::invalid_argument("a selected object must not be empty");
-  items_.insert(items_.begin() + Index, item);
+  fItems.insert(fItems.begin() + Index, item);
 }
 
 void TGPXSelection::Delete(int Index) {
   if (Index < 0 || Index >= Count()) throw EListError(Index);
-  items_.erase(items_.begin() + Index);
+  fItems.erase(fItems.begin() + Index);
 }
 
 int TGPXSelection::Remove(const TObject* item) {
@@ -115,13 +115,13 @@ int TGPXSelection::Remove(const TObject* item) {
 }
 
 int TGPXSelection::IndexOf(const TObject* item) const {
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i] == item) return static_cast<int>(i);
+  for (std::size_t i = 0; i < fItems.size(); ++i)
+    if (fItems[i] == item) return static_cast<int>(i);
   return -1;
 }
 
 bool TGPXSelection::APointListIsSelected() const {
-  for (const TObject* item : items_)
+  for (const TObject* item : fItems)
     if (item->Is<TGPXrte>() || item->Is<TGPXtrkseg>()) return true;
   return false;
 }

@@ -382,14 +382,14 @@ public:
   TGPXSelection& operator=(const TGPXSelection&) = delete;
   const char* ClassName() const override { return "TGPXSelection"; }
 
-  int Count() const { return static_cast<int>(items_.size()); }
+  int Count() const { return static_cast<int>(fItems.size()); }
   TObject* Items(int Index) const;
   int Add(TObject* item);  // a non-empty object; returns the new index
   void Insert(int Index, TObject* item);
   void Delete(int Index);
   int Remove(const TObject* item);  // unlinks the first occurrence; its index or -1
   int IndexOf(const TObject* item) const;
-  void Clear() { items_.clear(); }
+  void Clear() { fItems.clear(); }
 
   bool IsInSelection(const TObject* Truc) const { return IndexOf(Truc) >= 0; }
   // Some item is exactly a route or a track segment (by class name).
@@ -397,13 +397,13 @@ public:
   // Empties this selection; picked objects of another document are never taken.
   void copyFrom(const TGPXSelection& selection);
 
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
+  auto begin() const { return fItems.begin(); }
+  auto end() const { return fItems.end(); }
 
   TGPX* Parent = nullptr;  // the document it belongs to
 
 private:
-  std::vector<TObject*> items_;
+  std::vector<TObject*> fItems;
 };
 
 // What TGPX::Clear unlinks, handed to the caller as one bundle. The rule: the
