@@ -392,7 +392,7 @@ public:
   void Clear() { fItems.clear(); }
 
   bool IsInSelection(const TObject* Truc) const { return IndexOf(Truc) >= 0; }
-  // Some item is exactly a route or a track segment (by class name).
+  // Some item is exactly a route or a track segment (Is<T>).
   bool APointListIsSelected() const;
   // Empties this selection; picked objects of another document are never taken.
   void copyFrom(const TGPXSelection& selection);
