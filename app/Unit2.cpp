@@ -138,7 +138,7 @@ void TForm2::btnDeleteSampleClick() {
     const TWorkspace& ws = fMain.Workspace();
     const TGPXDraw& view = *ws.GPXView;
     if (!ws.FileLoaded || !view.GPXd || view.GPXd->Selection.Count() == 0) return;
-    if (std::string_view(view.GPXd->Selection.Items(0)->ClassName()) != "TGPXtrkseg") return;
+    if (!view.GPXd->Selection.Items(0)->Is<TGPXtrkseg>()) return;
     if (view.MouseMode == mmDeleteTrackPoint) {
       fMain.SetMapMode(mmMove);
       fMain.SetStatus(TStatusPanel::Status, "");

@@ -25,6 +25,28 @@ constexpr long double kHalfCircumference = 20038297.0L;  // pi * R in whole metr
 constexpr long double kUnixEpochDays = 25569.0L;         // day count of 1 January 1970
 constexpr long double kSecondsPerDay = 86400.0L;
 
+// The header's fields by their offsets from the start of the file; every
+// number is big-endian, the positions signed 32-bit metres.
+constexpr std::size_t kMagicAt = 0;           // two bytes, kMagic
+constexpr std::uint8_t kMagic[2] = {0x01, 0x03};
+constexpr std::size_t kEntryCountAt = 8;      // 16 bits: the start position plus the records
+constexpr std::size_t kCreationTimeAt = 12;   // 32 bits: seconds since 1970, local wall clock
+constexpr std::size_t kStartEastingAt = 16;   // the first point of the track
+constexpr std::size_t kStartNorthingAt = 20;
+constexpr std::size_t kLastEastingAt = 24;    // the last point written
+constexpr std::size_t kLastNorthingAt = 28;
+constexpr std::size_t kMinLonEastingAt = 32;  // the box of the points written
+constexpr std::size_t kMinLatNorthingAt = 36;
+constexpr std::size_t kMaxLonEastingAt = 40;
+constexpr std::size_t kMaxLatNorthingAt = 44;
+constexpr std::size_t kNameAt = 48;           // THTConvert::kNameLength bytes, the rest zero
+static_assert(kNameAt + THTConvert::kNameLength == THTConvert::kHeaderSize, "the records follow the name");
+
+// A record's fields by their offsets from its start: 16 bits each.
+constexpr std::size_t kRecordEastingStepAt = 0;   // signed
+constexpr std::size_t kRecordNorthingStepAt = 2;  // signed
+constexpr std::size_t kRecordDepthAt = 4;         // unsigned whole centimetres
+
 // The end records, in this order, after the points of every segment.
 struct TRecord {
   std::int16_t dE;
@@ -58,9 +80,9 @@ void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 
 void PutRecord(std::vector<std::uint8_t>& out, int entry, const TRecord& r) {
   const std::size_t at = THTConvert::kHeaderSize + static_cast<std::size_t>(entry - 1) * THTConvert::kRecordSize;
-  PutU16(out, at, static_cast<std::uint16_t>(r.dE));
-  PutU16(out, at + 2, static_cast<std::uint16_t>(r.dN));
-  PutU16(out, at + 4, r.depth);
+  PutU16(out, at + kRecordEastingStepAt, static_cast<std::uint16_t>(r.dE));
+  PutU16(out, at + kRecordNorthingStepAt, static_cast<std::uint16_t>(r.dN));
+  PutU16(out, at + kRecordDepthAt, r.depth);
 }
 
 std::uint16_t GetU16(std::span<const std::uint8_t> in, std::size_t at) {
@@ -73,8 +95,8 @@ std::uint32_t GetU32(std::span<const std::uint8_t> in, std::size_t at) {
 
 TRecord GetRecord(std::span<const std::uint8_t> in, std::size_t index) {
   const std::size_t at = THTConvert::kHeaderSize + index * THTConvert::kRecordSize;
-  return {static_cast<std::int16_t>(GetU16(in, at)), static_cast<std::int16_t>(GetU16(in, at + 2)),
-          GetU16(in, at + 4)};
+  return {static_cast<std::int16_t>(GetU16(in, at + kRecordEastingStepAt)),
+          static_cast<std::int16_t>(GetU16(in, at + kRecordNorthingStepAt)), GetU16(in, at + kRecordDepthAt)};
 }
 
 // The header holds one byte per UTF-16 code unit of the name, its low 8 bits.
@@ -263,20 +285,20 @@ THTConvert::TEncoded THTConvert::EncodeHT(const TGPX& gpx, std::string_view trac
     for (const TRecord& end : kEndRecords) PutRecord(bytes, entry++, end);
   }
 
-  bytes[0] = 0x01;
-  bytes[1] = 0x03;
-  PutU16(bytes, 8, static_cast<std::uint16_t>(entry));
-  PutU32(bytes, 12, static_cast<std::uint32_t>(DateTimeToUnixTime(localNow)));
-  PutU32(bytes, 16, static_cast<std::uint32_t>(startE));
-  PutU32(bytes, 20, static_cast<std::uint32_t>(startN));
-  PutU32(bytes, 24, static_cast<std::uint32_t>(lastE));
-  PutU32(bytes, 28, static_cast<std::uint32_t>(lastN));
-  PutU32(bytes, 32, static_cast<std::uint32_t>(LonToEasting(minLon)));
-  PutU32(bytes, 36, static_cast<std::uint32_t>(LatToNorthing(minLat)));
-  PutU32(bytes, 40, static_cast<std::uint32_t>(LonToEasting(maxLon)));
-  PutU32(bytes, 44, static_cast<std::uint32_t>(LatToNorthing(maxLat)));
+  bytes[kMagicAt] = kMagic[0];
+  bytes[kMagicAt + 1] = kMagic[1];
+  PutU16(bytes, kEntryCountAt, static_cast<std::uint16_t>(entry));
+  PutU32(bytes, kCreationTimeAt, static_cast<std::uint32_t>(DateTimeToUnixTime(localNow)));
+  PutU32(bytes, kStartEastingAt, static_cast<std::uint32_t>(startE));
+  PutU32(bytes, kStartNorthingAt, static_cast<std::uint32_t>(startN));
+  PutU32(bytes, kLastEastingAt, static_cast<std::uint32_t>(lastE));
+  PutU32(bytes, kLastNorthingAt, static_cast<std::uint32_t>(lastN));
+  PutU32(bytes, kMinLonEastingAt, static_cast<std::uint32_t>(LonToEasting(minLon)));
+  PutU32(bytes, kMinLatNorthingAt, static_cast<std::uint32_t>(LatToNorthing(minLat)));
+  PutU32(bytes, kMaxLonEastingAt, static_cast<std::uint32_t>(LonToEasting(maxLon)));
+  PutU32(bytes, kMaxLatNorthingAt, static_cast<std::uint32_t>(LatToNorthing(maxLat)));
   const std::vector<std::uint8_t> name = NameBytes(trackName);
-  std::copy(name.begin(), name.end(), bytes.begin() + 48);
+  std::copy(name.begin(), name.end(), bytes.begin() + kNameAt);
   return {std::move(bytes), {}};
 }
 
@@ -286,20 +308,20 @@ THTConvert::TDecoded THTConvert::DecodeHT(std::span<const std::uint8_t> bytes) {
     result.Error = "wrong file size.";
     return result;
   }
-  const int count = GetU16(bytes, 8);
+  const int count = GetU16(bytes, kEntryCountAt);
   // A count beyond the file's room would send the records past its end.
-  if (bytes[0] != 0x01 || bytes[1] != 0x03 || count > kMaxReadCount) {
+  if (bytes[kMagicAt] != kMagic[0] || bytes[kMagicAt + 1] != kMagic[1] || count > kMaxReadCount) {
     result.Error = "error in file header.";
     return result;
   }
-  for (std::size_t i = 48; i < 48 + kNameLength; ++i)
+  for (std::size_t i = kNameAt; i < kNameAt + kNameLength; ++i)
     if (bytes[i] != 0) AppendLatin1(result.Name, bytes[i]);
 
   auto track = std::make_unique<TGPXtrk>();
   TGPXtrkseg* segment = track->GetTrkSeg(track->Add(std::make_unique<TGPXtrkseg>()));
   bool segmentEnded = false;
-  std::uint32_t e = GetU32(bytes, 16);  // unsigned, so the running sums wrap
-  std::uint32_t n = GetU32(bytes, 20);
+  std::uint32_t e = GetU32(bytes, kStartEastingAt);  // unsigned, so the running sums wrap
+  std::uint32_t n = GetU32(bytes, kStartNorthingAt);
   const std::size_t records = count > 1 ? static_cast<std::size_t>(count - 1) : 0;
   for (std::size_t i = 0; i < records; ++i) {
     if (i + 3 <= records && GetRecord(bytes, i) == kEndRecords[0] && GetRecord(bytes, i + 1) == kEndRecords[1] &&

@@ -25,9 +25,9 @@ TMovingSquares::TMovingSquares(TGPX& GPX, const TViewProjection& TrackSource, TB
     : FIsoMap(IsoMap),
       FInterpolatedImage(InterpolatedImage),
       FShadowArray(ShadowArray.Width(), ShadowArray.Height()),
-      FGPX(GPX),
-      FView(TrackSource),
-      FHost(host) {
+      fGPX(GPX),
+      fView(TrackSource),
+      fHost(host) {
   if (!ShadowArray.Empty()) std::copy_n(ShadowArray[0], Cells(ShadowArray), FShadowArray[0]);
 }
 
@@ -39,35 +39,35 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
   if (FShadowArray.Width() != W || FShadowArray.Height() != H)
     throw std::invalid_argument("The interpolation mask and the interpolated image differ in size");
 
-  FColours.SetLength(W, H);
+  fColours.SetLength(W, H);
   for (int y = 0; y < H; ++y) {
     const std::uint8_t* row = FInterpolatedImage.ScanLine(y);
     for (int x = 0; x < W; ++x) {
       std::uint32_t pixel;
       std::memcpy(&pixel, row + 4 * static_cast<std::size_t>(x), sizeof pixel);
-      FColours[x][y] = static_cast<std::int32_t>(TBitmap::PixelToColor(pixel));
+      fColours[x][y] = static_cast<std::int32_t>(TBitmap::PixelToColor(pixel));
     }
   }
-  FOutside.SetLength(W, H);
+  fOutside.SetLength(W, H);
   IsoShadow.SetLength(W, H);
   IsoArray.SetLength(W, H);
-  const std::size_t cells = Cells(FOutside);
-  for (std::size_t i = 0; i < cells; ++i) FOutside[0][i] = !FShadowArray[0][i];
+  const std::size_t cells = Cells(fOutside);
+  for (std::size_t i = 0; i < cells; ++i) fOutside[0][i] = !FShadowArray[0][i];
 
   FIsoMap.SetSize(W, H);
   IsoWalkRange = TArea{1, W - 2, 1, H - 2};
   // Rounded to a multiple of 100, halves away from zero (MaxDepth is positive).
-  if (FHost) {
-    FHost->SetIsoProgressMax(SaturateToInt((static_cast<std::int64_t>(MaxDepth) + 50) / 100 * 100));
-    FHost->SetIsoProgress(0);
+  if (fHost) {
+    fHost->SetIsoProgressMax(SaturateToInt((static_cast<std::int64_t>(MaxDepth) + 50) / 100 * 100));
+    fHost->SetIsoProgress(0);
   }
 
   TCanvas& canvas = FIsoMap.Canvas();
   // 64 bits, so neither MaxDepth + 1 nor the last step can overflow.
   for (std::int64_t level = MinDepth; level <= static_cast<std::int64_t>(MaxDepth) + 1; level += DepthStep) {
-    if (FHost) {
-      FHost->SetIsoProgress(SaturateToInt(level));
-      FHost->ProcessMessages();
+    if (fHost) {
+      fHost->SetIsoProgress(SaturateToInt(level));
+      fHost->ProcessMessages();
     }
     IsoThreshold = InterpolateColor(clShallow, clDeep, static_cast<double>(level) / MaxDepth);
     canvas.Pen.Color = IsoThreshold;
@@ -75,8 +75,8 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
 
     const auto threshold = static_cast<std::int32_t>(IsoThreshold);
     if (cells > 0) {
-      std::copy_n(FOutside[0], cells, IsoShadow[0]);
-      const std::int32_t* colours = FColours[0];
+      std::copy_n(fOutside[0], cells, IsoShadow[0]);
+      const std::int32_t* colours = fColours[0];
       bool* deep = IsoArray[0];
       for (std::size_t i = 0; i < cells; ++i) deep[i] = colours[i] > threshold;
     }
@@ -86,12 +86,12 @@ void TMovingSquares::GenerateISO(int MinDepth, int MaxDepth, int DepthStep) {
       WalkPerimeter(SaturateToInt(level), startP.X, startP.Y);
       laststartP = startP;
     }
-    if (FHost) FHost->UpdateIsoImage();
+    if (fHost) fHost->UpdateIsoImage();
   }
   IsoShadow.SetLength(0, 0);
   IsoArray.SetLength(0, 0);
-  FColours.SetLength(0, 0);
-  FOutside.SetLength(0, 0);
+  fColours.SetLength(0, 0);
+  fOutside.SetLength(0, 0);
 }
 
 bool TMovingSquares::IsoValue(int x, int y) const {
@@ -192,8 +192,8 @@ void TMovingSquares::WalkPerimeter(int Level, int X, int Y) {
         point = fresh.get();
         segment->Add(std::move(fresh));
       }
-      point->Longitude = FView.XToLo(x);
-      point->Latitude = FView.YToLa(y);
+      point->Longitude = fView.XToLo(x);
+      point->Latitude = fView.YToLa(y);
     }
     const bool closed = x == X && y == Y;
     if (wasInside && (!inside || closed)) {
@@ -202,5 +202,5 @@ void TMovingSquares::WalkPerimeter(int Level, int X, int Y) {
     }
     if (closed) break;
   }
-  if (track->Count() > 0) FGPX.trk.Add(std::move(track));
+  if (track->Count() > 0) fGPX.trk.Add(std::move(track));
 }

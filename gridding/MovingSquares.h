@@ -87,9 +87,9 @@ private:
   TBooleanArray FShadowArray;  // the tracer's own copy of the mask
   // For the run: the image's colours as signed integers and the cells outside the
   // mask, both [column][row], so each level is two plain passes over memory.
-  TGrid<std::int32_t> FColours;
-  TBooleanArray FOutside;
-  TGPX& FGPX;
-  TViewProjection FView;
-  TIsoMapHost* FHost;
+  TGrid<std::int32_t> fColours;
+  TBooleanArray fOutside;
+  TGPX& fGPX;
+  TViewProjection fView;
+  TIsoMapHost* fHost;
 };

@@ -42,17 +42,17 @@ void ExactRun(double x, const double* ys, const int* rows, int rowCount, const T
 TShepardGridInterp::TShepardGridInterp(std::shared_ptr<const TPointList> coord,
                                        std::shared_ptr<const TValueList> value, double p, double maxRadius,
                                        double minRadius, TMessageBox* messages)
-    : reference_(std::move(coord), std::move(value), p, maxRadius, minRadius, messages) {
-  if (p >= 1 && p <= 16 && p == std::floor(p)) exponent_ = static_cast<unsigned>(p);
-  index_ = TShepardGridIndex::Build(reference_);
+    : fReference(std::move(coord), std::move(value), p, maxRadius, minRadius, messages) {
+  if (p >= 1 && p <= 16 && p == std::floor(p)) fExponent = static_cast<unsigned>(p);
+  fIndex = TShepardGridIndex::Build(fReference);
   // The reference's weight is d^power rounded by repeated squaring, which never
   // decreases as d grows; so if it neither underflows at the snap radius nor
   // overflows at the cut-off radius, it fails for no sample that gets weighed.
-  if (exponent_ > 0 && minRadius > 0) {
+  if (fExponent > 0 && minRadius > 0) {
     try {
       TShepardInterp::Weight(minRadius, p);
       TShepardInterp::Weight(maxRadius, p);
-      weightsCannotFail_ = true;
+      fWeightsCannotFail = true;
     } catch (const EMathError&) {
     }
   }
@@ -65,29 +65,29 @@ TShepardGridInterp::TShepardGridInterp(std::shared_ptr<const TPointList> coord,
 TShepardGridInterp::~TShepardGridInterp() = default;
 
 void TShepardGridInterp::UseKernels(TKernels kernels) {
-  kernels_ = X86ProcessorHas(kernels) ? kernels : TKernels::Exact;
-  run_ = X86RunKernel(kernels_, exponent_);
-  if (!run_) run_ = &ExactRun;
+  fKernels = X86ProcessorHas(kernels) ? kernels : TKernels::Exact;
+  fRun = X86RunKernel(fKernels, fExponent);
+  if (!fRun) fRun = &ExactRun;
 }
 
 void TShepardGridInterp::InterpRun(double x, const double* ys, const int* rows, int rowCount, double* out) const {
   if (rowCount == 0) return;
-  const double maxR = reference_.CutOffRadius();
+  const double maxR = fReference.CutOffRadius();
   // A sample within the cut-off radius has a rounded square sum below
   // maxR² (1 + 2^-50); the margin passes a few more, which their distances sort out.
-  const TShepardRunParams params{maxR, reference_.SnapRadius(), reference_.Power(), weightsCannotFail_,
+  const TShepardRunParams params{maxR, fReference.SnapRadius(), fReference.Power(), fWeightsCannotFail,
                                  maxR * maxR * (1 + 0x1p-40)};
   TShepardRunLists& lists = ThisThreadsRunLists();
   double yLow, yHigh;
   RowSpan(ys, rows, rowCount, yLow, yHigh);
-  index_->Gather(reference_, x, yLow, yHigh, params.minR, lists.near);
-  const TShepardGatherFull gatherFull{*index_, reference_, x, params.maxR, lists.full};
-  run_(x, ys, rows, rowCount, lists.near, gatherFull, params, out);
+  fIndex->Gather(fReference, x, yLow, yHigh, params.minR, lists.near);
+  const TShepardGatherFull gatherFull{*fIndex, fReference, x, params.maxR, lists.full};
+  fRun(x, ys, rows, rowCount, lists.near, gatherFull, params, out);
 }
 
 void TShepardGridInterp::InterpColumn(double x, const double* ys, const bool* wanted, int count, double* out) const {
-  if (!index_ || !index_->Holds(x)) {
-    reference_.InterpColumn(x, ys, wanted, count, out);
+  if (!fIndex || !fIndex->Holds(x)) {
+    fReference.InterpColumn(x, ys, wanted, count, out);
     return;
   }
   // Rows are handed out in the caller's order, so an error leaves the same rows
@@ -96,10 +96,10 @@ void TShepardGridInterp::InterpColumn(double x, const double* ys, const bool* wa
   int rowCount = 0;
   for (int i = 0; i < count; ++i) {
     if (wanted && !wanted[i]) continue;
-    if (!index_->Holds(ys[i])) {
+    if (!fIndex->Holds(ys[i])) {
       InterpRun(x, ys, rows, rowCount, out);
       rowCount = 0;
-      out[i] = reference_.interp(x, ys[i]);
+      out[i] = fReference.interp(x, ys[i]);
       continue;
     }
     rows[rowCount++] = i;

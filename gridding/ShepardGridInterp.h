@@ -49,29 +49,29 @@ public:
   void InterpColumn(double x, const double* ys, const bool* wanted, int count, double* out) const override;
 
   // The definition this interpolator follows, on the same arrays and parameters.
-  const TShepardInterp& Reference() const { return reference_; }
+  const TShepardInterp& Reference() const { return fReference; }
 
   // False when every query goes to the reference (see above).
-  bool Indexed() const { return index_ != nullptr; }
+  bool Indexed() const { return fIndex != nullptr; }
 
   // How a run's distances and weights are computed: one pixel per vector lane
   // (AVX-512, or AVX2 with FMA), or pixel by pixel through the reference's own functions.
   // All give the same bits; the widest the processor has is chosen, and tests
   // hold each of them to the reference.
   enum class TKernels { Exact, Avx2, Avx512 };
-  TKernels Kernels() const { return kernels_; }
+  TKernels Kernels() const { return fKernels; }
   // Picks a kernel set; one the processor lacks falls back to Exact.
   void UseKernels(TKernels kernels);
 
 private:
   void InterpRun(double x, const double* ys, const int* rows, int rowCount, double* out) const;
 
-  TShepardInterp reference_;
-  std::unique_ptr<const TShepardGridIndex> index_;
-  unsigned exponent_ = 0;  // the power when it is a whole number from 1 to 16, else 0
-  bool weightsCannotFail_ = false;
-  TKernels kernels_ = TKernels::Exact;
+  TShepardInterp fReference;
+  std::unique_ptr<const TShepardGridIndex> fIndex;
+  unsigned fExponent = 0;  // the power when it is a whole number from 1 to 16, else 0
+  bool fWeightsCannotFail = false;
+  TKernels fKernels = TKernels::Exact;
   // Computes one run of a column with the chosen kernels.
-  void (*run_)(double, const double*, const int*, int, const TShepardSampleList&,
+  void (*fRun)(double, const double*, const int*, int, const TShepardSampleList&,
                const TShepardGatherFull&, const TShepardRunParams&, double*) = nullptr;
 };

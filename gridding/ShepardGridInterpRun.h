@@ -100,28 +100,28 @@ inline void RowSpan(const double* ys, const int* rows, int rowCount, double& yLo
 // whose error is raised then.
 class TShepardRunResults {
 public:
-  explicit TShepardRunResults(int rowCount) : firstError_(rowCount) {}
+  explicit TShepardRunResults(int rowCount) : fFirstError(rowCount) {}
 
-  bool Failed() const { return error_ != nullptr; }
-  void Set(int k, double v) { values_[k] = v; }
+  bool Failed() const { return fError != nullptr; }
+  void Set(int k, double v) { fValues[k] = v; }
   template <class TCompute>
   void Try(int k, TCompute compute) {
     try {
-      values_[k] = compute();
+      fValues[k] = compute();
     } catch (const EMathError&) {
-      if (k < firstError_) {
-        firstError_ = k;
-        error_ = std::current_exception();
+      if (k < fFirstError) {
+        fFirstError = k;
+        fError = std::current_exception();
       }
     }
   }
   void Hand(const int* rows, double* out) const {
-    for (int k = 0; k < firstError_; ++k) out[rows[k]] = values_[k];
-    if (error_) std::rethrow_exception(error_);
+    for (int k = 0; k < fFirstError; ++k) out[rows[k]] = fValues[k];
+    if (fError) std::rethrow_exception(fError);
   }
 
 private:
-  double values_[kRunRows];
-  int firstError_;
-  std::exception_ptr error_;
+  double fValues[kRunRows];
+  int fFirstError;
+  std::exception_ptr fError;
 };

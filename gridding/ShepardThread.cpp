@@ -27,8 +27,8 @@ TShepardThread::TShepardThread(const TInterpolationRun& run, int xStart, int xSt
       FMaxDepth(run.MaxDepth),
       FclShallow(run.clShallow),
       FclDeep(run.clDeep),
-      FView(run.View),
-      FProgress(run.Progress) {
+      fView(run.View),
+      fProgress(run.Progress) {
   if (!FImage || !FValues || !FShadowArray || !FShepardInterp)
     throw std::invalid_argument("Interpolation run without its grids or interpolator");
   if (FValues->Width() != FImage->Width() || FValues->Height() != FImage->Height() ||
@@ -41,7 +41,7 @@ TShepardThread::TShepardThread(const TInterpolationRun& run, int xStart, int xSt
 }
 
 void TShepardThread::StepProgress() {
-  if (FProgress) Synchronize([this] { FProgress->StepProgress(); });
+  if (fProgress) Synchronize([this] { fProgress->StepProgress(); });
 }
 
 TThdsInterpolate* TThdsInterpolate::Start(const TInterpolationRun& run, int xStart, int xStop,
@@ -57,14 +57,14 @@ void TThdsInterpolate::DoInterpolate() {
   const int height = FImage->Height();
   // Row y lies `height - y` rows above the bottom edge of the view.
   std::vector<double> latitudes(static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) latitudes[y] = FView.YToLa(FView.Height - (height - y));
+  for (int y = 0; y < height; ++y) latitudes[y] = fView.YToLa(fView.Height - (height - y));
   std::vector<double> depths(static_cast<std::size_t>(height));
   const double maxDepth = FMaxDepth;
 
   for (int x = FxStart; x <= FxStop; ++x) {
     StepProgress();
     const bool* wanted = (*FShadowArray)[x];
-    FShepardInterp->InterpColumn(FView.XToLo(x), latitudes.data(), wanted, height, depths.data());
+    FShepardInterp->InterpColumn(fView.XToLo(x), latitudes.data(), wanted, height, depths.data());
     double* values = (*FValues)[x];
     TColor* colours = (*FImage)[x];
     for (int y = height - 1; y >= 0; --y) {

@@ -69,8 +69,8 @@ protected:
   int FMaxDepth;
   TColor FclShallow;
   TColor FclDeep;
-  TViewProjection FView;
-  TInterpolationProgress* FProgress;
+  TViewProjection fView;
+  TInterpolationProgress* fProgress;
 };
 
 // The interpolation worker of a run: for each column of its band, one progress

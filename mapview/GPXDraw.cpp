@@ -19,8 +19,9 @@ constexpr double kNoDistanceYet = 2147483647.0;
 // Rounding to the nearest integer with halves to even.
 long double RoundEven(long double v) { return std::nearbyintl(v); }
 
-bool IsOfClass(const TObject* object, const char* className) {
-  return object && std::string_view(object->ClassName()) == className;
+// A route or a track segment: the point lists a user picks to cut or join.
+bool IsPickedPointList(const TObject* object) {
+  return object && (object->Is<TGPXrte>() || object->Is<TGPXtrkseg>());
 }
 
 // The half margins and the shift toward the point of ZoomInAt and ZoomOutAt,
@@ -41,21 +42,9 @@ std::int64_t Trunc(double v) { return static_cast<std::int64_t>(std::clamp(std::
 // --- TDrawOptions --------------------------------------------------------------
 
 void TDrawOptions::CopyFrom(const TDrawOptions& DrawOption) {
-  AskBeforeDelete = DrawOption.AskBeforeDelete;
-  BackGroundColor = DrawOption.BackGroundColor;
-  WayPointColor = DrawOption.WayPointColor;
-  RouteColor = DrawOption.RouteColor;
-  SelectedColor = DrawOption.SelectedColor;
-  CutPointColor = DrawOption.CutPointColor;
-  RightClicSelects = DrawOption.RightClicSelects;
-  ShowComputedSpeed = DrawOption.ShowComputedSpeed;
-  ShowGPXData = DrawOption.ShowGPXData;
-  DrawPLStart = DrawOption.DrawPLStart;
-  TREZoomReset = DrawOption.TREZoomReset;
-  TREPointDraw = DrawOption.TREPointDraw;
-  ExtensionLineColor = DrawOption.ExtensionLineColor;
-  UseGarminIcons = DrawOption.UseGarminIcons;
-  IconsAreTransparent = DrawOption.IconsAreTransparent;
+  const TColor trackColor = TrackColor;
+  *this = DrawOption;
+  TrackColor = trackColor;
 }
 
 // --- life cycle and size -------------------------------------------------------
@@ -508,7 +497,7 @@ void TGPXDraw::SelectForCut(const TPoint4D2& Where) {
 void TGPXDraw::SelectForCutSelected(const TPoint4D2& Where) {
   if (!GPXd || GPXd->Selection.Count() != 1) return;
   TObject* object = GPXd->Selection.Items(0);
-  if (!IsOfClass(object, "TGPXrte") && !IsOfClass(object, "TGPXtrkseg")) return;
+  if (!IsPickedPointList(object)) return;
   // An emptied route or segment has no point to offer; the cut point stays.
   TPoint4D2* p = static_cast<TGPXwptList*>(object)->FindClosestPoint(Where.Longitude, Where.Latitude);
   if (p) wptSelection = static_cast<TGPXwpt*>(p);
@@ -519,9 +508,9 @@ void TGPXDraw::SelectForBind(const TPoint4D2& Where) {
   while (GPXd->Selection.Count() > 1) GPXd->Selection.Delete(GPXd->Selection.Count() - 1);
   TObject* first = GPXd->Selection.Items(0);
   TObject* winner = nullptr;
-  if (IsOfClass(first, "TGPXrte")) {
+  if (first->Is<TGPXrte>()) {
     winner = FindNearest(Where, kRoutes);
-  } else if (IsOfClass(first, "TGPXtrkseg")) {
+  } else if (first->Is<TGPXtrkseg>()) {
     winner = FindNearest(Where, kSegments);
   }
   if (winner && winner != first) GPXd->Selection.Add(winner);
@@ -563,7 +552,7 @@ bool TGPXDraw::DeleteCutPoint() {
   if (!point || !GPXd) return false;
   TGPXwptList* firstList = nullptr;
   for (TObject* item : GPXd->Selection)
-    if (IsOfClass(item, "TGPXrte") || IsOfClass(item, "TGPXtrkseg")) {
+    if (IsPickedPointList(item)) {
       firstList = static_cast<TGPXwptList*>(item);
       break;
     }

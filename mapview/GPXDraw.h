@@ -60,6 +60,11 @@ public:
   bool ExtensionLineColor = false;
   bool UseGarminIcons = false;
   bool IconsAreTransparent = false;
+
+protected:
+  // Every field; CopyFrom keeps TrackColor.
+  TDrawOptions(const TDrawOptions&) = default;
+  TDrawOptions& operator=(const TDrawOptions&) = default;
 };
 
 // What the rectangle cutter took out of the document without freeing: routes and

@@ -23,30 +23,30 @@ public:
   // Sizes the grid to width columns of height rows, every cell value-initialised
   // (0, black, False); SetLength(0, 0) empties it.
   void SetLength(int width, int height) {
-    width_ = width > 0 ? width : 0;
-    height_ = height > 0 ? height : 0;
-    cells_ = std::make_unique<T[]>(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+    fWidth = width > 0 ? width : 0;
+    fHeight = height > 0 ? height : 0;
+    fCells = std::make_unique<T[]>(static_cast<std::size_t>(fWidth) * static_cast<std::size_t>(fHeight));
   }
 
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  bool Empty() const { return width_ == 0 || height_ == 0; }
-  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  int Width() const { return fWidth; }
+  int Height() const { return fHeight; }
+  bool Empty() const { return fWidth == 0 || fHeight == 0; }
+  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < fWidth && y < fHeight; }
 
-  T* operator[](int x) { return cells_.get() + static_cast<std::size_t>(x) * static_cast<std::size_t>(height_); }
+  T* operator[](int x) { return fCells.get() + static_cast<std::size_t>(x) * static_cast<std::size_t>(fHeight); }
   const T* operator[](int x) const {
-    return cells_.get() + static_cast<std::size_t>(x) * static_cast<std::size_t>(height_);
+    return fCells.get() + static_cast<std::size_t>(x) * static_cast<std::size_t>(fHeight);
   }
 
   void Fill(const T& value) {
-    const std::size_t count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    for (std::size_t i = 0; i < count; ++i) cells_[i] = value;
+    const std::size_t count = static_cast<std::size_t>(fWidth) * static_cast<std::size_t>(fHeight);
+    for (std::size_t i = 0; i < count; ++i) fCells[i] = value;
   }
 
 private:
-  int width_ = 0;
-  int height_ = 0;
-  std::unique_ptr<T[]> cells_;
+  int fWidth = 0;
+  int fHeight = 0;
+  std::unique_ptr<T[]> fCells;
 };
 
 using TColorArray = TGrid<TColor>;     // the interpolated map's pixel colours

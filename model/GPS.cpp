@@ -58,11 +58,11 @@ double MinDouble(double A, double B) { return A < B ? A : B; }
 // ---- TPoint4D2 -----------------------------------------------------------
 
 void TPoint4D2::CopyFrom(const TPoint4D2& Point4D) {
-  Latitude = Point4D.Latitude;
-  Longitude = Point4D.Longitude;
-  Altitude = Point4D.Altitude;
-  HBdepth = Point4D.HBdepth;
-  DateTime = Point4D.DateTime;
+  const std::uint8_t level = Level;
+  const bool wasEnabled = enabled;
+  TPoint4D2::operator=(Point4D);
+  Level = level;
+  enabled = wasEnabled;
 }
 
 double TPoint4D2::WGS84Distance(double lon, double lat, bool Almostnul) const {
@@ -128,13 +128,9 @@ void TBBox::Clear() {
 }
 
 void TBBox::Copy(const TBBox& BBox) {
-  N = BBox.N;
-  S = BBox.S;
-  E = BBox.E;
-  O = BBox.O;
-  Rm = BBox.Rm;
-  Rx = BBox.Rx;
-  Ry = BBox.Ry;
+  const bool complete = Complete;
+  *this = BBox;
+  Complete = complete;
 }
 
 void TBBox::Add(const TBBox& BBox) {

@@ -53,6 +53,12 @@ public:
   TDateTime DateTime = 0;
   std::uint8_t Level = 0;  // nothing in the system reads it; never copied
   bool enabled = true;     // takes part in bounding boxes
+
+protected:
+  // Every field; CopyFrom keeps Level and enabled. Protected, so that no copy
+  // slices a waypoint into a plain point.
+  TPoint4D2(const TPoint4D2&) = default;
+  TPoint4D2& operator=(const TPoint4D2&) = default;
 };
 
 // A latitude/longitude box that also carries the map view's scale factors.
@@ -80,6 +86,11 @@ public:
   double Rx = 0;  // fitted horizontal scale, pixels per degree of longitude
   double Ry = 0;  // fitted vertical scale, pixels per degree of latitude
   bool Complete = false;
+
+protected:
+  // Every field; Copy keeps Complete.
+  TBBox(const TBBox&) = default;
+  TBBox& operator=(const TBBox&) = default;
 };
 
 // The ordered list of points that every waypoint list, route and track segment

@@ -4,93 +4,34 @@
 
 // ---- records -------------------------------------------------------------
 
-void TGPXLink::CopyFrom(const TGPXLink& Link) {
-  href = Link.href;
-  text = Link.text;
-  ltype = Link.ltype;
-  filled = Link.filled;
-}
+void TGPXLink::CopyFrom(const TGPXLink& Link) { *this = Link; }
 
-void TGPXemail::CopyFrom(const TGPXemail& email) {
-  id = email.id;
-  domain = email.domain;
-  filled = email.filled;
-}
+void TGPXemail::CopyFrom(const TGPXemail& email) { *this = email; }
 
-void TGPXperson::CopyFrom(const TGPXperson& Person) {
-  name = Person.name;
-  email.CopyFrom(Person.email);
-  link.CopyFrom(Person.link);
-  filled = Person.filled;
-}
+void TGPXperson::CopyFrom(const TGPXperson& Person) { *this = Person; }
 
-void TGPXcopyright::CopyFrom(const TGPXcopyright& Copyright) {
-  author = Copyright.author;
-  year = Copyright.year;
-  license = Copyright.license;
-  filled = Copyright.filled;
-}
+void TGPXcopyright::CopyFrom(const TGPXcopyright& Copyright) { *this = Copyright; }
 
-void TGPXbounds::CopyFrom(const TGPXbounds& Bounds) {
-  minlat = Bounds.minlat;
-  minlon = Bounds.minlon;
-  maxlat = Bounds.maxlat;
-  maxlon = Bounds.maxlon;
-  filled = Bounds.filled;
-}
+void TGPXbounds::CopyFrom(const TGPXbounds& Bounds) { *this = Bounds; }
 
-void TGPXExtension::CopyFrom(const TGPXExtension& extension) { Text = extension.Text; }
+void TGPXExtension::CopyFrom(const TGPXExtension& extension) { *this = extension; }
 
-void TGPXmetadata::CopyFrom(const TGPXmetadata& Metadata) {
-  name = Metadata.name;
-  desc = Metadata.desc;
-  author.CopyFrom(Metadata.author);
-  copyright.CopyFrom(Metadata.copyright);
-  link.CopyFrom(Metadata.link);
-  mtime = Metadata.mtime;
-  keywords = Metadata.keywords;
-  bounds.CopyFrom(Metadata.bounds);
-  extensions = Metadata.extensions;
-  filled = Metadata.filled;
-}
+void TGPXmetadata::CopyFrom(const TGPXmetadata& Metadata) { *this = Metadata; }
 
 void TGPXOptions::CopyFrom(const TGPXOptions& GPXOptions) {
-  GPX_Style = GPXOptions.GPX_Style;
-  Compress = GPXOptions.Compress;
-  FileHistory = GPXOptions.FileHistory;
-  ClipBoardStyle = GPXOptions.ClipBoardStyle;
-  ProxyType = GPXOptions.ProxyType;
-  ProxyHttpIP = GPXOptions.ProxyHttpIP;
-  ProxyHttpPort = GPXOptions.ProxyHttpPort;
-  ProxySocksIP = GPXOptions.ProxySocksIP;
-  ProxySocksPort = GPXOptions.ProxySocksPort;
-  ElevationDatabase = GPXOptions.ElevationDatabase;
-  GeoNamesUsername = GPXOptions.GeoNamesUsername;
-  IgnoreXMLVersion = GPXOptions.IgnoreXMLVersion;
-  KeepXMLCRLF = GPXOptions.KeepXMLCRLF;
+  std::string userAgent = User_Agent;
+  *this = GPXOptions;
+  User_Agent = std::move(userAgent);
 }
 
 // ---- points and point lists ----------------------------------------------
 
 void TGPXwpt::CopyFrom(const TGPXwpt& WayPoint) {
-  TPoint4D2::CopyFrom(WayPoint);
-  magvar = WayPoint.magvar;
-  geoidheight = WayPoint.geoidheight;
-  name = WayPoint.name;
-  cmt = WayPoint.cmt;
-  desc = WayPoint.desc;
-  src = WayPoint.src;
-  link.CopyFrom(WayPoint.link);
-  sym = WayPoint.sym;
-  wtype = WayPoint.wtype;
-  fix = WayPoint.fix;
-  sat = WayPoint.sat;
-  hdop = WayPoint.hdop;
-  vdop = WayPoint.vdop;
-  pdop = WayPoint.pdop;
-  ageofdgpsdata = WayPoint.ageofdgpsdata;
-  dgpsid = WayPoint.dgpsid;
-  extensions = WayPoint.extensions;
+  const std::uint8_t level = Level;
+  const bool wasEnabled = enabled;
+  *this = WayPoint;
+  Level = level;
+  enabled = wasEnabled;
 }
 
 namespace {
@@ -122,21 +63,12 @@ void TGPXwptList::ReplacePointsWithCopiesOf(const TGPXwptList& source) {
 }
 
 void TGPXrte::CopyFrom(const TGPXrte& Route) {
-  name = Route.name;
-  cmt = Route.cmt;
-  desc = Route.desc;
-  src = Route.src;
-  link.CopyFrom(Route.link);
-  number = Route.number;
-  rtype = Route.rtype;
-  extensions = Route.extensions;
-  LineStyle.CopyFrom(Route.LineStyle);
+  static_cast<TGPXrteFields&>(*this) = Route;
   ReplacePointsWithCopiesOf(Route);
 }
 
 void TGPXtrkseg::CopyFrom(const TGPXtrkseg& TrackSeg) {
-  extensions = TrackSeg.extensions;
-  maxdepth = TrackSeg.maxdepth;
+  static_cast<TGPXtrksegFields&>(*this) = TrackSeg;
   ReplacePointsWithCopiesOf(TrackSeg);
 }
 
@@ -148,15 +80,7 @@ void TGPXtrk::SetEnabled(bool value) {
 }
 
 void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
-  name = trk.name;
-  cmt = trk.cmt;
-  desc = trk.desc;
-  src = trk.src;
-  link.CopyFrom(trk.link);
-  number = trk.number;
-  ttype = trk.ttype;
-  extensions = trk.extensions;
-  LineStyle.CopyFrom(trk.LineStyle);
+  static_cast<TGPXtrkFields&>(*this) = trk;
   AppendCopiesOf(trk);
 }
 
@@ -165,7 +89,7 @@ void TGPXtrk::CopyFrom(const TGPXtrk& trk) {
 
 TObject* TGPXSelection::Items(int Index) const {
   if (Index < 0 || Index >= Count()) throw EListError(Index);
-  return items_[static_cast<std::size_t>(Index)];
+  return fItems[static_cast<std::size_t>(Index)];
 }
 
 int TGPXSelection::Add(TObject* item) {
@@ -176,12 +100,12 @@ int TGPXSelection::Add(TObject* item) {
 void TGPXSelection::Insert(int Index, TObject* item) {
   if (Index < 0 || Index > Count()) throw EListError(Index);
   if (!item) throw std::invalid_argument("a selected object must not be empty");
-  items_.insert(items_.begin() + Index, item);
+  fItems.insert(fItems.begin() + Index, item);
 }
 
 void TGPXSelection::Delete(int Index) {
   if (Index < 0 || Index >= Count()) throw EListError(Index);
-  items_.erase(items_.begin() + Index);
+  fItems.erase(fItems.begin() + Index);
 }
 
 int TGPXSelection::Remove(const TObject* item) {
@@ -191,16 +115,14 @@ int TGPXSelection::Remove(const TObject* item) {
 }
 
 int TGPXSelection::IndexOf(const TObject* item) const {
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i] == item) return static_cast<int>(i);
+  for (std::size_t i = 0; i < fItems.size(); ++i)
+    if (fItems[i] == item) return static_cast<int>(i);
   return -1;
 }
 
 bool TGPXSelection::APointListIsSelected() const {
-  for (const TObject* item : items_) {
-    const std::string_view name = item->ClassName();
-    if (name == "TGPXrte" || name == "TGPXtrkseg") return true;
-  }
+  for (const TObject* item : fItems)
+    if (item->Is<TGPXrte>() || item->Is<TGPXtrkseg>()) return true;
   return false;
 }
 
@@ -221,13 +143,10 @@ void TGPX::SetEnabled(bool value) {
 }
 
 void TGPX::CopyFrom(const TGPX& GPXd) {
-  version = GPXd.version;
-  creator = GPXd.creator;
-  metadata.CopyFrom(GPXd.metadata);
+  static_cast<TGPXFields&>(*this) = GPXd;
   wpt.CopyFrom(GPXd.wpt);
   rte.CopyFrom(GPXd.rte);
   trk.CopyFrom(GPXd.trk);
-  extension.CopyFrom(GPXd.extension);
   Selection.copyFrom(GPXd.Selection);
 }
 

@@ -20,6 +20,11 @@
 // route's or a segment's copy replaces its points; no copy carries an enabled
 // flag, a box or Level. Optional GPX records carry `filled` instead of being
 // absent; optional numbers start at the value that means absent.
+//
+// No field can be left out of a copy: a record of values copies with its
+// defaulted copy, and the fields of a route, a segment, a track and the
+// document beside their lists stand in a struct of their own (TGPXrteFields
+// and its siblings) that is copied whole. A field of such a class belongs there.
 
 class TGPX;
 
@@ -107,6 +112,7 @@ public:
 // The options of a GPX file object; the writers read GPX_Style and Compress.
 class TGPXOptions : public TObject {
 public:
+  TGPXOptions() = default;
   const char* ClassName() const override { return "TGPXOptions"; }
   // Every field except User_Agent.
   void CopyFrom(const TGPXOptions& GPXOptions);
@@ -125,6 +131,11 @@ public:
   std::string User_Agent;
   bool IgnoreXMLVersion = false;
   bool KeepXMLCRLF = false;
+
+protected:
+  // Every field; CopyFrom keeps User_Agent.
+  TGPXOptions(const TGPXOptions&) = default;
+  TGPXOptions& operator=(const TGPXOptions&) = default;
 };
 
 // One waypoint, route point or track point.
@@ -154,6 +165,11 @@ public:
   double ageofdgpsdata = -1.0;   // -1 = absent
   std::int32_t dgpsid = -1;      // -1 = absent
   std::string extensions;        // raw text of the point's extensions
+
+protected:
+  // Every field; CopyFrom keeps Level and enabled.
+  TGPXwpt(const TGPXwpt&) = default;
+  TGPXwpt& operator=(const TGPXwpt&) = default;
 };
 
 // A point list that holds only TGPXwpt (anything else is refused on entry, so
@@ -181,18 +197,8 @@ protected:
   void ReplacePointsWithCopiesOf(const TGPXwptList& source);
 };
 
-class TGPXrte : public TGPXwptList {
-public:
-  TGPXrte() = default;
-  const char* ClassName() const override { return "TGPXrte"; }
-
-  TGPXwpt* GetRtePoint(int Index) const { return GetWaypoint(Index); }
-  void SetRtePoint(int Index, std::unique_ptr<TGPXwpt> RtePoint) { SetWayPoint(Index, std::move(RtePoint)); }
-
-  // The route's texts, number and style; its points are replaced by copies of
-  // Route's.
-  void CopyFrom(const TGPXrte& Route);
-
+// What a route holds beside its points; copied whole.
+struct TGPXrteFields {
   std::string name;
   std::string cmt;
   std::string desc;
@@ -204,7 +210,28 @@ public:
   TGPX_StyleLine LineStyle;
 };
 
-class TGPXtrkseg : public TGPXwptList {
+class TGPXrte : public TGPXwptList, public TGPXrteFields {
+public:
+  TGPXrte() = default;
+  const char* ClassName() const override { return "TGPXrte"; }
+
+  TGPXwpt* GetRtePoint(int Index) const { return GetWaypoint(Index); }
+  void SetRtePoint(int Index, std::unique_ptr<TGPXwpt> RtePoint) { SetWayPoint(Index, std::move(RtePoint)); }
+
+  // The route's texts, number and style; its points are replaced by copies of
+  // Route's.
+  void CopyFrom(const TGPXrte& Route);
+};
+
+// What a track segment holds beside its points; copied whole.
+struct TGPXtrksegFields {
+  // Depth stamp in cm set by the loaders: 0 marks a shore line, otherwise the
+  // segment's maximum (or typed) depth plus any typed offset. Not in GPX files.
+  std::int32_t maxdepth = 0;
+  std::string extensions;
+};
+
+class TGPXtrkseg : public TGPXwptList, public TGPXtrksegFields {
 public:
   TGPXtrkseg() = default;
   const char* ClassName() const override { return "TGPXtrkseg"; }
@@ -214,11 +241,6 @@ public:
 
   // extensions and maxdepth; the points are replaced by copies of TrackSeg's.
   void CopyFrom(const TGPXtrkseg& TrackSeg);
-
-  // Depth stamp in cm set by the loaders: 0 marks a shore line, otherwise the
-  // segment's maximum (or typed) depth plus any typed offset. Not in GPX files.
-  std::int32_t maxdepth = 0;
-  std::string extensions;
 };
 
 // What a join gives back: the object that received the points (nullptr when
@@ -232,8 +254,21 @@ struct [[nodiscard]] TGPXJoin {
   std::unique_ptr<Gone> Unlinked;
 };
 
+// What a track holds beside its segments; copied whole.
+struct TGPXtrkFields {
+  std::string name;
+  std::string cmt;
+  std::string desc;
+  std::string src;
+  TGPXLink link;
+  std::int32_t number = -1;  // -1 = absent
+  std::string ttype;
+  std::string extensions;
+  TGPX_StyleLine LineStyle;
+};
+
 // A track: an ordered list of its segments. `for (TGPXtrkseg& s : track)`.
-class TGPXtrk : public TOwningList<TGPXtrkseg> {
+class TGPXtrk : public TOwningList<TGPXtrkseg>, public TGPXtrkFields {
 public:
   TGPXtrk() = default;
   const char* ClassName() const override { return "TGPXtrk"; }
@@ -257,16 +292,6 @@ public:
   // Orders the segments by the time of their first points. Every segment must
   // hold a point: otherwise EListError, with the track untouched.
   void SortByDate();
-
-  std::string name;
-  std::string cmt;
-  std::string desc;
-  std::string src;
-  TGPXLink link;
-  std::int32_t number = -1;  // -1 = absent
-  std::string ttype;
-  std::string extensions;
-  TGPX_StyleLine LineStyle;
 
 private:
   bool penabled = true;
@@ -352,30 +377,33 @@ public:
 class TGPXSelection : public TObject {
 public:
   TGPXSelection() = default;
+  // Each document has its one selection of its own objects.
+  TGPXSelection(const TGPXSelection&) = delete;
+  TGPXSelection& operator=(const TGPXSelection&) = delete;
   const char* ClassName() const override { return "TGPXSelection"; }
 
-  int Count() const { return static_cast<int>(items_.size()); }
+  int Count() const { return static_cast<int>(fItems.size()); }
   TObject* Items(int Index) const;
   int Add(TObject* item);  // a non-empty object; returns the new index
   void Insert(int Index, TObject* item);
   void Delete(int Index);
   int Remove(const TObject* item);  // unlinks the first occurrence; its index or -1
   int IndexOf(const TObject* item) const;
-  void Clear() { items_.clear(); }
+  void Clear() { fItems.clear(); }
 
   bool IsInSelection(const TObject* Truc) const { return IndexOf(Truc) >= 0; }
-  // Some item is exactly a route or a track segment (by class name).
+  // Some item is exactly a route or a track segment (Is<T>).
   bool APointListIsSelected() const;
   // Empties this selection; picked objects of another document are never taken.
   void copyFrom(const TGPXSelection& selection);
 
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
+  auto begin() const { return fItems.begin(); }
+  auto end() const { return fItems.end(); }
 
   TGPX* Parent = nullptr;  // the document it belongs to
 
 private:
-  std::vector<TObject*> items_;
+  std::vector<TObject*> fItems;
 };
 
 // What TGPX::Clear unlinks, handed to the caller as one bundle. The rule: the
@@ -387,7 +415,15 @@ struct TGPXUnlinked {
   std::vector<std::unique_ptr<TGPXtrk>> trk;
 };
 
-class TGPX : public TObject {
+// What a document holds beside its lists and its selection; copied whole.
+struct TGPXFields {
+  std::string version;
+  std::string creator;
+  TGPXmetadata metadata;
+  TGPXExtension extension;
+};
+
+class TGPX : public TObject, public TGPXFields {
 public:
   TGPX() { Selection.Parent = this; }
   ~TGPX() override;
@@ -420,13 +456,9 @@ public:
   // left the document out of the selection. Any other selection joins nothing.
   TGPXJoin<TObject> BindSelection();
 
-  std::string version;
-  std::string creator;
-  TGPXmetadata metadata;
   TGPXwptList wpt;
   TGPXrteList rte;
   TGPXtrkList trk;
-  TGPXExtension extension;
   TGPXSelection Selection;
 
 private:

@@ -92,13 +92,6 @@ void SortPointListsByDate(List& list) {
 
 // ---- selection ---------------------------------------------------------------
 
-// The picked item as T when its class name is className: the names decide, as
-// for APointListIsSelected; the cast only confirms.
-template <class T>
-T* Picked(TObject* item, std::string_view className) {
-  return std::string_view(item->ClassName()) == className ? dynamic_cast<T*>(item) : nullptr;
-}
-
 template <class Kept, class Gone>
 TGPXJoin<TObject> Widened(TGPXJoin<Kept, Gone>&& joined) {
   return {joined.Joined, std::move(joined.Unlinked)};
@@ -176,14 +169,13 @@ TGPXJoin<TObject> TGPX::BindSelection() {
   TObject* second = Selection.Items(1);
 
   TGPXJoin<TObject> result;
-  if (std::string_view(first->ClassName()) == "TGPXrte") {
-    auto* route1 = Picked<TGPXrte>(first, "TGPXrte");
-    auto* route2 = Picked<TGPXrte>(second, "TGPXrte");
-    if (!route1 || !route2) return {};
+  if (auto* route1 = first->As<TGPXrte>()) {
+    auto* route2 = second->As<TGPXrte>();
+    if (!route2) return {};
     result = Widened(rte.BindRoutes(*route1, *route2));
   } else {
-    auto* segment1 = Picked<TGPXtrkseg>(first, "TGPXtrkseg");
-    auto* segment2 = Picked<TGPXtrkseg>(second, "TGPXtrkseg");
+    auto* segment1 = first->As<TGPXtrkseg>();
+    auto* segment2 = second->As<TGPXtrkseg>();
     if (!segment1 || !segment2) return {};
     result = Widened(trk.BindTrackSeg(*segment1, *segment2));
   }

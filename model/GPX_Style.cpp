@@ -62,10 +62,7 @@ TColor HexToColor(std::string_view Text) {
              static_cast<std::uint8_t>(channel[2]));
 }
 
-void TGPX_StyleLine::CopyFrom(const TGPX_StyleLine& GPX_StyleLine) {
-  fColor = GPX_StyleLine.fColor;
-  fOpacity = GPX_StyleLine.fOpacity;
-}
+void TGPX_StyleLine::CopyFrom(const TGPX_StyleLine& GPX_StyleLine) { *this = GPX_StyleLine; }
 
 std::string TGPX_StyleLine::OpacityStr() const {
   std::string text = numtext::FormatGeneral(std::fabs(fOpacity));

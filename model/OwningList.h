@@ -17,11 +17,11 @@
 class EListError : public std::out_of_range {
 public:
   explicit EListError(int index)
-      : std::out_of_range("List index out of bounds (" + numtext::FormatInt(index) + ")"), index_(index) {}
-  int Index() const { return index_; }
+      : std::out_of_range("List index out of bounds (" + numtext::FormatInt(index) + ")"), fIndex(index) {}
+  int Index() const { return fIndex; }
 
 private:
-  int index_;
+  int fIndex;
 };
 
 // Walks a vector of owning pointers and hands out the items as references of the
@@ -41,31 +41,31 @@ public:
     using reference = T&;
 
     iterator() = default;
-    explicit iterator(Base it) : it_(it) {}
-    T& operator*() const { return static_cast<T&>(**it_); }
+    explicit iterator(Base it) : fIt(it) {}
+    T& operator*() const { return static_cast<T&>(**fIt); }
     T* operator->() const { return &**this; }
     iterator& operator++() {
-      ++it_;
+      ++fIt;
       return *this;
     }
     iterator operator++(int) {
       iterator old = *this;
-      ++it_;
+      ++fIt;
       return old;
     }
-    bool operator==(const iterator& other) const { return it_ == other.it_; }
+    bool operator==(const iterator& other) const { return fIt == other.fIt; }
 
   private:
-    Base it_{};
+    Base fIt{};
   };
 
-  TItemRange(Base first, Base last) : first_(first), last_(last) {}
-  iterator begin() const { return iterator(first_); }
-  iterator end() const { return iterator(last_); }
+  TItemRange(Base first, Base last) : fFirst(first), fLast(last) {}
+  iterator begin() const { return iterator(fFirst); }
+  iterator end() const { return iterator(fLast); }
 
 private:
-  Base first_;
-  Base last_;
+  Base fFirst;
+  Base fLast;
 };
 
 // An ordered list that owns its items. Unlinking (Delete, Extract, Clear) hands
@@ -77,14 +77,17 @@ template <class T>
 class TOwningList : public TObject {
 public:
   TOwningList() = default;
+  // Copies are deep, item by item (AppendCopiesOf and the lists' CopyFrom).
+  TOwningList(const TOwningList&) = delete;
+  TOwningList& operator=(const TOwningList&) = delete;
   ~TOwningList() override { FreeAll(); }
 
-  int Count() const { return static_cast<int>(items_.size()); }
-  bool IsEmpty() const { return items_.empty(); }
+  int Count() const { return static_cast<int>(fItems.size()); }
+  bool IsEmpty() const { return fItems.empty(); }
 
   T* Items(int index) const {
     CheckIndex(index);
-    return items_[static_cast<std::size_t>(index)].get();
+    return fItems[static_cast<std::size_t>(index)].get();
   }
   T* First() const { return Items(0); }
   T* Last() const { return Items(Count() - 1); }
@@ -92,7 +95,7 @@ public:
   // Appends and returns the new index.
   int Add(std::unique_ptr<T> item) {
     CheckItem(item);
-    items_.push_back(std::move(item));
+    fItems.push_back(std::move(item));
     return Count() - 1;
   }
 
@@ -100,7 +103,7 @@ public:
   void Insert(int index, std::unique_ptr<T> item) {
     if (index < 0 || index > Count()) throw EListError(index);
     CheckItem(item);
-    items_.insert(items_.begin() + index, std::move(item));
+    fItems.insert(fItems.begin() + index, std::move(item));
   }
 
   // Frees the item at index and stores the new one in its place. Taking ownership
@@ -108,14 +111,14 @@ public:
   void SetItem(int index, std::unique_ptr<T> item) {
     CheckIndex(index);
     CheckItem(item);
-    items_[static_cast<std::size_t>(index)] = std::move(item);
+    fItems[static_cast<std::size_t>(index)] = std::move(item);
   }
 
   // Unlinks the item at index and hands it to the caller.
   [[nodiscard]] std::unique_ptr<T> Delete(int index) {
     CheckIndex(index);
-    std::unique_ptr<T> item = std::move(items_[static_cast<std::size_t>(index)]);
-    items_.erase(items_.begin() + index);
+    std::unique_ptr<T> item = std::move(fItems[static_cast<std::size_t>(index)]);
+    fItems.erase(fItems.begin() + index);
     return item;
   }
 
@@ -128,9 +131,9 @@ public:
 
   // Unlinks every item and hands them all to the caller, in list order.
   [[nodiscard]] std::vector<std::unique_ptr<T>> Clear() {
-    std::vector<std::unique_ptr<T>> unlinked = std::move(items_);
-    items_.clear();
-    items_.shrink_to_fit();
+    std::vector<std::unique_ptr<T>> unlinked = std::move(fItems);
+    fItems.clear();
+    fItems.shrink_to_fit();
     return unlinked;
   }
 
@@ -140,7 +143,7 @@ public:
   void FreeRange(int first, int last) {
     if (first < 0 || first > Count()) throw EListError(first);
     if (last < first || last > Count()) throw EListError(last);
-    items_.erase(items_.begin() + first, items_.begin() + last);
+    fItems.erase(fItems.begin() + first, fItems.begin() + last);
   }
 
   // Inserts all items at index (which may be Count), keeping their order. Every
@@ -148,7 +151,7 @@ public:
   void InsertAll(int index, std::vector<std::unique_ptr<T>> items) {
     if (index < 0 || index > Count()) throw EListError(index);
     for (const auto& item : items) CheckItem(item);
-    items_.insert(items_.begin() + index, std::make_move_iterator(items.begin()),
+    fItems.insert(fItems.begin() + index, std::make_move_iterator(items.begin()),
                   std::make_move_iterator(items.end()));
   }
 
@@ -165,14 +168,14 @@ public:
 
   // Frees every item, from the last to the first.
   void FreeAll() {
-    while (!items_.empty()) items_.pop_back();
-    items_.shrink_to_fit();
+    while (!fItems.empty()) fItems.pop_back();
+    fItems.shrink_to_fit();
   }
 
   // By identity; -1 when absent.
   int IndexOf(const TObject* item) const {
-    for (std::size_t i = 0; i < items_.size(); ++i)
-      if (static_cast<const TObject*>(items_[i].get()) == item) return static_cast<int>(i);
+    for (std::size_t i = 0; i < fItems.size(); ++i)
+      if (static_cast<const TObject*>(fItems[i].get()) == item) return static_cast<int>(i);
     return -1;
   }
   bool Contains(const TObject* item) const { return IndexOf(item) >= 0; }
@@ -183,11 +186,11 @@ public:
   // that is NaN compares equal to every other).
   template <class Compare>
   void Sort(Compare compare) {
-    std::stable_sort(items_.begin(), items_.end(),
+    std::stable_sort(fItems.begin(), fItems.end(),
               [&compare](const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) { return compare(*a, *b) < 0; });
   }
 
-  TItemRange<T, T> Iterate() const { return {items_.begin(), items_.end()}; }
+  TItemRange<T, T> Iterate() const { return {fItems.begin(), fItems.end()}; }
   typename TItemRange<T, T>::iterator begin() const { return Iterate().begin(); }
   typename TItemRange<T, T>::iterator end() const { return Iterate().end(); }
 
@@ -200,7 +203,7 @@ protected:
   // anything has changed.
   virtual void CheckAccepts(const T& /*item*/) const {}
 
-  const std::vector<std::unique_ptr<T>>& Storage() const { return items_; }
+  const std::vector<std::unique_ptr<T>>& Storage() const { return fItems; }
 
 private:
   void CheckItem(const std::unique_ptr<T>& item) const {
@@ -208,5 +211,5 @@ private:
     CheckAccepts(*item);
   }
 
-  std::vector<std::unique_ptr<T>> items_;
+  std::vector<std::unique_ptr<T>> fItems;
 };

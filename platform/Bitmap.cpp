@@ -81,13 +81,13 @@ TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
 TBitmap::~TBitmap() = default;
 
 TBitmap::TBitmap(const TBitmap& other)
-    : width_(other.width_), height_(other.height_), pixels_(other.pixels_) {}
+    : fWidth(other.fWidth), fHeight(other.fHeight), fPixels(other.fPixels) {}
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
   if (this != &other) {
-    width_ = other.width_;
-    height_ = other.height_;
-    pixels_ = other.pixels_;
+    fWidth = other.fWidth;
+    fHeight = other.fHeight;
+    fPixels = other.fPixels;
     Touch();
   }
   return *this;
@@ -96,62 +96,62 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
 void TBitmap::SetSize(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
-  if (width == width_ && height == height_) return;
+  if (width == fWidth && height == fHeight) return;
   std::vector<std::uint32_t> resized(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
                                      kWhitePixel);
-  const int keepW = std::min(width, width_);
-  const int keepH = std::min(height, height_);
+  const int keepW = std::min(width, fWidth);
+  const int keepH = std::min(height, fHeight);
   for (int y = 0; y < keepH; ++y) {
-    std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(y) * width_, keepW,
+    std::copy_n(fPixels.begin() + static_cast<std::ptrdiff_t>(y) * fWidth, keepW,
                 resized.begin() + static_cast<std::ptrdiff_t>(y) * width);
   }
-  pixels_ = std::move(resized);
+  fPixels = std::move(resized);
   Touch();
-  width_ = width;
-  height_ = height;
+  fWidth = width;
+  fHeight = height;
 }
 
 TColor TBitmap::Pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return kInvalidColor;
-  return PixelToColor(pixels_[static_cast<std::size_t>(y) * width_ + x]);
+  if (x < 0 || y < 0 || x >= fWidth || y >= fHeight) return kInvalidColor;
+  return PixelToColor(fPixels[static_cast<std::size_t>(y) * fWidth + x]);
 }
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  if (x < 0 || y < 0 || x >= fWidth || y >= fHeight) return;
   Touch();
-  pixels_[static_cast<std::size_t>(y) * width_ + x] = ColorToPixel(color);
+  fPixels[static_cast<std::size_t>(y) * fWidth + x] = ColorToPixel(color);
 }
 
 std::uint8_t* TBitmap::ScanLine(int y) {
   Touch();
-  return reinterpret_cast<std::uint8_t*>(pixels_.data() + static_cast<std::size_t>(y) * width_);
+  return reinterpret_cast<std::uint8_t*>(fPixels.data() + static_cast<std::size_t>(y) * fWidth);
 }
 
 const std::uint8_t* TBitmap::ScanLine(int y) const {
-  return reinterpret_cast<const std::uint8_t*>(pixels_.data() + static_cast<std::size_t>(y) * width_);
+  return reinterpret_cast<const std::uint8_t*>(fPixels.data() + static_cast<std::size_t>(y) * fWidth);
 }
 
 std::uint8_t* TBitmap::Bits() {
   Touch();
-  return pixels_.empty() ? nullptr : ScanLine(0);
+  return fPixels.empty() ? nullptr : ScanLine(0);
 }
-const std::uint8_t* TBitmap::Bits() const { return pixels_.empty() ? nullptr : ScanLine(0); }
+const std::uint8_t* TBitmap::Bits() const { return fPixels.empty() ? nullptr : ScanLine(0); }
 
 void TBitmap::Fill(TColor color) {
   Touch();
-  std::fill(pixels_.begin(), pixels_.end(), ColorToPixel(color));
+  std::fill(fPixels.begin(), fPixels.end(), ColorToPixel(color));
 }
 
 void TBitmap::FillRect(const TRect& rect, TColor color) {
   const std::int64_t x0 = std::max<std::int64_t>(rect.Left, 0);
-  const std::int64_t x1 = std::min<std::int64_t>(rect.Right, width_);
+  const std::int64_t x1 = std::min<std::int64_t>(rect.Right, fWidth);
   const std::int64_t y0 = std::max<std::int64_t>(rect.Top, 0);
-  const std::int64_t y1 = std::min<std::int64_t>(rect.Bottom, height_);
+  const std::int64_t y1 = std::min<std::int64_t>(rect.Bottom, fHeight);
   if (x0 >= x1 || y0 >= y1) return;
   Touch();
   const std::uint32_t p = ColorToPixel(color);
   for (std::int64_t y = y0; y < y1; ++y) {
-    auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y * width_);
+    auto row = fPixels.begin() + static_cast<std::ptrdiff_t>(y * fWidth);
     std::fill(row + x0, row + x1, p);
   }
 }
@@ -222,16 +222,16 @@ void TBitmap::StretchDraw(const TRect& destRect, const TBitmap& src) {
 }
 
 bool TBitmap::SaveToFile(const std::string& fileName) const {
-  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width_) * 3 + 3) & ~3u;
-  const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(height_);
+  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(fWidth) * 3 + 3) & ~3u;
+  const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(fHeight);
   std::uint8_t header[54] = {};
   header[0] = 'B';
   header[1] = 'M';
   PutU32(header + 2, 54 + imageBytes);
   PutU32(header + 10, 54);
   PutU32(header + 14, 40);
-  PutU32(header + 18, static_cast<std::uint32_t>(width_));
-  PutU32(header + 22, static_cast<std::uint32_t>(height_));  // positive: bottom-up
+  PutU32(header + 18, static_cast<std::uint32_t>(fWidth));
+  PutU32(header + 22, static_cast<std::uint32_t>(fHeight));  // positive: bottom-up
   PutU16(header + 26, 1);
   PutU16(header + 28, 24);
   PutU32(header + 34, imageBytes);
@@ -241,9 +241,9 @@ bool TBitmap::SaveToFile(const std::string& fileName) const {
     TSafeFileWriter file(fileName);
     file.Write(header, sizeof header);
     std::vector<std::uint8_t> row(rowBytes, 0);
-    for (int y = height_ - 1; y >= 0; --y) {
+    for (int y = fHeight - 1; y >= 0; --y) {
       const std::uint8_t* src = ScanLine(y);
-      for (int x = 0; x < width_; ++x)
+      for (int x = 0; x < fWidth; ++x)
         std::memcpy(&row[static_cast<std::size_t>(x) * 3], src + static_cast<std::size_t>(x) * 4, 3);
       file.Write(row.data(), row.size());
     }
@@ -344,14 +344,14 @@ bool TBitmap::LoadFromFile(const std::string& fileName) {
       dest[x] = p;
     }
   }
-  pixels_ = std::move(pixels);
+  fPixels = std::move(pixels);
   Touch();
-  width_ = w;
-  height_ = h;
+  fWidth = w;
+  fHeight = h;
   return true;
 }
 
 TCanvas& TBitmap::Canvas() {
-  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
-  return *canvas_;
+  if (!fCanvas) fCanvas = std::make_unique<TCanvas>(*this);
+  return *fCanvas;
 }

@@ -49,17 +49,17 @@ public:
   TBitmap(const TBitmap& other);   // copies the pixels, not the canvas state
   TBitmap& operator=(const TBitmap& other);
 
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  bool Empty() const { return width_ == 0 || height_ == 0; }
+  int Width() const { return fWidth; }
+  int Height() const { return fHeight; }
+  bool Empty() const { return fWidth == 0 || fHeight == 0; }
   // Bytes from the start of one row to the start of the next (4 · Width).
-  int Stride() const { return width_ * 4; }
+  int Stride() const { return fWidth * 4; }
 
   // Changes the size, keeping the pixels of the area that old and new size have in
   // common; pixels that were not there before are white. Negative sizes count as 0.
   void SetSize(int width, int height);
-  void SetWidth(int width) { SetSize(width, height_); }
-  void SetHeight(int height) { SetSize(width_, height); }
+  void SetWidth(int width) { SetSize(width, fHeight); }
+  void SetHeight(int height) { SetSize(fWidth, height); }
 
   // The colour at (x, y); kInvalidColor outside the bitmap.
   static constexpr TColor kInvalidColor = 0xFFFFFFFFu;
@@ -115,18 +115,18 @@ public:
   // taking a writable row or Bits) moves it on. A canvas uses it to know that
   // what it drew last is still there. Write through a pointer taken from ScanLine
   // or Bits only before the next drawing call.
-  std::uint64_t Generation() const { return generation_.load(std::memory_order_relaxed); }
+  std::uint64_t Generation() const { return fGeneration.load(std::memory_order_relaxed); }
 
   // The drawing surface of this bitmap, with its own persistent pen, brush and pen
   // position (made on first use, lives as long as the bitmap).
   TCanvas& Canvas();
 
 private:
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<std::uint32_t> pixels_;  // $FFRRGGBB words, row after row
+  int fWidth = 0;
+  int fHeight = 0;
+  std::vector<std::uint32_t> fPixels;  // $FFRRGGBB words, row after row
   // Atomic, so that threads may write rows of their own at the same time.
-  std::atomic<std::uint64_t> generation_{0};
-  void Touch() { generation_.fetch_add(1, std::memory_order_relaxed); }
-  std::unique_ptr<TCanvas> canvas_;
+  std::atomic<std::uint64_t> fGeneration{0};
+  void Touch() { fGeneration.fetch_add(1, std::memory_order_relaxed); }
+  std::unique_ptr<TCanvas> fCanvas;
 };

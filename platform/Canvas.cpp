@@ -46,24 +46,24 @@ Span PixelsIn(double a, double b) {
 // not depend on the row is worked out once per stroke.
 class Capsule {
 public:
-  Capsule(double ax, double ay, double bx, double by, double r) : ax_(ax), ay_(ay), bx_(bx), by_(by), r2_(r * r) {
+  Capsule(double ax, double ay, double bx, double by, double r) : fAx(ax), fAy(ay), fBx(bx), fBy(by), fR2(r * r) {
     // The body is measured from the end nearer to the origin, so a far-off other
     // end costs no precision on screen.
-    ox_ = ax, oy_ = ay, dx_ = bx - ax, dy_ = by - ay;
+    fOx = ax, fOy = ay, fDx = bx - ax, fDy = by - ay;
     if (std::fabs(bx) + std::fabs(by) < std::fabs(ax) + std::fabs(ay)) {
-      ox_ = bx, oy_ = by, dx_ = -dx_, dy_ = -dy_;
+      fOx = bx, fOy = by, fDx = -fDx, fDy = -fDy;
     }
-    len2_ = dx_ * dx_ + dy_ * dy_;
-    rl_ = r * std::sqrt(len2_);
+    fLen2 = fDx * fDx + fDy * fDy;
+    fRl = r * std::sqrt(fLen2);
   }
 
-  Span DiscA(i64 y) const { return Disc(ax_, ay_, y); }
+  Span DiscA(i64 y) const { return Disc(fAx, fAy, y); }
 
   // The whole capsule on row y, given its disc A there: the hull of both discs
   // and the body between them (the capsule is convex, so its row is one interval).
   Span Row(i64 y, const Span& discA) const {
     Span s = discA;
-    Merge(s, Disc(bx_, by_, y));
+    Merge(s, Disc(fBx, fBy, y));
     Merge(s, Body(y));
     return s;
   }
@@ -71,7 +71,7 @@ public:
 private:
   Span Disc(double cx, double cy, i64 y) const {
     const double dy = static_cast<double>(y) - cy;
-    const double h2 = r2_ - dy * dy;
+    const double h2 = fR2 - dy * dy;
     if (h2 < 0) return {};
     const double h = std::sqrt(h2);
     return PixelsIn(cx - h, cx + h);
@@ -91,29 +91,29 @@ private:
   // on the segment and whose distance from its line is at most r. With u = x − ox:
   // 0 ≤ u·dx + ry·dy ≤ len2 and |u·dy − ry·dx| ≤ r·len.
   Span Body(i64 y) const {
-    if (len2_ == 0) return {};
-    const double ry = static_cast<double>(y) - oy_;
-    const double e1 = ry * dy_, e2 = ry * dx_;
+    if (fLen2 == 0) return {};
+    const double ry = static_cast<double>(y) - fOy;
+    const double e1 = ry * fDy, e2 = ry * fDx;
     double lo = -HUGE_VAL, hi = HUGE_VAL;
-    if (dx_ != 0) {
-      double u0 = -e1 / dx_, u1 = (len2_ - e1) / dx_;
+    if (fDx != 0) {
+      double u0 = -e1 / fDx, u1 = (fLen2 - e1) / fDx;
       if (u0 > u1) std::swap(u0, u1);
       lo = std::max(lo, u0), hi = std::min(hi, u1);
-    } else if (e1 < 0 || e1 > len2_) {
+    } else if (e1 < 0 || e1 > fLen2) {
       return {};
     }
-    if (dy_ != 0) {
-      double u0 = (e2 - rl_) / dy_, u1 = (e2 + rl_) / dy_;
+    if (fDy != 0) {
+      double u0 = (e2 - fRl) / fDy, u1 = (e2 + fRl) / fDy;
       if (u0 > u1) std::swap(u0, u1);
       lo = std::max(lo, u0), hi = std::min(hi, u1);
-    } else if (std::fabs(e2) > rl_) {
+    } else if (std::fabs(e2) > fRl) {
       return {};
     }
-    return PixelsIn(ox_ + lo, ox_ + hi);
+    return PixelsIn(fOx + lo, fOx + hi);
   }
 
-  double ax_, ay_, bx_, by_, r2_;
-  double ox_, oy_, dx_, dy_, len2_, rl_;
+  double fAx, fAy, fBx, fBy, fR2;
+  double fOx, fOy, fDx, fDy, fLen2, fRl;
 };
 
 }  // namespace
@@ -139,11 +139,11 @@ void TCanvas::Stroke(TPoint from, TPoint to) {
 }
 
 void TCanvas::HorizontalSpan(std::uint32_t* words, std::int64_t y, std::int64_t x0, std::int64_t x1, TColor color) {
-  if (y < 0 || y >= target_.Height()) return;
+  if (y < 0 || y >= fTarget.Height()) return;
   x0 = std::max<i64>(x0, 0);
-  x1 = std::min<i64>(x1, target_.Width() - 1);
+  x1 = std::min<i64>(x1, fTarget.Width() - 1);
   if (x0 > x1) return;
-  std::uint32_t* row = words + y * target_.Width();
+  std::uint32_t* row = words + y * fTarget.Width();
   std::fill(row + x0, row + x1 + 1, TBitmap::ColorToPixel(color));
 }
 
@@ -158,8 +158,8 @@ void TCanvas::ThinLine(TPoint from, TPoint to, TColor color) {
   const i64 majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
   const i64 minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
   const i64 m = xMajor ? ady : adx;
-  const i64 majorSize = xMajor ? target_.Width() : target_.Height();
-  const i64 minorSize = xMajor ? target_.Height() : target_.Width();
+  const i64 majorSize = xMajor ? fTarget.Width() : fTarget.Height();
+  const i64 minorSize = xMajor ? fTarget.Height() : fTarget.Width();
 
   // Steps whose major coordinate lies on the bitmap: at most its width or height,
   // however far away the ends are.
@@ -174,8 +174,8 @@ void TCanvas::ThinLine(TPoint from, TPoint to, TColor color) {
   if (first > last) return;
 
   const std::uint32_t p = TBitmap::ColorToPixel(color);
-  std::uint8_t* bits = target_.Bits();
-  const i64 stride = target_.Width();
+  std::uint8_t* bits = fTarget.Bits();
+  const i64 stride = fTarget.Width();
   for (i64 i = first; i <= last; ++i) {
     // The minor offset i·m/n rounded to nearest, halves away from the start.
     const i64 offset = static_cast<i64>(FloorDiv(static_cast<i128>(2) * i * m + n, static_cast<i128>(2) * n));
@@ -198,13 +198,13 @@ void TCanvas::WideLine(TPoint from, TPoint to, int width, TColor color) {
   // cap the previous one ended with; while nothing else has touched the bitmap,
   // the pixels of that cap already have our colour and are left alone, so a chain
   // costs the area it adds rather than a whole disc per stroke.
-  const bool capIsThere = lastStroke_.valid && lastStroke_.end == from && lastStroke_.width == width &&
-                          lastStroke_.color == color && lastStroke_.generation == target_.Generation();
+  const bool capIsThere = fLastStroke.valid && fLastStroke.end == from && fLastStroke.width == width &&
+                          fLastStroke.color == color && fLastStroke.generation == fTarget.Generation();
 
   std::uint32_t* const words = Words();
   const i64 reach = width / 2 + 1;
   const i64 y0 = std::max<i64>(std::min(from.Y, to.Y) - reach, 0);
-  const i64 y1 = std::min<i64>(std::max(from.Y, to.Y) + reach, target_.Height() - 1);
+  const i64 y1 = std::min<i64>(std::max(from.Y, to.Y) + reach, fTarget.Height() - 1);
   for (i64 y = y0; y <= y1; ++y) {
     const Span discA = capsule.DiscA(y);
     const Span row = capsule.Row(y, discA);
@@ -217,7 +217,7 @@ void TCanvas::WideLine(TPoint from, TPoint to, int width, TColor color) {
       HorizontalSpan(words, y, cap.hi + 1, row.hi, color);
     }
   }
-  lastStroke_ = {true, to, width, color, target_.Generation()};
+  fLastStroke = {true, to, width, color, fTarget.Generation()};
 }
 
 void TCanvas::Polygon(std::span<const TPoint> points) {
@@ -233,7 +233,7 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
       bool operator<(const Crossing& o) const { return y != o.y ? y < o.y : x < o.x; }
     };
     std::vector<Crossing> crossings;
-    const i64 h = target_.Height();
+    const i64 h = fTarget.Height();
     for (std::size_t i = 0; i < v.size(); ++i) {
       TPoint a = v[i], b = v[(i + 1) % v.size()];
       if (a.Y == b.Y) continue;
@@ -282,7 +282,7 @@ void TCanvas::Ellipse(std::int64_t left, std::int64_t top, std::int64_t right, s
     return PixelsIn(static_cast<double>(cx - half - 0.5L), static_cast<double>(cx + half - 0.5L));
   };
 
-  const i64 y0 = std::max<i64>(top, 0), y1 = std::min<i64>(bottom - 1, target_.Height() - 1);
+  const i64 y0 = std::max<i64>(top, 0), y1 = std::min<i64>(bottom - 1, fTarget.Height() - 1);
   for (i64 y = y0; y <= y1; ++y) {
     const Span outer = rowOf(y, a, b);
     if (outer.Empty()) continue;
@@ -291,7 +291,7 @@ void TCanvas::Ellipse(std::int64_t left, std::int64_t top, std::int64_t right, s
       // The rim: pixels with a 4-neighbour outside.
       const Span above = rowOf(y - 1, a, b), below = rowOf(y + 1, a, b);
       // Only the columns on the bitmap: a huge ellipse costs its visible part.
-      const i64 xFirst = std::max<i64>(outer.lo, 0), xLast = std::min<i64>(outer.hi, target_.Width() - 1);
+      const i64 xFirst = std::max<i64>(outer.lo, 0), xLast = std::min<i64>(outer.hi, fTarget.Width() - 1);
       for (i64 x = xFirst; x <= xLast; ++x) {
         const bool inAbove = !above.Empty() && x >= above.lo && x <= above.hi;
         const bool inBelow = !below.Empty() && x >= below.lo && x <= below.hi;
@@ -309,22 +309,22 @@ void TCanvas::Ellipse(std::int64_t left, std::int64_t top, std::int64_t right, s
   }
 }
 
-void TCanvas::FillRect(const TRect& rect) { target_.FillRect(rect, Brush.Color); }
+void TCanvas::FillRect(const TRect& rect) { fTarget.FillRect(rect, Brush.Color); }
 
 void TCanvas::FrameRect(const TRect& rect) {
   if (rect.Width() <= 0 || rect.Height() <= 0) return;
-  target_.FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, Brush.Color);
-  target_.FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, Brush.Color);
-  target_.FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, Brush.Color);
-  target_.FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, Brush.Color);
+  fTarget.FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, Brush.Color);
+  fTarget.FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, Brush.Color);
+  fTarget.FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, Brush.Color);
+  fTarget.FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, Brush.Color);
 }
 
 TColor TCanvas::Pixel(std::int64_t x, std::int64_t y) const {
-  if (x < 0 || y < 0 || x >= target_.Width() || y >= target_.Height()) return TBitmap::kInvalidColor;
-  return target_.Pixel(static_cast<int>(x), static_cast<int>(y));
+  if (x < 0 || y < 0 || x >= fTarget.Width() || y >= fTarget.Height()) return TBitmap::kInvalidColor;
+  return fTarget.Pixel(static_cast<int>(x), static_cast<int>(y));
 }
 
 void TCanvas::SetPixel(std::int64_t x, std::int64_t y, TColor color) {
-  if (x < 0 || y < 0 || x >= target_.Width() || y >= target_.Height()) return;
-  target_.SetPixel(static_cast<int>(x), static_cast<int>(y), color);
+  if (x < 0 || y < 0 || x >= fTarget.Width() || y >= fTarget.Height()) return;
+  fTarget.SetPixel(static_cast<int>(x), static_cast<int>(y), color);
 }

@@ -59,17 +59,17 @@ public:
   static constexpr int kMaxPenWidth = 999;
   static constexpr std::int64_t kCoordinateLimit = std::int64_t{1} << 60;
 
-  explicit TCanvas(TBitmap& target) : target_(target) {}
+  explicit TCanvas(TBitmap& target) : fTarget(target) {}
 
   TPen Pen;
   TBrush Brush;
   TPoint PenPos;
 
-  TBitmap& Bitmap() { return target_; }
-  const TBitmap& Bitmap() const { return target_; }
-  int Width() const { return target_.Width(); }
-  int Height() const { return target_.Height(); }
-  TRect ClipRect() const { return {0, 0, target_.Width(), target_.Height()}; }
+  TBitmap& Bitmap() { return fTarget; }
+  const TBitmap& Bitmap() const { return fTarget; }
+  int Width() const { return fTarget.Width(); }
+  int Height() const { return fTarget.Height(); }
+  TRect ClipRect() const { return {0, 0, fTarget.Width(), fTarget.Height()}; }
 
   void MoveTo(std::int64_t x, std::int64_t y);
   // A stroke with the pen from PenPos to (x, y), which becomes the new PenPos.
@@ -89,23 +89,23 @@ public:
 
   // Bitmap copies onto this surface (see TBitmap for the rules).
   void CopyRect(const TRect& destRect, const TBitmap& src, const TRect& srcRect) {
-    target_.CopyRect(destRect, src, srcRect);
+    fTarget.CopyRect(destRect, src, srcRect);
   }
-  void Draw(std::int64_t x, std::int64_t y, const TBitmap& src) { target_.Draw(x, y, src); }
+  void Draw(std::int64_t x, std::int64_t y, const TBitmap& src) { fTarget.Draw(x, y, src); }
   void DrawTransparent(std::int64_t x, std::int64_t y, const TBitmap& src, TColor transparent) {
-    target_.DrawTransparent(x, y, src, transparent);
+    fTarget.DrawTransparent(x, y, src, transparent);
   }
-  void StretchDraw(const TRect& destRect, const TBitmap& src) { target_.StretchDraw(destRect, src); }
+  void StretchDraw(const TRect& destRect, const TBitmap& src) { fTarget.StretchDraw(destRect, src); }
 
 private:
   void Stroke(TPoint from, TPoint to);
   void ThinLine(TPoint from, TPoint to, TColor color);
   void WideLine(TPoint from, TPoint to, int width, TColor color);
   // Takes the bitmap's pixels for writing, once per drawing call.
-  std::uint32_t* Words() { return reinterpret_cast<std::uint32_t*>(target_.Bits()); }
+  std::uint32_t* Words() { return reinterpret_cast<std::uint32_t*>(fTarget.Bits()); }
   void HorizontalSpan(std::uint32_t* words, std::int64_t y, std::int64_t x0, std::int64_t x1, TColor color);
 
-  TBitmap& target_;
+  TBitmap& fTarget;
 
   // Where the last wide stroke ended, with what pen, and the bitmap's generation
   // right after it: while that generation holds, its end cap is still painted.
@@ -116,5 +116,5 @@ private:
     TColor color = 0;
     std::uint64_t generation = 0;
   };
-  LastStroke lastStroke_;
+  LastStroke fLastStroke;
 };

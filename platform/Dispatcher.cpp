@@ -4,14 +4,14 @@
 #include <memory>
 #include <stdexcept>
 
-THeadlessDispatcher::THeadlessDispatcher() : windowThread_(std::this_thread::get_id()) {}
+THeadlessDispatcher::THeadlessDispatcher() : fWindowThread(std::this_thread::get_id()) {}
 
 void THeadlessDispatcher::Post(std::function<void()> call) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(call));
+    std::lock_guard<std::mutex> lock(fMutex);
+    fQueue.push_back(std::move(call));
   }
-  posted_.notify_all();
+  fPosted.notify_all();
 }
 
 void THeadlessDispatcher::PostAndWait(const std::function<void()>& call) {
@@ -44,10 +44,10 @@ void THeadlessDispatcher::PostAndWait(const std::function<void()>& call) {
 }
 
 bool THeadlessDispatcher::PopCall(std::function<void()>& call) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (queue_.empty()) return false;
-  call = std::move(queue_.front());
-  queue_.pop_front();
+  std::lock_guard<std::mutex> lock(fMutex);
+  if (fQueue.empty()) return false;
+  call = std::move(fQueue.front());
+  fQueue.pop_front();
   return true;
 }
 
@@ -67,8 +67,8 @@ bool THeadlessDispatcher::PumpUntil(const std::function<bool()>& done, std::chro
   while (true) {
     Pump();
     if (done()) return true;
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!posted_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) {
+    std::unique_lock<std::mutex> lock(fMutex);
+    if (!fPosted.wait_until(lock, deadline, [&] { return !fQueue.empty(); })) {
       lock.unlock();
       Pump();
       return done();

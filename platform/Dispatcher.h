@@ -45,13 +45,13 @@ public:
   bool PumpUntil(const std::function<bool()>& done,
                  std::chrono::milliseconds timeout = std::chrono::milliseconds(30000));
 
-  bool InWindowThread() const { return std::this_thread::get_id() == windowThread_; }
+  bool InWindowThread() const { return std::this_thread::get_id() == fWindowThread; }
 
 private:
   bool PopCall(std::function<void()>& call);
 
-  const std::thread::id windowThread_;
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::deque<std::function<void()>> queue_;
+  const std::thread::id fWindowThread;
+  std::mutex fMutex;
+  std::condition_variable fPosted;
+  std::deque<std::function<void()>> fQueue;
 };

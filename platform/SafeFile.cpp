@@ -52,82 +52,82 @@ std::string TempSuffix() {
 
 }  // namespace
 
-TSafeFileWriter::TSafeFileWriter(std::string targetPath) : target_(std::move(targetPath)) {
-  if (target_.empty()) throw EFileError("Cannot create a file without a name");
-  finalPath_ = ResolveLink(target_);
-  const std::string stem = FolderOf(finalPath_) + "/." + BaseNameOf(finalPath_) + ".";
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    tempPath_ = stem + TempSuffix() + ".tmp";
+TSafeFileWriter::TSafeFileWriter(std::string targetPath) : fTarget(std::move(targetPath)) {
+  if (fTarget.empty()) throw EFileError("Cannot create a file without a name");
+  fFinalPath = ResolveLink(fTarget);
+  const std::string stem = FolderOf(fFinalPath) + "/." + BaseNameOf(fFinalPath) + ".";
+  for (int attempt = 0; attempt < 100 && fFd < 0; ++attempt) {
+    fTempPath = stem + TempSuffix() + ".tmp";
     // 0666 lets the umask decide, as for any new file.
-    fd_ = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
+    fFd = open(fTempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fFd < 0) {
       const int error = errno;
-      tempPath_.clear();  // not ours: never remove it
-      if (error != EEXIST) Fail(target_, error);
+      fTempPath.clear();  // not ours: never remove it
+      if (error != EEXIST) Fail(fTarget, error);
     }
   }
-  if (fd_ < 0) Fail(target_, EEXIST);
+  if (fFd < 0) Fail(fTarget, EEXIST);
 
   struct stat st {};
-  if (stat(finalPath_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) Fail(target_, EISDIR);
-    (void)fchmod(fd_, st.st_mode & 07777);
+  if (stat(fFinalPath.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) Fail(fTarget, EISDIR);
+    (void)fchmod(fFd, st.st_mode & 07777);
   }
-  buffer_.reserve(kBufferSize);
+  fBuffer.reserve(kBufferSize);
 }
 
 TSafeFileWriter::~TSafeFileWriter() {
-  if (!committed_) Discard();
+  if (!fCommitted) Discard();
 }
 
 void TSafeFileWriter::Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 
 void TSafeFileWriter::Write(const void* data, std::size_t size) {
-  if (fd_ < 0) throw EFileError(target_ + ": the file is already closed");
+  if (fFd < 0) throw EFileError(fTarget + ": the file is already closed");
   const char* p = static_cast<const char*>(data);
-  if (buffer_.size() + size > kBufferSize) Flush();
+  if (fBuffer.size() + size > kBufferSize) Flush();
   if (size >= kBufferSize) {
     // Large blocks skip the buffer.
     while (size > 0) {
-      const ssize_t n = write(fd_, p, size);
+      const ssize_t n = write(fFd, p, size);
       if (n < 0) {
         if (errno == EINTR) continue;
-        Fail(target_, errno);
+        Fail(fTarget, errno);
       }
       p += n;
       size -= static_cast<std::size_t>(n);
     }
     return;
   }
-  buffer_.insert(buffer_.end(), p, p + size);
+  fBuffer.insert(fBuffer.end(), p, p + size);
 }
 
 void TSafeFileWriter::Flush() {
-  const char* p = buffer_.data();
-  std::size_t left = buffer_.size();
+  const char* p = fBuffer.data();
+  std::size_t left = fBuffer.size();
   while (left > 0) {
-    const ssize_t n = write(fd_, p, left);
+    const ssize_t n = write(fFd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fail(target_, errno);
+      Fail(fTarget, errno);
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  buffer_.clear();
+  fBuffer.clear();
 }
 
 void TSafeFileWriter::Commit() {
-  if (fd_ < 0) throw EFileError(target_ + ": the file is already closed");
+  if (fFd < 0) throw EFileError(fTarget + ": the file is already closed");
   Flush();
-  if (fsync(fd_) != 0) Fail(target_, errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (close(fd) != 0) Fail(target_, errno);
-  if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) Fail(target_, errno);
-  committed_ = true;
+  if (fsync(fFd) != 0) Fail(fTarget, errno);
+  const int fd = fFd;
+  fFd = -1;
+  if (close(fd) != 0) Fail(fTarget, errno);
+  if (rename(fTempPath.c_str(), fFinalPath.c_str()) != 0) Fail(fTarget, errno);
+  fCommitted = true;
   // Make the rename itself durable; the data is safe either way.
-  const int dir = open(FolderOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = open(FolderOf(fFinalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)fsync(dir);
     close(dir);
@@ -135,16 +135,16 @@ void TSafeFileWriter::Commit() {
 }
 
 void TSafeFileWriter::Discard() noexcept {
-  if (fd_ >= 0) {
-    close(fd_);
-    fd_ = -1;
+  if (fFd >= 0) {
+    close(fFd);
+    fFd = -1;
   }
-  if (!tempPath_.empty()) unlink(tempPath_.c_str());
+  if (!fTempPath.empty()) unlink(fTempPath.c_str());
 }
 
 void TSafeFileWriter::Fail(const std::string& path, int error) {
   Discard();
-  tempPath_.clear();
+  fTempPath.clear();
   throw EFileError(path + ": " + Reason(error));
 }
 

@@ -36,19 +36,19 @@ public:
   // Throws EFileError on any failure, leaving the target as it was.
   void Commit();
 
-  const std::string& TargetPath() const { return target_; }
+  const std::string& TargetPath() const { return fTarget; }
 
 private:
   void Flush();
   void Discard() noexcept;
   [[noreturn]] void Fail(const std::string& path, int error);
 
-  std::string target_;      // what the caller named, for messages
-  std::string finalPath_;   // where the bytes end up (a link resolved)
-  std::string tempPath_;
-  int fd_ = -1;
-  bool committed_ = false;
-  std::vector<char> buffer_;
+  std::string fTarget;      // what the caller named, for messages
+  std::string fFinalPath;   // where the bytes end up (a link resolved)
+  std::string fTempPath;
+  int fFd = -1;
+  bool fCommitted = false;
+  std::vector<char> fBuffer;
 };
 
 // Reads at most maxBytes bytes from the start of the file; fewer when the file

@@ -4,16 +4,16 @@
 
 TThread::~TThread() {
   // Finish runs after Run has posted it, so the thread is only returning now.
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
-  if (thread_.joinable()) thread_.detach();
+  if (fThread.joinable() && fThread.get_id() != std::this_thread::get_id()) fThread.join();
+  if (fThread.joinable()) fThread.detach();
 }
 
 TThread* TThread::Launch(std::unique_ptr<TThread> thread, TTerminateEvent onTerminate) {
   TThread* running = thread.get();
-  running->onTerminate_ = std::move(onTerminate);
+  running->fOnTerminate = std::move(onTerminate);
   // Finish runs in the window thread, which is the thread executing this, so the
   // std::thread is stored before Finish can destroy the object.
-  running->thread_ = std::thread([running] { running->Run(); });
+  running->fThread = std::thread([running] { running->Run(); });
   thread.release();
   return running;
 }
@@ -22,7 +22,7 @@ void TThread::Run() noexcept {
   try {
     Execute();
   } catch (...) {
-    fatalException_ = std::current_exception();
+    fFatalException = std::current_exception();
   }
   try {
     Dispatcher().Post([this] { Finish(); });
@@ -35,5 +35,5 @@ void TThread::Run() noexcept {
 
 void TThread::Finish() {
   std::unique_ptr<TThread> self(this);
-  if (onTerminate_) onTerminate_(*this);
+  if (fOnTerminate) fOnTerminate(*this);
 }

@@ -33,26 +33,26 @@ public:
 
   // The error that ended the body, or null when the body returned normally.
   // Meant for the termination callback.
-  std::exception_ptr FatalException() const { return fatalException_; }
+  std::exception_ptr FatalException() const { return fFatalException; }
 
-  TDispatcher& Dispatcher() const { return dispatcher_; }
+  TDispatcher& Dispatcher() const { return fDispatcher; }
 
 protected:
-  explicit TThread(TDispatcher& windowThread) : dispatcher_(windowThread) {}
+  explicit TThread(TDispatcher& windowThread) : fDispatcher(windowThread) {}
 
   // The body; runs once, on the worker's own thread. Whatever it throws is kept
   // as FatalException.
   virtual void Execute() = 0;
 
   // Runs `call` in the window thread and waits until it has run; raises its error.
-  void Synchronize(const std::function<void()>& call) { dispatcher_.PostAndWait(call); }
+  void Synchronize(const std::function<void()>& call) { fDispatcher.PostAndWait(call); }
 
 private:
   void Run() noexcept;
   void Finish();
 
-  TDispatcher& dispatcher_;
-  TTerminateEvent onTerminate_;
-  std::exception_ptr fatalException_;
-  std::thread thread_;
+  TDispatcher& fDispatcher;
+  TTerminateEvent fOnTerminate;
+  std::exception_ptr fFatalException;
+  std::thread fThread;
 };

@@ -1,25 +1,20 @@
 #include "app/logic/ProjectEditing.h"
 
-#include <string_view>
 #include <vector>
 
 #include "app/logic/ProjectTree.h"
 #include "model/GPX.h"
 
 namespace {
-bool Is(const TObject& object, std::string_view className) { return object.ClassName() == className; }
-
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 }  // namespace
 
 std::string DeletionDescription(const TObject& object) {
-  if (Is(object, "TGPXrte")) return "the selected route " + Quoted(static_cast<const TGPXrte&>(object).name);
-  if (Is(object, "TGPXtrk")) return "the selected track " + Quoted(static_cast<const TGPXtrk&>(object).name);
-  if (Is(object, "TGPXtrkseg")) return "the selected track segment";
-  if (Is(object, "TGPXwpt")) {
-    const std::string& name = static_cast<const TGPXwpt&>(object).name;
-    return name.empty() ? "the selected point" : "the selected point " + Quoted(name);
-  }
+  if (const auto* route = object.As<TGPXrte>()) return "the selected route " + Quoted(route->name);
+  if (const auto* track = object.As<TGPXtrk>()) return "the selected track " + Quoted(track->name);
+  if (object.Is<TGPXtrkseg>()) return "the selected track segment";
+  if (const auto* point = object.As<TGPXwpt>())
+    return point->name.empty() ? "the selected point" : "the selected point " + Quoted(point->name);
   return "the selected item";
 }
 
@@ -40,37 +35,37 @@ bool SelectTreeObject(TGPXDraw& view, TObject* object) {
   if (!view.GPXd || !DocumentHolds(*view.GPXd, object)) return false;
   view.GPXd->Selection.Clear();
   view.GPXd->Selection.Add(object);
-  if (Is(*object, "TGPXrte") || Is(*object, "TGPXtrkseg")) {
+  if (object->Is<TGPXrte>() || object->Is<TGPXtrkseg>()) {
     view.wptListSelecion = static_cast<TGPXwptList*>(object);
     return true;
   }
-  return Is(*object, "TGPXwpt");
+  return object->Is<TGPXwpt>();
 }
 
 namespace {
 // Deletes one selected object, known to be alive. True when something changed.
 bool DeleteObject(TGPXDraw& view, TGPX& data, const TProjectTreeModel& tree, TObject& object) {
-  if (Is(object, "TGPXmetadata")) {
+  if (object.Is<TGPXmetadata>()) {
     data.metadata.CopyFrom(TGPXmetadata());
     return true;
   }
-  if (Is(object, "TGPXExtension")) {
+  if (object.Is<TGPXExtension>()) {
     data.extension.CopyFrom(TGPXExtension());
     return true;
   }
-  if (Is(object, "TGPXrte")) {
+  if (object.Is<TGPXrte>()) {
     if (!data.rte.Contains(&object)) return false;
     view.ForgetFreed(&object);
     (void)data.rte.Extract(&object);
     return true;
   }
-  if (Is(object, "TGPXtrk")) {
+  if (object.Is<TGPXtrk>()) {
     if (!data.trk.Contains(&object)) return false;
     view.ForgetFreed(&object);
     (void)data.trk.Extract(&object);
     return true;
   }
-  if (Is(object, "TGPXtrkseg")) {
+  if (object.Is<TGPXtrkseg>()) {
     // The track is the one the tree shows it under, taken only once the document
     // is known to hold it.
     const int node = tree.FindNode(&object);
@@ -83,14 +78,14 @@ bool DeleteObject(TGPXDraw& view, TGPX& data, const TProjectTreeModel& tree, TOb
     (void)track.Extract(&object);
     return true;
   }
-  if (Is(object, "TGPXwpt")) {
-    TGPXwptList* list = data.GetWaypointParent(static_cast<const TGPXwpt*>(&object));
+  if (const auto* point = object.As<TGPXwpt>()) {
+    TGPXwptList* list = data.GetWaypointParent(point);
     if (!list) return false;
     view.ForgetFreed(&object);
     list->FreeAndDelete(list->IndexOf(&object));
     return true;
   }
-  if (Is(object, "TGPXwptList") && &object == &data.wpt) {
+  if (object.Is<TGPXwptList>() && &object == &data.wpt) {
     view.ForgetFreed(&data.wpt);
     data.wpt.FreeAll();
     data.wpt.filled = false;

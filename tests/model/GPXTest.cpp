@@ -504,6 +504,36 @@ TEST(GPXDocument, WaypointParentAndSelection) {
   EXPECT_EQ(sel.Items(2), r);
 }
 
+// The selection holds objects of mixed classes; each is told by its exact
+// class, so a route or a segment is no waypoint list and a waypoint no plain point.
+TEST(GPXSelection, ObjectsAreToldApartByTheirExactClass) {
+  TGPXwpt point;
+  TGPXrte route;
+  TGPXtrkseg segment;
+  TGPXtrk track;
+  TGPXwptList list;
+  TGPXmetadata metadata;
+  const TObject* objects[] = {&point, &route, &segment, &track, &list, &metadata};
+  const auto is = [](const TObject* object, int kind) {
+    switch (kind) {
+      case 0: return object->Is<TGPXwpt>();
+      case 1: return object->Is<TGPXrte>();
+      case 2: return object->Is<TGPXtrkseg>();
+      case 3: return object->Is<TGPXtrk>();
+      case 4: return object->Is<TGPXwptList>();
+      default: return object->Is<TGPXmetadata>();
+    }
+  };
+  for (int i = 0; i < 6; ++i)
+    for (int kind = 0; kind < 6; ++kind) EXPECT_EQ(is(objects[i], kind), i == kind) << objects[i]->ClassName() << " as " << kind;
+  TObject& picked = route;
+  EXPECT_EQ(picked.As<TGPXrte>(), &route);
+  EXPECT_EQ(picked.As<TGPXwptList>(), nullptr);
+  EXPECT_EQ(picked.As<TGPXtrkseg>(), nullptr);
+  EXPECT_FALSE(static_cast<const TObject&>(point).Is<TPoint4D2>());
+  EXPECT_EQ(static_cast<const TObject&>(point).As<TGPXwpt>(), &point);
+}
+
 TEST(GPXDocument, ClearHandsTheUnlinkedObjectsBack) {
   TGPX gpx;
   gpx.version = "1.1";
