@@ -25,6 +25,14 @@ bool LocalNameIs(const TXpNode* node, std::u16string_view name) {
 // The string value of the first node a path selects, empty when none.
 std::string StringAt(TXpNode* node, const char16_t* path) { return U8(node->SelectString(path)); }
 
+// The text of the first coordinates element a path selects. Where a comment or
+// a CDATA section splits the text, the pieces stand apart as if by a blank:
+// glued together, the tuples on both sides would merge into one.
+std::string CoordinatesAt(TXpNode* node, const char16_t* path) {
+  const TXpNode* coordinates = node->SelectSingleNode(path);
+  return coordinates ? U8(coordinates->Text()) : std::string();
+}
+
 // Every "<br/>", in any letter case, as CR LF.
 std::string BreaksToCRLF(const std::string& text) {
   std::string out;
@@ -49,10 +57,13 @@ public:
   void ReadPlacemark(TXpNode* placemark) {
     ++placemarkCount_;
     if (placemark->SelectBoolean(u"Point")) {
-      const std::string coordinates = StringAt(placemark, u"Point/coordinates");
-      if (coordinates.find(',') == std::string::npos) return;
+      const std::string coordinates = CoordinatesAt(placemark, u"Point/coordinates");
+      std::string tuple;
+      ForEachTuple(coordinates, [&](std::string_view each) {
+        if (tuple.empty()) tuple = each;
+      });
+      if (tuple.empty()) return;
       auto point = std::make_unique<TGPXwpt>();
-      const std::string_view tuple = Trim(coordinates);
       ReadTuple(tuple, *point);
       point->name = StringAt(placemark, u"name");
       if (placemark->SelectBoolean(u"TimeStamp/when"))
@@ -61,7 +72,7 @@ public:
       waypoints_.push_back(std::move(point));
       ++pointPlacemarkWaypoints_;
     } else if (placemark->SelectBoolean(u"LineString")) {
-      const std::string coordinates = StringAt(placemark, u"LineString/coordinates");
+      const std::string coordinates = CoordinatesAt(placemark, u"LineString/coordinates");
       const std::string name = StringAt(placemark, u"../name");
       auto segment = std::make_unique<TGPXtrkseg>();
       ForEachTuple(coordinates, [&](std::string_view tuple) {
@@ -104,8 +115,11 @@ private:
     return text;
   }
 
-  // Tuples stand apart by any white space; blanks right after a comma belong to
-  // the tuple ("-121.99, 37.44"). A tuple without a comma is skipped.
+  // Tuples stand apart by any white space. A blank after a comma stays inside
+  // the tuple while it has fewer than three values ("-121.99, 37.44" is one
+  // position); after the third value it ends the tuple, so "9.1,47.1,0,
+  // 9.2,47.2,0" is two. A comma that ends a tuple is dropped; a tuple without
+  // a comma is skipped.
   template <class Visit>
   static void ForEachTuple(const std::string& text, Visit&& visit) {
     std::string tuple;
@@ -114,11 +128,16 @@ private:
     while (i < n) {
       while (i < n && IsBlank(text[i])) ++i;
       tuple.clear();
-      while (i < n && !IsBlank(text[i])) {
-        tuple += text[i];
-        if (text[i++] == ',')
-          while (i < n && IsBlank(text[i])) ++i;
+      int commas = 0;
+      while (i < n) {
+        while (i < n && !IsBlank(text[i])) {
+          if (text[i] == ',') ++commas;
+          tuple += text[i++];
+        }
+        if (tuple.empty() || tuple.back() != ',' || commas >= 3) break;
+        while (i < n && IsBlank(text[i])) ++i;
       }
+      if (!tuple.empty() && tuple.back() == ',' && commas >= 3) tuple.pop_back();
       if (tuple.find(',') != std::string::npos) visit(std::string_view(tuple));
     }
   }
