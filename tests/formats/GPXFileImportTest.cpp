@@ -89,6 +89,27 @@ TEST_F(GPXRead, OurOwnFilesReadBackWhole) {
   EXPECT_EQ(doc.wpt.GetWaypoint(0)->sat, 7);
   EXPECT_EQ(doc.rte.GetRoute(0)->name, "along the shore");  // named by its description
   EXPECT_TRUE(doc.trk.filled && doc.rte.filled && doc.wpt.filled);
+
+  // Saved again, read and saved once more, the file keeps its exact form: the
+  // h: dialect that stored files and the device rely on gains nothing.
+  const auto contents = [](const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  TGPXFile again;
+  again.GPXd = &doc;
+  again.GPXOptions.GPX_Style = true;
+  const std::string second = folder.Path("second.gpx");
+  again.ExportGPX(second);
+  { const TGPXUnlinked unlinked = doc.Clear(); }
+  file = std::make_unique<TGPXFile>();
+  file->GPXd = &doc;
+  file->ImportGPXFile(second);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  const std::string third = folder.Path("third.gpx");
+  again.ExportGPX(third);
+  EXPECT_EQ(contents(third), contents(second));
+  EXPECT_THAT(contents(third), HasSubstr("<extensions><h:depth>123.4</h:depth><h:id>1</h:id>"));
 }
 
 const char kDialect[] =
