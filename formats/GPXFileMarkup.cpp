@@ -16,7 +16,7 @@ constexpr std::u16string_view kXmlnsColon = u"xmlns:";
 
 // What a kept element needs before it can stand in another document.
 struct TOutsidePrefixes {
-  std::vector<std::pair<WideString, WideString>> declarations;  // prefix, URI
+  std::vector<std::pair<WideString, WideString>> declarations;  // prefix (empty: the default), URI
   bool namespaceWellFormed = true;
 };
 
@@ -29,6 +29,12 @@ bool IsQualifiedName(std::u16string_view name) {
 std::u16string_view PrefixOf(std::u16string_view name) {
   const std::size_t colon = name.find(u':');
   return colon == std::u16string_view::npos ? std::u16string_view() : name.substr(0, colon);
+}
+
+// GPX 1.1, the writer's own, and GPX 1.0, whose elements the reader takes as
+// GPX 1.1's.
+bool IsGPXNamespace(std::u16string_view uri) {
+  return uri == u"http://www.topografix.com/GPX/1/1" || uri == u"http://www.topografix.com/GPX/1/0";
 }
 
 WideString PlaceholderNamespace(std::u16string_view prefix) {
@@ -53,19 +59,28 @@ WideString PlaceholderNamespace(std::u16string_view prefix) {
 TOutsidePrefixes FindOutsidePrefixes(const TXpNode* element) {
   TOutsidePrefixes found;
   std::vector<WideString> declared;  // on the path from element down
-  const auto use = [&](std::u16string_view name) {
+  // An unprefixed attribute is in no namespace; an unprefixed element is in the
+  // default namespace, which the writer's file sets to GPX. A default taken
+  // from outside is carried along only when it is another program's: under a
+  // GPX root without one, or with GPX's own, the element stays where the
+  // writer puts it.
+  const auto use = [&](std::u16string_view name, bool isElement) {
     if (!IsQualifiedName(name)) {
       found.namespaceWellFormed = false;
       return;
     }
     const std::u16string_view prefix = PrefixOf(name);
-    if (prefix.empty() || prefix == u"xml") return;
+    if ((prefix.empty() && !isElement) || prefix == u"xml") return;
     if (std::find(declared.begin(), declared.end(), prefix) != declared.end()) return;
     for (const auto& [known, uri] : found.declarations)
       if (known == prefix) return;
     const TXpNode* outside = element->ParentNode();
     WideString uri = outside ? outside->ResolveNSPrefix(WideString(prefix)) : WideString();
-    if (uri.empty()) uri = PlaceholderNamespace(prefix);
+    if (prefix.empty()) {
+      if (uri.empty() || IsGPXNamespace(uri)) return;
+    } else if (uri.empty()) {
+      uri = PlaceholderNamespace(prefix);
+    }
     found.declarations.emplace_back(WideString(prefix), std::move(uri));
   };
 
@@ -81,18 +96,22 @@ TOutsidePrefixes FindOutsidePrefixes(const TXpNode* element) {
     if (attributes)
       for (const TXpNode* attribute : attributes->Nodes()) {
         const std::u16string_view name = attribute->NodeName();
+        if (name == u"xmlns") {
+          declared.emplace_back();
+          continue;
+        }
         if (name.substr(0, kXmlnsColon.size()) != kXmlnsColon) continue;
         // An empty URI undeclares a prefix only in XML 1.1.
         if (attribute->NodeValue().empty()) found.namespaceWellFormed = false;
         declared.emplace_back(name.substr(kXmlnsColon.size()));
       }
     if (PrefixOf(node->NodeName()) == u"xmlns") found.namespaceWellFormed = false;
-    use(node->NodeName());
+    use(node->NodeName(), true);
     if (attributes)
       for (const TXpNode* attribute : attributes->Nodes()) {
         const std::u16string_view name = attribute->NodeName();
         if (name == u"xmlns" || PrefixOf(name) == u"xmlns") continue;
-        use(name);
+        use(name, false);
       }
     stack.push_back({node, 0, before});
   };
@@ -124,7 +143,8 @@ TXpRef<TXpText> AsText(const TXpNode* node) {
 // Declares on the copy of an element what FindOutsidePrefixes found.
 void Declare(TXpNode* copy, const TOutsidePrefixes& outside) {
   auto* element = static_cast<TXpElement*>(copy);
-  for (const auto& [prefix, uri] : outside.declarations) element->SetAttribute(WideString(kXmlnsColon) + prefix, uri);
+  for (const auto& [prefix, uri] : outside.declarations)
+    element->SetAttribute(prefix.empty() ? WideString(u"xmlns") : WideString(kXmlnsColon) + prefix, uri);
 }
 
 void AppendKept(const TXpNode* node, WideString& out) {

@@ -17,10 +17,11 @@ inline constexpr std::u16string_view kUndeclaredPrefixNamespace = u"urn:shoalwri
 // The markup of a node as the reader keeps it. An element declares on itself
 // every namespace prefix that it and its subtree use but take from outside it
 // (from the gpx root, say), with the URI in scope there, or with the
-// placeholder above for a prefix declared nowhere. A subtree whose names no
-// declaration can make namespace-well-formed ("a:b:c", an "xmlns:" element)
-// is kept as escaped text instead, so no content is lost and the file the
-// writer makes stays readable for namespace-aware readers.
+// placeholder above for a prefix declared nowhere, and the default namespace
+// it takes from outside when that is another program's, not GPX's. A subtree
+// whose names no declaration can make namespace-well-formed ("a:b:c", an
+// "xmlns:" element) is kept as escaped text instead, so no content is lost
+// and the file the writer makes stays readable for namespace-aware readers.
 WideString GPXKeptMarkup(const TXpNode* node);
 
 // GPXKeptMarkup of each child of parent, joined.

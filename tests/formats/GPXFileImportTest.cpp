@@ -315,6 +315,45 @@ TEST_F(GPXRead, KeptExtensionsCarryTheirNamespacesIntoTheSavedFile) {
   EXPECT_EQ(contents(again), contents(saved));
 }
 
+// An unprefixed element keeps the default namespace it had at its source when
+// that was another program's; under GPX's own, or none, it is written as it came.
+TEST_F(GPXRead, KeptExtensionsKeepAForeignDefaultNamespace) {
+  const std::string G = "\"http://www.topografix.com/GPX/1/1\"";
+  struct Case {
+    std::string root;        // the start tag of the root, up to the track
+    std::string extensions;  // inside the track's extensions
+    const char* namespaceOfNote;
+    const char* written;     // as the saved file holds it
+  };
+  const Case cases[] = {
+      {"<g:gpx xmlns:g=" + G + " xmlns=\"urn:example:foreign\">", "<note>hi</note>", "urn:example:foreign",
+       "<note xmlns=\"urn:example:foreign\">hi</note>"},
+      {"<gpx xmlns=" + G + ">", "<note>hi</note>", "http://www.topografix.com/GPX/1/1", "<note>hi</note>"},
+      {"<gpx>", "<note>hi</note>", "http://www.topografix.com/GPX/1/1", "<note>hi</note>"},
+      {"<gpx xmlns=" + G + ">", "<f:a xmlns:f=\"urn:f\" xmlns=\"urn:d\"><note>hi</note></f:a>", "urn:d",
+       "<f:a xmlns:f=\"urn:f\" xmlns=\"urn:d\"><note>hi</note></f:a>"},
+  };
+  for (const Case& c : cases) {
+    const bool prefixed = c.root.rfind("<g:", 0) == 0;
+    const std::string p = prefixed ? "g:" : "";
+    { const TGPXUnlinked unlinked = doc.Clear(); }
+    Read(c.root + "<" + p + "trk><" + p + "extensions>" + c.extensions + "</" + p + "extensions></" + p + "trk></" +
+         p + "gpx>");
+    ASSERT_TRUE(file->Loaded) << c.root;
+    ASSERT_EQ(doc.trk.Count(), 1) << c.root;
+    TGPXFile writer;
+    writer.GPXd = &doc;
+    const std::string saved = folder.Path("saved.gpx");
+    writer.ExportGPX(saved);
+    const TXmlOracleResult check = TXmlOracle::WellFormed(saved);
+    EXPECT_TRUE(check.Ok()) << c.root << "\n" << check.errors;
+    EXPECT_EQ(TXmlOracle::Run({"--xpath", "namespace-uri(//*[local-name()='note'])"}, saved).output,
+              std::string(c.namespaceOfNote) + "\n")
+        << c.root;
+    EXPECT_EQ(doc.trk.GetTrack(0)->extensions, c.written) << c.root;
+  }
+}
+
 TEST_F(GPXRead, EncodingsComeThroughTheLibrary) {
   Read("\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx>\r\n<wpt lat=\"1\" lon=\"2\"><name>a\r\nb</name>"
        "</wpt>\r\n</gpx>\r\n");
