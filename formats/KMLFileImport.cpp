@@ -22,14 +22,39 @@ bool LocalNameIs(const TXpNode* node, std::u16string_view name) {
   return XpSameAsciiText(own, name);
 }
 
-// The string value of the first node a path selects, empty when none.
-std::string StringAt(TXpNode* node, const char16_t* path) { return U8(node->SelectString(path)); }
+// The namespace an element's name stands in, as a key: a prefix that no
+// declaration binds stands for a namespace of its own.
+WideString NamespaceKey(const TXpNode* element) {
+  const std::u16string_view name = element->NodeName();
+  const std::size_t colon = name.find(u':');
+  const WideString prefix(colon == std::u16string_view::npos ? std::u16string_view() : name.substr(0, colon));
+  WideString uri = element->ResolveNSPrefix(prefix);
+  if (uri.empty() && !prefix.empty()) uri = u"\x01" + prefix;
+  return uri;
+}
 
-// The text of the first coordinates element a path selects. Where a comment or
-// a CDATA section splits the text, the pieces stand apart as if by a blank:
-// glued together, the tuples on both sides would merge into one.
-std::string CoordinatesAt(TXpNode* node, const char16_t* path) {
-  const TXpNode* coordinates = node->SelectSingleNode(path);
+// The first child element of parent with that local name (any letter case) in
+// parent's own namespace, whatever prefix names it, so that <k:Placemark>
+// <k:Point> under xmlns:k reads as <Placemark><Point> does. Null when none.
+const TXpNode* KMLChild(const TXpNode* parent, std::u16string_view name) {
+  if (!parent) return nullptr;
+  const WideString space = NamespaceKey(parent);
+  for (const TXpNode* child : parent->ChildNodes()->Nodes())
+    if (LocalNameIs(child, name) && NamespaceKey(child) == space) return child;
+  return nullptr;
+}
+
+const TXpNode* KMLChild(const TXpNode* parent, std::u16string_view name, std::u16string_view inner) {
+  return KMLChild(KMLChild(parent, name), inner);
+}
+
+// A field's string value; empty when the element is absent.
+std::string StringOf(const TXpNode* node) { return node ? U8(node->StringValue()) : std::string(); }
+
+// The text of a coordinates element. Where a comment or a CDATA section splits
+// it, the pieces stand apart as if by a blank: glued together, the tuples on
+// both sides would merge into one.
+std::string CoordinatesOf(const TXpNode* coordinates) {
   return coordinates ? U8(coordinates->Text()) : std::string();
 }
 
@@ -54,10 +79,10 @@ class TKMLFile::TKMLImport {
 public:
   explicit TKMLImport(TKMLFile& file) : file_(file) {}
 
-  void ReadPlacemark(TXpNode* placemark) {
+  void ReadPlacemark(const TXpNode* placemark) {
     ++placemarkCount_;
-    if (placemark->SelectBoolean(u"Point")) {
-      const std::string coordinates = CoordinatesAt(placemark, u"Point/coordinates");
+    if (const TXpNode* geometry = KMLChild(placemark, u"Point")) {
+      const std::string coordinates = CoordinatesOf(KMLChild(geometry, u"coordinates"));
       std::string tuple;
       ForEachTuple(coordinates, [&](std::string_view each) {
         if (tuple.empty()) tuple = each;
@@ -65,15 +90,15 @@ public:
       if (tuple.empty()) return;
       auto point = std::make_unique<TGPXwpt>();
       ReadTuple(tuple, *point);
-      point->name = StringAt(placemark, u"name");
-      if (placemark->SelectBoolean(u"TimeStamp/when"))
-        point->DateTime = file_.ReadTime(StringAt(placemark, u"TimeStamp/when"), What() + ": when");
-      point->desc = BreaksToCRLF(StringAt(placemark, u"Snippet"));
+      point->name = StringOf(KMLChild(placemark, u"name"));
+      if (const TXpNode* when = KMLChild(placemark, u"TimeStamp", u"when"))
+        point->DateTime = file_.ReadTime(StringOf(when), What() + ": when");
+      point->desc = BreaksToCRLF(StringOf(KMLChild(placemark, u"Snippet")));
       waypoints_.push_back(std::move(point));
       ++pointPlacemarkWaypoints_;
-    } else if (placemark->SelectBoolean(u"LineString")) {
-      const std::string coordinates = CoordinatesAt(placemark, u"LineString/coordinates");
-      const std::string name = StringAt(placemark, u"../name");
+    } else if (const TXpNode* line = KMLChild(placemark, u"LineString")) {
+      const std::string coordinates = CoordinatesOf(KMLChild(line, u"coordinates"));
+      const std::string name = StringOf(KMLChild(placemark->ParentNode(), u"name"));
       auto segment = std::make_unique<TGPXtrkseg>();
       ForEachTuple(coordinates, [&](std::string_view tuple) {
         auto point = std::make_unique<TGPXwpt>();

@@ -197,6 +197,46 @@ TEST_F(KMLRead, AFileTheProgramWroteReadsBack) {
   }
 }
 
+// KML elements are those in their placemark's namespace, whatever prefix (or
+// none) names it.
+TEST_F(KMLRead, ChildrenMatchTheirNamespaceNotTheirPrefix) {
+  const std::string K = "\"http://www.opengis.net/kml/2.2\"";
+  const auto body = [](const std::string& p, const std::string& q) {
+    return "<" + p + "Document><" + p + "name>Lake</" + p + "name><" + p + "Placemark><" + q + "name>A</" + q +
+           "name><" + q + "Point><" + q + "coordinates>9.25,47.5</" + q + "coordinates></" + q + "Point></" + p +
+           "Placemark><" + p + "Placemark><" + q + "LineString><" + q + "coordinates>9.1,47.1 9.2,47.2</" + q +
+           "coordinates></" + q + "LineString></" + p + "Placemark></" + p + "Document>";
+  };
+  struct Case {
+    std::string bytes;
+    bool read;  // the named waypoint and the track named after the document
+  };
+  const Case cases[] = {
+      {"<k:kml xmlns:k=" + K + ">" + body("k:", "k:") + "</k:kml>", true},
+      {"<kml xmlns=" + K + " xmlns:kml=" + K + ">" + body("kml:", "") + "</kml>", true},
+      {"<kml xmlns=" + K + " xmlns:kml=" + K + ">" + body("", "kml:") + "</kml>", true},
+      {"<k:kml>" + body("k:", "k:") + "</k:kml>", true},  // the same undeclared prefix
+      {"<kml xmlns=" + K + " xmlns:x=\"urn:other\">" + body("", "x:") + "</kml>", false},
+      {"<k:kml xmlns:k=" + K + ">" + body("k:", "") + "</k:kml>", false},  // no namespace below
+  };
+  for (const Case& c : cases) {
+    { const TGPXUnlinked unlinked = doc.Clear(); }
+    Read(c.bytes);
+    ASSERT_TRUE(file->Loaded) << c.bytes;
+    if (!c.read) {
+      EXPECT_EQ(doc.wpt.Count() + doc.trk.Count(), 0) << c.bytes;
+      EXPECT_EQ(file->SkippedPlacemarks, 2) << c.bytes;
+      continue;
+    }
+    ASSERT_EQ(doc.wpt.Count(), 1) << c.bytes;
+    EXPECT_EQ(doc.wpt.GetWaypoint(0)->name, "A") << c.bytes;
+    EXPECT_DOUBLE_EQ(doc.wpt.GetWaypoint(0)->Longitude, 9.25) << c.bytes;
+    ASSERT_EQ(doc.trk.Count(), 1) << c.bytes;
+    EXPECT_EQ(doc.trk.GetTrack(0)->name, "Lake") << c.bytes;
+    EXPECT_EQ(doc.trk.GetTrack(0)->GetTrkSeg(0)->Count(), 2) << c.bytes;
+  }
+}
+
 TEST_F(KMLRead, BadFilesAddNothing) {
   struct Case {
     std::string bytes;
