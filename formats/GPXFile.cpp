@@ -14,8 +14,18 @@ namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
+// The character reference that keeps a character a reader would change: a
+// CR anywhere (line ends arrive as LF), a tab or LF in an attribute value
+// (each arrives as a blank). Empty for any other.
+std::string_view KeptCharacter(char c, bool attribute) {
+  if (c == '\r') return "&#13;";
+  if (!attribute) return {};
+  return c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : std::string_view();
+}
+
 // The text as XML can carry it: forbidden characters dropped, stray bytes as
-// U+FFFD, and with `escape` the markup characters (and '"' with `quote`) escaped.
+// U+FFFD, and with `escape` the markup characters and a CR as references (with
+// `quote`, for an attribute value, '"', tab and LF too).
 std::string Clean(std::string_view text, bool escape, bool quote) {
   std::string out;
   out.reserve(text.size());
@@ -24,6 +34,11 @@ std::string Clean(std::string_view text, bool escape, bool quote) {
     const char c = text[i];
     if (escape && (c == '&' || c == '<' || c == '>' || (quote && c == '"'))) {
       out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
+      ++i;
+      continue;
+    }
+    if (const std::string_view reference = escape ? KeptCharacter(c, quote) : std::string_view(); !reference.empty()) {
+      out += reference;
       ++i;
       continue;
     }

@@ -86,9 +86,11 @@ public:
 
   // Text builders. Each line ends in LineBreakStr and starts with one IndentStr
   // character per level.
-  // "&", "<" and ">" escaped, characters XML forbids dropped.
+  // "&", "<" and ">" escaped, a CR as "&#13;" (a reader takes a raw one for a
+  // line end), characters XML forbids dropped.
   static std::string XMLise(std::string_view text);
-  // XMLise, and '"' as "&quot;": for attribute values in double quotes.
+  // XMLise, and '"', tab and LF as references: for attribute values in double
+  // quotes, where a reader takes a raw tab or line end for a blank.
   static std::string XMLiseAttribute(std::string_view text);
   // "yyyy-mm-ddThh:nn:ssZ": no zone conversion, fractions of a second dropped.
   static std::string DateTimeToGPXTime(TDateTime time);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/GPXFile.h"
+#include "formats/GPXFileMarkup.h"
 #include "lib/verAziruzi/XpDOMObjModel.h"
 #include "lib/verAziruzi/XpDOMWriter.h"
 #include "platform/NumberText.h"
@@ -61,17 +62,18 @@ const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
   return const_cast<TXpNode*>(node)->SelectNodes(WideString(path))->Last();
 }
 
-// The nodes a relative path selects below node, in document order.
-template <class Visit>
-void ForEachSelected(const TXpNode* node, const WideString& path, Visit&& visit) {
-  const std::unique_ptr<TXpNodeList> list = const_cast<TXpNode*>(node)->SelectNodes(path);
-  for (const TXpNode* selected : list->Nodes()) visit(selected);
-}
-
+// The markup of node's children as it stands in its file. A point's extensions
+// are kept so: the writer never writes them, and a survey has a million.
 std::string ChildrenMarkup(const TXpNode* node) {
   WideString markup;
   for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup);
   return std::string(TrimView(U8(markup)));
+}
+
+// The markup of node's children as the writer puts it into another file:
+// every prefix they use declared.
+std::string KeptChildrenMarkup(const TXpNode* node) {
+  return std::string(TrimView(U8(GPXKeptChildrenMarkup(node))));
 }
 
 // The text of a field element: its one text child read in place, or else
@@ -165,9 +167,11 @@ std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16strin
 // ---------------------------------------------------------------------------
 // The walker
 
-// Reads one gpx root. GPX names carry the root's prefix ("gpx:trk" below
-// "gpx:gpx"); the depth is the element written "h:depth", whatever its
-// namespace.
+// Reads one gpx root. GPX elements are those in the root's namespace, by their
+// local name, whether they carry the root's prefix, another one bound to the
+// same namespace, or none under a default namespace; a prefix that no
+// declaration binds counts as a namespace of its own. The depth is the element
+// written "h:depth", whatever its namespace.
 class TGPXImport {
 public:
   explicit TGPXImport(TGPXFile& file) : file_(file) {}
@@ -178,6 +182,7 @@ public:
   // first bad point in document order is the one reported.
   void ElementLoaded(TXpElement* element) {
     if (!streaming_) return;
+    ForgetParent();  // the load made and freed nodes since the last call
     TXpNode* track = element->ParentNode();
     TXpNode* root = track ? track->ParentNode() : nullptr;
     if (!root || !root->ParentNode() || root->ParentNode()->NodeType() != DOCUMENT_NODE) return;
@@ -202,7 +207,10 @@ public:
       streaming_ = false;
     }
     log.resize(logBefore);
-    if (streaming_) element->RemoveAll();
+    if (streaming_) {
+      element->RemoveAll();
+      ForgetParent();
+    }
   }
 
   static bool IsGPXRoot(const TXpNode* node) {
@@ -213,8 +221,8 @@ public:
   }
 
   void SetRoot(const TXpNode* root) {
-    const WideString& name = root->NodeName();
-    prefix_ = name.substr(0, name.size() - 3);
+    rootNamespace_ = NamespaceKey(root, PrefixOf(root->NodeName()));
+    cachedParent_ = nullptr;
   }
 
   void Walk(const TXpNode* root) {
@@ -250,20 +258,72 @@ public:
   }
 
 private:
-  // The name without the root's prefix; empty for a name without it.
-  std::u16string_view Local(const TXpNode* node) const {
+  static std::u16string_view PrefixOf(std::u16string_view name) {
+    const std::size_t colon = name.find(u':');
+    return colon == std::u16string_view::npos ? std::u16string_view() : name.substr(0, colon);
+  }
+
+  // The namespace a prefix stands for at node; an undeclared prefix stands for
+  // one named after itself, apart from every URI.
+  static WideString NamespaceKey(const TXpNode* node, std::u16string_view prefix) {
+    WideString uri = node ? node->ResolveNSPrefix(WideString(prefix)) : WideString();
+    if (!uri.empty() || prefix.empty()) return uri;
+    WideString key = u"\x01";
+    for (const char16_t c : prefix) key += c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    return key;
+  }
+
+  static bool DeclaresItself(const TXpNode* node, std::u16string_view prefix) {
+    if (prefix.empty()) return !node->Defaultnamespace().empty();
+    const TXpNamedNodeMap* declarations = node->NamespaceList();
+    return declarations && declarations->GetNamedItem(WideString(prefix));
+  }
+
+  // Whether an element is in the root's namespace. Its siblings nearly always
+  // share its prefix and declare nothing, so the answer for a parent and a
+  // prefix is kept for the next child, until nodes are freed (ForgetParent).
+  bool InRootNamespace(const TXpNode* node) {
+    const std::u16string_view prefix = PrefixOf(node->NodeName());
+    if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == rootNamespace_;
+    const TXpNode* parent = node->ParentNode();
+    if (parent != cachedParent_ || prefix != cachedPrefix_) {
+      cachedParent_ = parent;
+      cachedPrefix_ = prefix;
+      cachedInRoot_ = NamespaceKey(parent, prefix) == rootNamespace_;
+    }
+    return cachedInRoot_;
+  }
+
+  void ForgetParent() { cachedParent_ = nullptr; }
+
+  // The local name of an element in the root's namespace; empty for any other.
+  std::u16string_view Local(const TXpNode* node) {
+    if (node->NodeType() != ELEMENT_NODE || !InRootNamespace(node)) return {};
     const std::u16string_view name = node->NodeName();
-    if (name.size() <= prefix_.size() || !XpSameAsciiText(name.substr(0, prefix_.size()), prefix_)) return {};
-    return name.substr(prefix_.size());
+    return name.substr(name.find(u':') + 1);
   }
   static bool Is(std::u16string_view local, std::u16string_view name) { return XpSameAsciiText(local, name); }
-  WideString Path(std::u16string_view name) const { return prefix_ + WideString(name); }
 
-  std::string Text(const TXpNode* node, std::u16string_view name) const {
-    return TGPXFile::GetLastNodeText(node, Path(name));
+  // The last child of node that is the GPX element of that name; null when none.
+  const TXpNode* LastChild(const TXpNode* node, std::u16string_view name) {
+    const TXpNode* last = nullptr;
+    for (const TXpNode* child : node->ChildNodes()->Nodes())
+      if (Is(Local(child), name)) last = child;
+    return last;
   }
-  std::string Extensions(const TXpNode* node) const {
-    return TGPXFile::GetExtensionNodeContent(node, Path(u"extensions"));
+  template <class Visit>
+  void ForEachChild(const TXpNode* node, std::u16string_view name, Visit&& visit) {
+    for (const TXpNode* child : node->ChildNodes()->Nodes())
+      if (Is(Local(child), name)) visit(child);
+  }
+
+  std::string Text(const TXpNode* node, std::u16string_view name) {
+    const TXpNode* found = LastChild(node, name);
+    return found ? U8(found->Text()) : std::string();
+  }
+  std::string Extensions(const TXpNode* node) {
+    const TXpNode* found = LastChild(node, u"extensions");
+    return found ? KeptChildrenMarkup(found) : std::string();
   }
   static std::string Attribute(const TXpNode* node, const WideString& name) {
     const TXpNamedNodeMap* attributes = node->Attributes();
@@ -359,7 +419,7 @@ private:
     list.cmt = Text(node, u"cmt");
     list.desc = Text(node, u"desc");
     list.src = Text(node, u"src");
-    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, list.link);
+    if (const TXpNode* link = LastChild(node, u"link")) ImportGPXLink(link, list.link);
     list.number = Int32Or(Text(node, u"number"), -1);
     type = Text(node, u"type");
     ImportLineExtensions(node, list);
@@ -368,7 +428,7 @@ private:
 
   template <class List>
   void ImportLineExtensions(const TXpNode* node, List& list) {
-    const TXpNode* extensions = LastByPath(node, Path(u"extensions"));
+    const TXpNode* extensions = LastChild(node, u"extensions");
     if (!extensions) return;
     std::string text;
     for (const TXpNode* child : extensions->ChildNodes()->Nodes()) {
@@ -378,7 +438,7 @@ private:
         const std::string opacity = TGPXFile::GetLastNodeText(child, u"opacity");
         if (!opacity.empty()) list.LineStyle.SetOpacityStr(opacity);
       } else {
-        text += file_.LineBreakStr + U8(child->XmlDocument());
+        text += file_.LineBreakStr + U8(GPXKeptMarkup(child));
       }
     }
     list.extensions = std::string(TrimView(text));
@@ -387,21 +447,21 @@ private:
   std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
     auto route = std::make_unique<TGPXrte>();
     ImportHead(node, *route, route->rtype);
-    ForEachSelected(node, Path(u"rtept"),
-                     [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
+    ForEachChild(node, u"rtept", [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
     return route;
   }
 
   std::unique_ptr<TGPXtrk> ImportGPXTRK(const TXpNode* node) {
     auto track = std::make_unique<TGPXtrk>();
     ImportHead(node, *track, track->ttype);
-    ForEachSelected(node, Path(u"trkseg"), [&](const TXpNode* segmentNode) {
+    ForEachChild(node, u"trkseg", [&](const TXpNode* segmentNode) {
       std::unique_ptr<TGPXtrkseg> segment = TakeStreamed(segmentNode);
       if (!segment) {
         segment = ImportGPXTRKSEG(segmentNode);
         // The tree is this reader's own: a segment read gives its memory to the
         // points of the next.
         const_cast<TXpNode*>(segmentNode)->RemoveAll();
+        ForgetParent();
       }
       track->Add(std::move(segment));
     });
@@ -411,8 +471,7 @@ private:
   std::unique_ptr<TGPXtrkseg> ImportGPXTRKSEG(const TXpNode* node) {
     auto segment = std::make_unique<TGPXtrkseg>();
     segment->extensions = Extensions(node);
-    ForEachSelected(node, Path(u"trkpt"),
-                    [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+    ForEachChild(node, u"trkpt", [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
     return segment;
   }
 
@@ -433,12 +492,12 @@ private:
     auto metadata = std::make_unique<TGPXmetadata>();
     metadata->name = Text(node, u"name");
     metadata->desc = Text(node, u"desc");
-    if (const TXpNode* author = LastByPath(node, Path(u"author"))) ImportGPXPerson(author, metadata->author);
-    if (const TXpNode* copyright = LastByPath(node, Path(u"copyright")))
+    if (const TXpNode* author = LastChild(node, u"author")) ImportGPXPerson(author, metadata->author);
+    if (const TXpNode* copyright = LastChild(node, u"copyright"))
       ImportGPXCopyright(copyright, metadata->copyright);
-    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, metadata->link);
-    if (const TXpNode* bounds = LastByPath(node, Path(u"bounds"))) ImportGPXBounds(bounds, metadata->bounds);
-    if (LastByPath(node, Path(u"time"))) metadata->mtime = file_.ReadTime(Text(node, u"time"), "metadata: time");
+    if (const TXpNode* link = LastChild(node, u"link")) ImportGPXLink(link, metadata->link);
+    if (const TXpNode* bounds = LastChild(node, u"bounds")) ImportGPXBounds(bounds, metadata->bounds);
+    if (LastChild(node, u"time")) metadata->mtime = file_.ReadTime(Text(node, u"time"), "metadata: time");
     metadata->keywords = Text(node, u"keywords");
     metadata->extensions = Extensions(node);
     metadata->filled = true;
@@ -448,8 +507,8 @@ private:
   void ImportGPXPerson(const TXpNode* node, TGPXperson& person) {
     person.name = Text(node, u"name");
     if (person.name.empty()) person.name = U8(node->Text());
-    if (const TXpNode* email = LastByPath(node, Path(u"email"))) ImportGPXEmail(email, person.email);
-    if (const TXpNode* link = LastByPath(node, Path(u"link"))) ImportGPXLink(link, person.link);
+    if (const TXpNode* email = LastChild(node, u"email")) ImportGPXEmail(email, person.email);
+    if (const TXpNode* link = LastChild(node, u"link")) ImportGPXLink(link, person.link);
     person.filled = true;
   }
 
@@ -488,7 +547,7 @@ private:
 
   std::string ImportGPXExtensions(const TXpNode* node) const {
     const WideString& name = node->NodeName();
-    std::string text(TrimView(U8(node->XmlDocument())));
+    std::string text(TrimView(U8(GPXKeptElementWithChildren(node))));
     const std::string open = "<" + U8(name) + ">", close = "</" + U8(name) + ">";
     if (text == open + "<" + U8(name) + "/>" + close) return {};
     if (const std::size_t start = text.find(open); !text.empty() && start != std::string::npos) {
@@ -508,7 +567,10 @@ private:
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
   TGPXFile& file_;
-  WideString prefix_;
+  WideString rootNamespace_;
+  const TXpNode* cachedParent_ = nullptr;
+  WideString cachedPrefix_;
+  bool cachedInRoot_ = false;
   std::unique_ptr<TGPXmetadata> metadata_;
   std::optional<std::string> extension_;
   TGPXwptList waypoints_;

@@ -26,7 +26,8 @@ public:
   // The same document text, to any sink.
   void ExportKML(TGPXTextSink& out);
 
-  // Reads the named KML file (root kml in any letter case, any version) into
+  // Reads the named KML file (root kml in any letter case, any version, any
+  // prefix; a placemark's children by local name in its namespace) into
   // GPXd: a placemark with a point becomes a waypoint, one with a line string a
   // track of one segment named after the placemark's parent (a line of one
   // point a waypoint of that name). A file that is not XML, has no kml root or

@@ -22,8 +22,41 @@ bool LocalNameIs(const TXpNode* node, std::u16string_view name) {
   return XpSameAsciiText(own, name);
 }
 
-// The string value of the first node a path selects, empty when none.
-std::string StringAt(TXpNode* node, const char16_t* path) { return U8(node->SelectString(path)); }
+// The namespace an element's name stands in, as a key: a prefix that no
+// declaration binds stands for a namespace of its own.
+WideString NamespaceKey(const TXpNode* element) {
+  const std::u16string_view name = element->NodeName();
+  const std::size_t colon = name.find(u':');
+  const WideString prefix(colon == std::u16string_view::npos ? std::u16string_view() : name.substr(0, colon));
+  WideString uri = element->ResolveNSPrefix(prefix);
+  if (uri.empty() && !prefix.empty()) uri = u"\x01" + prefix;
+  return uri;
+}
+
+// The first child element of parent with that local name (any letter case) in
+// parent's own namespace, whatever prefix names it, so that <k:Placemark>
+// <k:Point> under xmlns:k reads as <Placemark><Point> does. Null when none.
+const TXpNode* KMLChild(const TXpNode* parent, std::u16string_view name) {
+  if (!parent) return nullptr;
+  const WideString space = NamespaceKey(parent);
+  for (const TXpNode* child : parent->ChildNodes()->Nodes())
+    if (LocalNameIs(child, name) && NamespaceKey(child) == space) return child;
+  return nullptr;
+}
+
+const TXpNode* KMLChild(const TXpNode* parent, std::u16string_view name, std::u16string_view inner) {
+  return KMLChild(KMLChild(parent, name), inner);
+}
+
+// A field's string value; empty when the element is absent.
+std::string StringOf(const TXpNode* node) { return node ? U8(node->StringValue()) : std::string(); }
+
+// The text of a coordinates element. Where a comment or a CDATA section splits
+// it, the pieces stand apart as if by a blank: glued together, the tuples on
+// both sides would merge into one.
+std::string CoordinatesOf(const TXpNode* coordinates) {
+  return coordinates ? U8(coordinates->Text()) : std::string();
+}
 
 // Every "<br/>", in any letter case, as CR LF.
 std::string BreaksToCRLF(const std::string& text) {
@@ -46,23 +79,26 @@ class TKMLFile::TKMLImport {
 public:
   explicit TKMLImport(TKMLFile& file) : file_(file) {}
 
-  void ReadPlacemark(TXpNode* placemark) {
+  void ReadPlacemark(const TXpNode* placemark) {
     ++placemarkCount_;
-    if (placemark->SelectBoolean(u"Point")) {
-      const std::string coordinates = StringAt(placemark, u"Point/coordinates");
-      if (coordinates.find(',') == std::string::npos) return;
+    if (const TXpNode* geometry = KMLChild(placemark, u"Point")) {
+      const std::string coordinates = CoordinatesOf(KMLChild(geometry, u"coordinates"));
+      std::string tuple;
+      ForEachTuple(coordinates, [&](std::string_view each) {
+        if (tuple.empty()) tuple = each;
+      });
+      if (tuple.empty()) return;
       auto point = std::make_unique<TGPXwpt>();
-      const std::string_view tuple = Trim(coordinates);
       ReadTuple(tuple, *point);
-      point->name = StringAt(placemark, u"name");
-      if (placemark->SelectBoolean(u"TimeStamp/when"))
-        point->DateTime = file_.ReadTime(StringAt(placemark, u"TimeStamp/when"), What() + ": when");
-      point->desc = BreaksToCRLF(StringAt(placemark, u"Snippet"));
+      point->name = StringOf(KMLChild(placemark, u"name"));
+      if (const TXpNode* when = KMLChild(placemark, u"TimeStamp", u"when"))
+        point->DateTime = file_.ReadTime(StringOf(when), What() + ": when");
+      point->desc = BreaksToCRLF(StringOf(KMLChild(placemark, u"Snippet")));
       waypoints_.push_back(std::move(point));
       ++pointPlacemarkWaypoints_;
-    } else if (placemark->SelectBoolean(u"LineString")) {
-      const std::string coordinates = StringAt(placemark, u"LineString/coordinates");
-      const std::string name = StringAt(placemark, u"../name");
+    } else if (const TXpNode* line = KMLChild(placemark, u"LineString")) {
+      const std::string coordinates = CoordinatesOf(KMLChild(line, u"coordinates"));
+      const std::string name = StringOf(KMLChild(placemark->ParentNode(), u"name"));
       auto segment = std::make_unique<TGPXtrkseg>();
       ForEachTuple(coordinates, [&](std::string_view tuple) {
         auto point = std::make_unique<TGPXwpt>();
@@ -104,8 +140,11 @@ private:
     return text;
   }
 
-  // Tuples stand apart by any white space; blanks right after a comma belong to
-  // the tuple ("-121.99, 37.44"). A tuple without a comma is skipped.
+  // Tuples stand apart by any white space. A blank after a comma stays inside
+  // the tuple while it has fewer than three values ("-121.99, 37.44" is one
+  // position); after the third value it ends the tuple, so "9.1,47.1,0,
+  // 9.2,47.2,0" is two. A comma that ends a tuple is dropped; a tuple without
+  // a comma is skipped.
   template <class Visit>
   static void ForEachTuple(const std::string& text, Visit&& visit) {
     std::string tuple;
@@ -114,11 +153,16 @@ private:
     while (i < n) {
       while (i < n && IsBlank(text[i])) ++i;
       tuple.clear();
-      while (i < n && !IsBlank(text[i])) {
-        tuple += text[i];
-        if (text[i++] == ',')
-          while (i < n && IsBlank(text[i])) ++i;
+      int commas = 0;
+      while (i < n) {
+        while (i < n && !IsBlank(text[i])) {
+          if (text[i] == ',') ++commas;
+          tuple += text[i++];
+        }
+        if (tuple.empty() || tuple.back() != ',' || commas >= 3) break;
+        while (i < n && IsBlank(text[i])) ++i;
       }
+      if (!tuple.empty() && tuple.back() == ',' && commas >= 3) tuple.pop_back();
       if (tuple.find(',') != std::string::npos) visit(std::string_view(tuple));
     }
   }

@@ -143,7 +143,19 @@ std::string FormatInt(std::int64_t value) {
   return std::string(buf, res.ptr);
 }
 
+namespace {
+
+// from_chars takes a '-' but no '+'; other programs' files write "+008.5155383"
+// and lat="+47.5". One '+' in front of an unsigned number is its sign.
+std::string_view WithoutPlusSign(std::string_view text) {
+  if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') text.remove_prefix(1);
+  return text;
+}
+
+}  // namespace
+
 std::optional<double> ParseDouble(std::string_view text) {
+  text = WithoutPlusSign(text);
   if (text.empty() || text.front() == '+') return std::nullopt;
   // from_chars also takes "inf" and "nan"; numbers in files never spell those.
   for (char c : text)
@@ -156,7 +168,8 @@ std::optional<double> ParseDouble(std::string_view text) {
 }
 
 std::optional<std::int64_t> ParseInt(std::string_view text) {
-  if (text.empty()) return std::nullopt;
+  text = WithoutPlusSign(text);
+  if (text.empty() || text.front() == '+') return std::nullopt;
   std::int64_t value = 0;
   auto res = std::from_chars(text.data(), text.data() + text.size(), value);
   if (res.ec != std::errc() || res.ptr != text.data() + text.size()) return std::nullopt;

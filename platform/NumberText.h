@@ -27,12 +27,13 @@ std::string FormatFixed(double value, int decimals);
 std::string FormatInt(std::int64_t value);
 
 // Parses the whole text as a decimal number with '.' and an optional exponent
-// ("12.5", "-3", "5E-5", "1.23e3"). No blanks, no leading '+', no hex; nothing
-// else may follow. Returns nothing when the text is not such a number or is
-// out of the range of a double.
+// ("12.5", "-3", "+8.5", "5E-5", "1.23e3"): one sign, '-' or '+', in front of
+// the number and one in front of the exponent. No blanks, no hex; nothing else
+// may follow. Returns nothing when the text is not such a number or is out of
+// the range of a double.
 std::optional<double> ParseDouble(std::string_view text);
 
-// Parses the whole text as a decimal integer with an optional leading '-'.
+// Parses the whole text as a decimal integer with an optional sign, '-' or '+'.
 std::optional<std::int64_t> ParseInt(std::string_view text);
 
 }  // namespace numtext

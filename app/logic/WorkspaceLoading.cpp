@@ -26,10 +26,11 @@ public:
 private:
   TDialogs& fDialogs;
 };
-// "3 waypoints"; empty for none.
-std::string CountOf(int count, const std::string& what) {
+// "3 waypoints", "2 placemarks without a line": the noun takes the plural, what
+// follows it stays. Empty for none.
+std::string CountOf(int count, const std::string& noun, const std::string& after = {}) {
   if (count == 0) return {};
-  return numtext::FormatInt(count) + " " + what + (count == 1 ? "" : "s");
+  return numtext::FormatInt(count) + " " + noun + (count == 1 ? "" : "s") + after;
 }
 
 bool HasTrackPoints(const TGPX& doc) {
@@ -181,10 +182,20 @@ std::int32_t TWorkspace::AskTypedDepths(std::int32_t d, bool askDepth, bool askO
 bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& reader) {
   if (reader.Loaded) return true;
   std::string text = FileName + " could not be read:";
-  for (const std::string& line : reader.mLog) {
-    const std::string shown = ShownLine(line);
-    Log(shown);
-    text += "\n" + shown;
+  // A parse that found no error (a file with another root) leaves an empty line
+  // in the reader's log, and a quoted text may hold blank lines; the dialog
+  // shows none of them.
+  for (const std::string& entry : reader.mLog) {
+    const std::string shown = ShownLine(entry);
+    for (std::size_t start = 0; start <= shown.size();) {
+      std::size_t end = shown.find('\n', start);
+      if (end == std::string::npos) end = shown.size();
+      const std::string line = shown.substr(start, end - start);
+      start = end + 1;
+      if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+      Log(line);
+      text += "\n" + line;
+    }
   }
   fDialogs.ShowError(text);
   return false;
@@ -258,7 +269,7 @@ void TWorkspace::LoadKMLFile(const std::string& FileName, const TLoadOptions& op
   if (!ReaderSucceeded(FileName, reader)) return;
   if (!HasTrackPoints(T)) {
     ReportNoTrackLines(FileName, {CountOf(T.wpt.Count(), "waypoint"),
-                                  CountOf(reader.SkippedPlacemarks, "placemark without a line")});
+                                  CountOf(reader.SkippedPlacemarks, "placemark", " without a line")});
     return;
   }
   // The whole file is one data set: one typed depth at most, never an offset.

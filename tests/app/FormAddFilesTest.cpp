@@ -61,7 +61,7 @@ TEST_F(FormTest, AddFilesDispatchesByExtensionAndGoesOnAfterAnError) {
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], "File extension not supported: " + other);
-  EXPECT_EQ(errors[1], gpx + " could not be read:\n\nFile not loaded");
+  EXPECT_EQ(errors[1], gpx + " could not be read:\nFile not loaded");
   EXPECT_EQ(Ws().GPXdata->trk.Count(), 1);  // the upper-case .HT was read
   EXPECT_EQ(Ws().MaxDepth, 300);
 

@@ -11,6 +11,7 @@
 #include "model/GPX.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TrackBuilder.h"
+#include "tests/support/XmlOracle.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -88,6 +89,27 @@ TEST_F(GPXRead, OurOwnFilesReadBackWhole) {
   EXPECT_EQ(doc.wpt.GetWaypoint(0)->sat, 7);
   EXPECT_EQ(doc.rte.GetRoute(0)->name, "along the shore");  // named by its description
   EXPECT_TRUE(doc.trk.filled && doc.rte.filled && doc.wpt.filled);
+
+  // Saved again, read and saved once more, the file keeps its exact form: the
+  // h: dialect that stored files and the device rely on gains nothing.
+  const auto contents = [](const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  TGPXFile again;
+  again.GPXd = &doc;
+  again.GPXOptions.GPX_Style = true;
+  const std::string second = folder.Path("second.gpx");
+  again.ExportGPX(second);
+  { const TGPXUnlinked unlinked = doc.Clear(); }
+  file = std::make_unique<TGPXFile>();
+  file->GPXd = &doc;
+  file->ImportGPXFile(second);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  const std::string third = folder.Path("third.gpx");
+  again.ExportGPX(third);
+  EXPECT_EQ(contents(third), contents(second));
+  EXPECT_THAT(contents(third), HasSubstr("<extensions><h:depth>123.4</h:depth><h:id>1</h:id>"));
 }
 
 const char kDialect[] =
@@ -163,6 +185,175 @@ TEST_F(GPXRead, Gpx10DefaultNamespacesAndPrefixes) {
   EXPECT_DOUBLE_EQ(t.GetTrkSeg(0)->GetTrkPoint(0)->HBdepth, 250);
 }
 
+// A flight logger's file: every number with its sign, as its number syntax allows.
+TEST_F(GPXRead, NumbersWithAPlusSignAreRead) {
+  Read("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+       "<gpx version=\"1.1\" creator=\"FlightLog\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+       "<metadata><bounds minlat=\"+47.5\" minlon=\"+008.5\" maxlat=\"+47.6\" maxlon=\"+008.6\"/></metadata>\n"
+       "<wpt lat=\"+47.5\" lon=\"-008.25\"><ele>+395.5</ele><sat>+7</sat><dgpsid>+12</dgpsid></wpt>\n"
+       "<trk><number>+3</number><trkseg><trkpt lat=\"+47.5203\" lon=\"+008.5155383\"><ele>+1.2E+2</ele>"
+       "<hdop>+1.5</hdop><time>2012-06-01T12:20:30+02:00</time><extensions><h:depth>+250</h:depth></extensions>"
+       "</trkpt></trkseg></trk>\n</gpx>\n");
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  const TGPXwpt& w = *doc.wpt.GetWaypoint(0);
+  EXPECT_DOUBLE_EQ(w.Latitude, 47.5);
+  EXPECT_DOUBLE_EQ(w.Longitude, -8.25);
+  EXPECT_DOUBLE_EQ(w.Altitude, 395.5);
+  EXPECT_EQ(w.sat, 7);
+  EXPECT_EQ(w.dgpsid, 12);
+  const TGPXtrk& t = *doc.trk.GetTrack(0);
+  EXPECT_EQ(t.number, 3);
+  const TGPXwpt& p = *t.GetTrkSeg(0)->GetTrkPoint(0);
+  EXPECT_DOUBLE_EQ(p.Latitude, 47.5203);
+  EXPECT_DOUBLE_EQ(p.Longitude, 8.5155383);
+  EXPECT_DOUBLE_EQ(p.Altitude, 120);
+  EXPECT_DOUBLE_EQ(p.hdop, 1.5);
+  EXPECT_DOUBLE_EQ(p.HBdepth, 250);
+  EXPECT_NEAR(p.DateTime, kJune1st2012 + (10 * 3600 + 20 * 60 + 30) * kSecond, kSecond / 100);
+  EXPECT_DOUBLE_EQ(doc.metadata.bounds.minlat, 47.5);
+  EXPECT_DOUBLE_EQ(doc.metadata.bounds.maxlon, 8.6);
+}
+
+// The GPX elements are those in the root's namespace, whatever prefix
+// (or none) names it.
+TEST_F(GPXRead, ChildrenMatchTheRootsNamespaceNotItsPrefix) {
+  const std::string G = "\"http://www.topografix.com/GPX/1/1\"";
+  const auto track = [](const std::string& p, const std::string& q) {
+    return "<" + p + "trk><" + q + "name>T</" + q + "name><" + q + "trkseg><" + q + "trkpt lat=\"1\" lon=\"2\"><" + q +
+           "ele>7</" + q + "ele></" + q + "trkpt></" + q + "trkseg></" + p + "trk>";
+  };
+  struct Case {
+    std::string bytes;
+    bool read;  // the track with its name, segment and point
+  };
+  const Case cases[] = {
+      {"<gpx:gpx xmlns:gpx=" + G + " xmlns=" + G + ">" + track("", "") + "</gpx:gpx>", true},
+      {"<gpx:gpx xmlns:gpx=" + G + " xmlns=" + G + ">" + track("gpx:", "") + "</gpx:gpx>", true},
+      {"<gpx xmlns=" + G + " xmlns:g=" + G + ">" + track("g:", "") + "</gpx>", true},
+      {"<gpx xmlns=" + G + ">" + track("g:", "g:") + "</gpx>", false},  // g is no namespace
+      {"<gpx xmlns=" + G + "><g:trk xmlns:g=" + G + "><name>T</name><trkseg><g:trkpt lat=\"1\" lon=\"2\">"
+       "<ele>7</ele></g:trkpt></trkseg></g:trk></gpx>", true},
+      {"<g:gpx xmlns:g=" + G + " xmlns=\"urn:other\">" + track("", "") + "</g:gpx>", false},
+      {"<gpx xmlns=" + G + "><trk xmlns=\"urn:other\"><name>T</name></trk></gpx>", false},
+      {"<g:gpx>" + track("g:", "g:") + "</g:gpx>", true},  // the same undeclared prefix
+      {"<g:gpx>" + track("", "") + "</g:gpx>", false},
+      {"<gpx>" + track("", "") + "</gpx>", true},
+  };
+  for (const Case& c : cases) {
+    { const TGPXUnlinked unlinked = doc.Clear(); }
+    Read(c.bytes);
+    ASSERT_TRUE(file->Loaded) << c.bytes;
+    if (!c.read) {
+      EXPECT_EQ(doc.trk.Count(), 0) << c.bytes;
+      continue;
+    }
+    ASSERT_EQ(doc.trk.Count(), 1) << c.bytes;
+    EXPECT_EQ(doc.trk.GetTrack(0)->name, "T") << c.bytes;
+    ASSERT_EQ(doc.trk.GetTrack(0)->Count(), 1) << c.bytes;
+    ASSERT_EQ(doc.trk.GetTrack(0)->GetTrkSeg(0)->Count(), 1) << c.bytes;
+    EXPECT_DOUBLE_EQ(doc.trk.GetTrack(0)->GetTrkSeg(0)->GetTrkPoint(0)->Altitude, 7) << c.bytes;
+  }
+}
+
+// A handheld's file with its extensions, declared on the root and on the
+// element, one prefix declared nowhere and one name no namespace reader takes.
+const char kForeignExtensions[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:gpxx=\"http://www.garmin.com/xmlschemas/GpxExtensions/v3\""
+    " xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\" creator=\"eTrex 30\" version=\"1.1\">\n"
+    " <metadata><time>2012-06-01T10:20:30Z</time><extensions><gpxx:Meta>m</gpxx:Meta></extensions></metadata>\n"
+    " <rte><name>R</name><extensions><gpxx:RouteExtension><gpxx:IsAutoNamed>false</gpxx:IsAutoNamed>"
+    "</gpxx:RouteExtension></extensions><rtept lat=\"47.1\" lon=\"9.1\"/></rte>\n"
+    " <trk><name>T</name><extensions><gpxx:TrackExtension><gpxx:DisplayColor>Cyan</gpxx:DisplayColor>"
+    "</gpxx:TrackExtension><foreign:note xmlns:foreign=\"urn:example:foreign\" foreign:by=\"me\">hi</foreign:note>"
+    "<stray:tag stray:a=\"1\">kept</stray:tag><odd:name:x>v</odd:name:x></extensions>\n"
+    "  <trkseg><trkpt lat=\"47.2\" lon=\"9.2\"><extensions><gpxtpx:TrackPointExtension><gpxtpx:depth>5"
+    "</gpxtpx:depth></gpxtpx:TrackPointExtension></extensions></trkpt>"
+    "<extensions><gpxtpx:Seg xmlns:other=\"urn:other\"><other:x gpxx:a=\"2\"/></gpxtpx:Seg></extensions></trkseg></trk>\n"
+    " <extensions><gpxx:Top>t</gpxx:Top></extensions>\n"
+    "</gpx>\n";
+
+TEST_F(GPXRead, KeptExtensionsCarryTheirNamespacesIntoTheSavedFile) {
+  Read(kForeignExtensions);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  TGPXFile writer;
+  writer.GPXd = &doc;
+  const std::string saved = folder.Path("saved.gpx");
+  writer.ExportGPX(saved);
+
+  const TXmlOracleResult check = TXmlOracle::WellFormed(saved);
+  EXPECT_TRUE(check.Ok()) << check.errors;
+  const auto xpath = [&](const std::string& expression) {
+    std::string value = TXmlOracle::Run({"--xpath", expression}, saved).output;
+    if (!value.empty() && value.back() == '\n') value.pop_back();
+    return value;
+  };
+  const std::string garmin = "http://www.garmin.com/xmlschemas/GpxExtensions/v3";
+  // Meta, RouteExtension, IsAutoNamed, TrackExtension, DisplayColor, Top; and gpxx:a.
+  EXPECT_EQ(xpath("count(//*[namespace-uri()='" + garmin + "'])"), "6");
+  EXPECT_EQ(xpath("count(//@*[namespace-uri()='" + garmin + "'])"), "1");
+  EXPECT_EQ(xpath("namespace-uri(//*[local-name()='Seg'])"), "http://www.garmin.com/xmlschemas/TrackPointExtension/v1");
+  EXPECT_EQ(xpath("namespace-uri(//*[local-name()='x'])"), "urn:other");
+  EXPECT_EQ(xpath("string(//*[local-name()='note']/@*[local-name()='by'])"), "me");
+  EXPECT_EQ(xpath("namespace-uri(//*[local-name()='tag'])"), "urn:shoalwright:undeclared-prefix:stray");
+  EXPECT_EQ(xpath("string(//*[local-name()='tag'])"), "kept");
+  // The name no declaration can mend stays as text.
+  EXPECT_THAT(xpath("string(//*[local-name()='trk']/*[local-name()='extensions'])"), HasSubstr("<odd:name:x>v</odd:name:x>"));
+
+  // Read again and saved again, the file stays as it is: declarations do not pile up.
+  const TGPXUnlinked unlinked = doc.Clear();
+  file = std::make_unique<TGPXFile>();
+  file->GPXd = &doc;
+  file->ImportGPXFile(saved);
+  ASSERT_TRUE(file->Loaded) << ::testing::PrintToString(file->mLog);
+  const std::string again = folder.Path("again.gpx");
+  writer.ExportGPX(again);
+  const auto contents = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(contents(again), contents(saved));
+}
+
+// An unprefixed element keeps the default namespace it had at its source when
+// that was another program's; under GPX's own, or none, it is written as it came.
+TEST_F(GPXRead, KeptExtensionsKeepAForeignDefaultNamespace) {
+  const std::string G = "\"http://www.topografix.com/GPX/1/1\"";
+  struct Case {
+    std::string root;        // the start tag of the root, up to the track
+    std::string extensions;  // inside the track's extensions
+    const char* namespaceOfNote;
+    const char* written;     // as the saved file holds it
+  };
+  const Case cases[] = {
+      {"<g:gpx xmlns:g=" + G + " xmlns=\"urn:example:foreign\">", "<note>hi</note>", "urn:example:foreign",
+       "<note xmlns=\"urn:example:foreign\">hi</note>"},
+      {"<gpx xmlns=" + G + ">", "<note>hi</note>", "http://www.topografix.com/GPX/1/1", "<note>hi</note>"},
+      {"<gpx>", "<note>hi</note>", "http://www.topografix.com/GPX/1/1", "<note>hi</note>"},
+      {"<gpx xmlns=" + G + ">", "<f:a xmlns:f=\"urn:f\" xmlns=\"urn:d\"><note>hi</note></f:a>", "urn:d",
+       "<f:a xmlns:f=\"urn:f\" xmlns=\"urn:d\"><note>hi</note></f:a>"},
+  };
+  for (const Case& c : cases) {
+    const bool prefixed = c.root.rfind("<g:", 0) == 0;
+    const std::string p = prefixed ? "g:" : "";
+    { const TGPXUnlinked unlinked = doc.Clear(); }
+    Read(c.root + "<" + p + "trk><" + p + "extensions>" + c.extensions + "</" + p + "extensions></" + p + "trk></" +
+         p + "gpx>");
+    ASSERT_TRUE(file->Loaded) << c.root;
+    ASSERT_EQ(doc.trk.Count(), 1) << c.root;
+    TGPXFile writer;
+    writer.GPXd = &doc;
+    const std::string saved = folder.Path("saved.gpx");
+    writer.ExportGPX(saved);
+    const TXmlOracleResult check = TXmlOracle::WellFormed(saved);
+    EXPECT_TRUE(check.Ok()) << c.root << "\n" << check.errors;
+    EXPECT_EQ(TXmlOracle::Run({"--xpath", "namespace-uri(//*[local-name()='note'])"}, saved).output,
+              std::string(c.namespaceOfNote) + "\n")
+        << c.root;
+    EXPECT_EQ(doc.trk.GetTrack(0)->extensions, c.written) << c.root;
+  }
+}
+
 TEST_F(GPXRead, EncodingsComeThroughTheLibrary) {
   Read("\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<gpx>\r\n<wpt lat=\"1\" lon=\"2\"><name>a\r\nb</name>"
        "</wpt>\r\n</gpx>\r\n");
@@ -188,6 +379,8 @@ TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
       {"<gpx><rte><rtept lat=\"91\" lon=\"2\"/></rte></gpx>", "rtept 1: lat 91 is out of range"},
       {"<gpx><wpt lat=\"1\" lon=\"-180.5\"/></gpx>", "wpt 1: lon -180.5 is out of range"},
       {"<gpx><wpt lat=\"NaN\" lon=\"1\"/></gpx>", "wpt 1: lat \"NaN\" is not a number"},
+      {"<gpx><wpt lat=\"+-1\" lon=\"1\"/></gpx>", "wpt 1: lat \"+-1\" is not a number"},
+      {"<gpx><wpt lat=\"1\" lon=\"++1\"/></gpx>", "wpt 1: lon \"++1\" is not a number"},
   };
   for (const Case& c : cases) {
     Read(c.bytes);

@@ -15,6 +15,7 @@
 #include "platform/SafeFile.h"
 #include "tests/support/CommaLocale.h"
 #include "tests/support/FileTest.h"
+#include "tests/support/XmlOracle.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -244,6 +245,37 @@ TEST_F(KMLFileOnDisk, TheFileHoldsTheDocumentText) {
   file.ExportKML(Path("lake.kml"));
   EXPECT_EQ(Contents(Path("lake.kml")), Export(gpx));
   EXPECT_FALSE(file.Modified);
+}
+
+// An independent, namespace-aware reader takes what the writer makes, with
+// every prefix declared and the texts and coordinates as they were.
+TEST_F(KMLFileOnDisk, EveryFileWrittenReadsInANamespaceAwareReader) {
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compressed" : "lines");
+    TGPX gpx;
+    FillSurvey(gpx);
+    gpx.wpt.GetWaypoint(1)->name = "Jetty <\"west\"> & co\tline\r\ntwo";
+    TKMLFile file;
+    file.GPXd = &gpx;
+    file.GPXOptions.GPX_Style = true;
+    file.GPXOptions.Compress = compress;
+    const std::string path = Path("lake.kml");
+    file.ExportKML(path);
+    const TXmlOracleResult check = TXmlOracle::WellFormed(path);
+    EXPECT_TRUE(check.Ok()) << check.errors;
+    const auto xpath = [&](const std::string& expression) {
+      std::string value = TXmlOracle::Run({"--xpath", expression}, path).output;
+      if (!value.empty() && value.back() == '\n') value.pop_back();
+      return value;
+    };
+    const std::string kml = "namespace-uri()='" + std::string(kKMLNamespace) + "'";
+    EXPECT_EQ(xpath("count(//*[local-name()='Placemark'][" + kml + "])"), "6");  // 2 waypoints, 1 route, 3 segments
+    EXPECT_EQ(xpath("count(//*[namespace-uri()='" + std::string(kAtomNamespace) + "'])"), "4");
+    EXPECT_EQ(xpath("string((//*[local-name()='Placemark'])[2]/*[local-name()='name'])"),
+              "Jetty <\"west\"> & co\tline\r\ntwo");
+    EXPECT_EQ(xpath("string((//*[local-name()='coordinates'])[3])"), "9.25,47.5 9.3,47.6,12.5");
+    EXPECT_EQ(xpath("string((//*[local-name()='coordinates'])[last()])"), "9.4,47.4 9.5,47.5");
+  }
 }
 
 TEST_F(KMLFileOnDisk, AFailedExportKeepsTheOldFile) {

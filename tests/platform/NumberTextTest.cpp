@@ -65,15 +65,22 @@ TEST(NumberText, FixedFormatRoundsHalvesAwayFromZero) {
 }
 
 TEST(NumberText, Parsing) {
-  EXPECT_EQ(numtext::ParseDouble("12.5"), 12.5);
-  EXPECT_EQ(numtext::ParseDouble("-3"), -3.0);
-  EXPECT_EQ(numtext::ParseDouble("5E-5"), 5e-5);
-  EXPECT_EQ(numtext::ParseDouble("1.23e3"), 1230.0);
-  for (const char* bad : {"", "12,5", " 1", "1 ", "+1", "abc", "inf", "nan", "1e", "0x10", "1.2.3"})
+  struct Case {
+    const char* text;
+    double value;
+  };
+  // One sign in front, '-' or '+' (flight loggers write "+008.5155383").
+  for (const Case& c : {Case{"12.5", 12.5}, Case{"-3", -3.0}, Case{"5E-5", 5e-5}, Case{"1.23e3", 1230.0},
+                        Case{"+008.5155383", 8.5155383}, Case{"+47.5", 47.5}, Case{"+1E+2", 100.0},
+                        Case{"+.5", 0.5}, Case{"-.5", -0.5}})
+    EXPECT_EQ(numtext::ParseDouble(c.text), c.value) << '"' << c.text << '"';
+  for (const char* bad : {"", "12,5", " 1", "1 ", "abc", "inf", "nan", "1e", "0x10", "1.2.3", "+", "-", "++1", "+-1",
+                          "-+1", "--1", "+ 1", " +1", "1+", "+inf", "+nan", "1e++2"})
     EXPECT_FALSE(numtext::ParseDouble(bad).has_value()) << '"' << bad << '"';
   EXPECT_EQ(numtext::ParseInt("-42"), -42);
-  EXPECT_FALSE(numtext::ParseInt("4.2").has_value());
-  EXPECT_FALSE(numtext::ParseInt("").has_value());
+  EXPECT_EQ(numtext::ParseInt("+42"), 42);
+  for (const char* bad : {"4.2", "", "+", "++4", "+-4", "-+4", "+ 4", "4+"})
+    EXPECT_FALSE(numtext::ParseInt(bad).has_value()) << '"' << bad << '"';
 }
 
 TEST(NumberText, ManySignificantDigitsAreTheExactExpansion) {

@@ -136,6 +136,43 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   EXPECT_TRUE(Contains(log, "LoadHTFile: GetMaxDepth is 500"));
 }
 
+// The dialogs of files that give nothing: counted nouns in the plural, and no
+// empty line where the parser had nothing to say.
+TEST_F(WorkspaceTest, RefusedFilesGetDialogsInPlainWords) {
+  const auto write = [&](const std::string& name, const std::string& bytes) {
+    const std::string path = folder.Path(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  };
+  const std::string polygon =
+      "<Placemark><Polygon><outerBoundaryIs><LinearRing><coordinates>8,47 8.1,47 8,47.1 8,47</coordinates>"
+      "</LinearRing></outerBoundaryIs></Polygon></Placemark>";
+  const std::string point = "<Placemark><Point><coordinates>8,47</coordinates></Point></Placemark>";
+  const auto kml = [](const std::string& body) {
+    return "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>" + body + "</Document></kml>";
+  };
+  struct TCase {
+    std::string file;
+    std::string dialog;  // after the file's name
+  };
+  const TCase cases[] = {
+      {write("one.kml", kml(polygon)), " holds no track lines (skipped: 1 placemark without a line)"},
+      {write("two.kml", kml(polygon + point + polygon + point)),
+       " holds no track lines (skipped: 2 waypoints, 2 placemarks without a line)"},
+      {write("other.gpx", "<?xml version=\"1.0\"?>\n<kml/>"), " could not be read:\nFile not loaded"},
+      {write("other.kml", "<gpx version=\"1.1\"/>"), " could not be read:\nFile not loaded"},
+  };
+  for (const TCase& c : cases) {
+    dialogs = TScriptedDialogs();
+    ws.AddFiles({c.file}, {});
+    const auto errors = dialogs.Errors();
+    ASSERT_EQ(errors.size(), 1u) << c.file;
+    EXPECT_EQ(errors[0], c.file + c.dialog);
+    EXPECT_EQ(errors[0].find("\n\n"), std::string::npos) << errors[0];
+  }
+  EXPECT_FALSE(Contains(log, ""));
+}
+
 TEST_F(WorkspaceTest, AMissingOrRejectedFileAddsNothing) {
   const std::string bad = folder.Path("short.ht");
   { std::ofstream(bad, std::ios::binary) << "not an HT file"; }
