@@ -186,7 +186,9 @@ public:
   static bool NameFilter(const TXpNode* node, const std::vector<WideString>& names);
 
   // --- XPath, with this node as the context node. Select passes every error on;
-  // the others catch all but std::bad_alloc and answer what they hold by then.
+  // the others answer what they hold by then for a faulty expression, and pass
+  // on std::bad_alloc and the refusal of a query too costly to evaluate
+  // (TXpXPathWorkExceeded), which no answer may hide.
   std::unique_ptr<TXpValue> Select(const WideString& query, const TXpNodeList* context = nullptr);
   std::unique_ptr<TXpNodeList> SelectNodes(const WideString& query);
   // The first node of SelectNodes, owned by the tree; null when none.

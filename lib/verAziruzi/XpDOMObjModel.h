@@ -132,15 +132,10 @@ private:
   using TXpAttlists = std::vector<TXpDTDAttlist*>;
   bool ValidateTree(TXpElement* root, TXpDocumentType* dtd);
   bool CheckElement(TXpElement* element, const TXpDTDDeclarations& declarations);
-  bool CheckContent(TXpElement* element, const TXpDTDElement* declaration);
+  bool CheckContent(TXpElement* element, const TXpDTDElement* declaration, const TXpDTDDeclarations& declarations);
   bool CheckAttribute(TXpElement* element, TXpAttribute* attribute, const TXpAttlists& lists);
   void CheckRequiredAttributes(TXpElement* element, const TXpAttlists& lists);
   bool ElementInContentModel(const TXpNode* child, const TXpDTDElementGroup* group) const;
-  enum TXpMatch { mrNoMatch = 1, mrMatch = 2 };
-  TXpMatch MatchItems(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group);
-  TXpMatch MatchChoice(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group, std::size_t from);
-  bool MatchGroup(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group, bool topLevel);
-  bool HasChildrenFrom(std::size_t pos, const TXpElement* element) const;
   // A finding: told to the handler, counted, and raised when the handler asked
   // to stop.
   void ReportInvalid(int code, TXpNode* node);

@@ -1,10 +1,14 @@
 // Validation of a loaded document against the DTD its load kept as nodes.
 // Names and values compare exactly, whatever IgnoreCase says: a DTD is case
-// sensitive. Content models are matched by the library's own rules on the
-// child positions, not by an automaton, so that what the handler hears and in
-// which order stays what callers of this library have always seen.
+// sensitive. An element's children match its content model as XML defines it:
+// the sequence of child elements, comments and processing instructions aside,
+// is a word of the model's regular expression, matched whole.
 
+#include <algorithm>
+#include <map>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "lib/verAziruzi/XpDOMObjModel.h"
 
@@ -18,29 +22,212 @@ bool IsCommentOrPI(const TXpNode* node) {
   return node->NodeType() == COMMENT_NODE || node->NodeType() == PROCESSING_INSTRUCTION_NODE;
 }
 
-bool IsElementNamed(const TXpNode* node, const WideString& name) {
-  return node && node->NodeType() == ELEMENT_NODE && node->NodeName() == name;
-}
+// A content model as an automaton with empty moves, built with fresh states
+// around every particle, and run over the children as the set of states it can
+// be in. Sets met once are kept with their moves by child name, so that the
+// many elements of one declaration cost a lookup per child.
+class TContentAutomaton {
+public:
+  // Raises "Improperly formed DTD" for a group without items, an item that is
+  // neither group nor leaf, or a group that mixes "|" and ",".
+  explicit TContentAutomaton(const TXpDTDElementGroup& model);
 
-// The child at a position; null past the last one.
-TXpNode* ChildAt(const TXpElement* element, std::size_t pos) {
-  const auto& children = element->ChildNodes()->Nodes();
-  return pos < children.size() ? children[pos] : nullptr;
-}
+  // 0 when the children match the model whole; otherwise the finding: 9 when
+  // some first part of them (nothing, perhaps) was already complete, so that
+  // what follows is not expected; 8 when none was, so that something required
+  // is missing.
+  int Verdict(const TXpElement& element);
 
-// The occurrence of a content-model item, group or leaf.
-int OccursOf(const TXpNode* item) {
-  switch (item->NodeType()) {
-    case DTD_ELEMENT_GROUP_NODE:
-      return static_cast<const TXpDTDElementGroup*>(item)->Occurs();
-    case DTD_ELEMENT_CONTENT_NODE:
-      return static_cast<const TXpDTDElementContent*>(item)->Occurs();
-    default:
-      RaiseImproperDTD();
+private:
+  struct TState {
+    std::vector<int> empty;  // moves that take no child
+    int name = -1;  // a leaf's move: a child named fNames[name]
+    int next = -1;
+  };
+  struct TFragment {
+    int start;
+    int end;
+  };
+
+  int NewState() {
+    fStates.emplace_back();
+    return static_cast<int>(fStates.size()) - 1;
   }
+  void Link(int from, int to) { fStates[from].empty.push_back(to); }
+  TFragment Repeat(TFragment inner, int occurs);
+  TFragment Join(const TXpDTDElementGroup& group, const std::vector<TFragment>& items);
+
+  // Every state reachable by empty moves, sorted.
+  std::vector<int> Closure(std::vector<int> states) const;
+  int Intern(std::vector<int> states);
+  int Step(int set, const WideString& name);
+
+  std::vector<TState> fStates;
+  // Copied: a handler that hears of a finding may change the DTD.
+  std::vector<WideString> fNames;
+  int fStart = 0;
+  int fAccept = 0;
+  // The sets met, their acceptance and their moves; dropped when they grow
+  // past kKeptStates states in all, as a hostile model could make them.
+  static constexpr std::size_t kKeptStates = 1 << 22;
+  std::map<std::vector<int>, int> fSetIds;
+  std::vector<const std::vector<int>*> fSets;
+  std::vector<char> fAccepting;
+  std::vector<std::unordered_map<WideString, int>> fMoves;
+  std::size_t fKept = 0;
+  int fGeneration = 0;
+};
+
+TContentAutomaton::TFragment TContentAutomaton::Repeat(TFragment inner, int occurs) {
+  if (occurs == xpoOnce) return inner;
+  const int start = NewState();
+  const int end = NewState();
+  Link(start, inner.start);
+  Link(inner.end, end);
+  if (occurs == xpoOptional || occurs == xpoZeroOrMore) Link(start, end);
+  if (occurs == xpoZeroOrMore || occurs == xpoOneOrMore) Link(inner.end, inner.start);
+  return {start, end};
 }
 
-bool IsRepeated(int occurs) { return occurs == xpoZeroOrMore || occurs == xpoOneOrMore; }
+TContentAutomaton::TFragment TContentAutomaton::Join(const TXpDTDElementGroup& group,
+                                                     const std::vector<TFragment>& items) {
+  // The relations of all items but the last say what the group is.
+  const auto& particles = group.ChildNodes()->Nodes();
+  bool choice = false;
+  bool sequence = false;
+  for (std::size_t i = 0; i + 1 < particles.size(); ++i) {
+    const int relation = static_cast<const TXpDTDParticle*>(particles[i])->Relation();
+    if (relation == xprChoice) choice = true;
+    else if (relation == xprSequence) sequence = true;
+    else RaiseImproperDTD();
+  }
+  if (choice && sequence) RaiseImproperDTD();
+  TFragment joined{NewState(), NewState()};
+  if (choice) {
+    for (const TFragment& item : items) {
+      Link(joined.start, item.start);
+      Link(item.end, joined.end);
+    }
+  } else {
+    int at = joined.start;
+    for (const TFragment& item : items) {
+      Link(at, item.start);
+      at = item.end;
+    }
+    Link(at, joined.end);
+  }
+  return Repeat(joined, group.Occurs());
+}
+
+TContentAutomaton::TContentAutomaton(const TXpDTDElementGroup& model) {
+  // Built bottom-up with a stack of our own: a model made through the DOM
+  // may nest deeper than the call stack.
+  struct TFrame {
+    const TXpDTDElementGroup* group;
+    std::size_t next = 0;
+    std::vector<TFragment> items;
+  };
+  std::vector<TFrame> stack;
+  stack.push_back({&model, 0, {}});
+  TFragment whole{};
+  while (!stack.empty()) {
+    TFrame& frame = stack.back();
+    const auto& particles = frame.group->ChildNodes()->Nodes();
+    if (particles.empty()) RaiseImproperDTD();
+    if (frame.next == particles.size()) {
+      const TFragment joined = Join(*frame.group, frame.items);
+      stack.pop_back();
+      if (stack.empty()) whole = joined;
+      else stack.back().items.push_back(joined);
+      continue;
+    }
+    const TXpNode* particle = particles[frame.next++];
+    if (particle->NodeType() == DTD_ELEMENT_GROUP_NODE) {
+      stack.push_back({static_cast<const TXpDTDElementGroup*>(particle), 0, {}});
+      continue;
+    }
+    if (particle->NodeType() != DTD_ELEMENT_CONTENT_NODE) RaiseImproperDTD();
+    const auto* leaf = static_cast<const TXpDTDElementContent*>(particle);
+    const int start = NewState();
+    const int end = NewState();
+    fStates[start].name = static_cast<int>(fNames.size());
+    fNames.push_back(leaf->NodeName());
+    fStates[start].next = end;
+    frame.items.push_back(Repeat({start, end}, leaf->Occurs()));
+  }
+  fStart = whole.start;
+  fAccept = whole.end;
+}
+
+std::vector<int> TContentAutomaton::Closure(std::vector<int> states) const {
+  std::vector<char> seen(fStates.size());
+  std::vector<int> pending;
+  std::vector<int> reached;
+  for (int state : states)
+    if (!seen[state]) {
+      seen[state] = 1;
+      pending.push_back(state);
+    }
+  while (!pending.empty()) {
+    const int state = pending.back();
+    pending.pop_back();
+    reached.push_back(state);
+    for (int to : fStates[state].empty)
+      if (!seen[to]) {
+        seen[to] = 1;
+        pending.push_back(to);
+      }
+  }
+  std::sort(reached.begin(), reached.end());
+  return reached;
+}
+
+int TContentAutomaton::Intern(std::vector<int> states) {
+  if (fKept + states.size() > kKeptStates) {
+    fSetIds.clear();
+    fSets.clear();
+    fAccepting.clear();
+    fMoves.clear();
+    fKept = 0;
+    ++fGeneration;
+  }
+  const auto [found, added] = fSetIds.try_emplace(std::move(states), static_cast<int>(fSets.size()));
+  if (added) {
+    fKept += found->first.size();
+    fSets.push_back(&found->first);
+    fAccepting.push_back(std::binary_search(found->first.begin(), found->first.end(), fAccept));
+    fMoves.emplace_back();
+  }
+  return found->second;
+}
+
+// The set after a child of the name; the ids of earlier sets may be gone.
+int TContentAutomaton::Step(int set, const WideString& name) {
+  if (const auto move = fMoves[set].find(name); move != fMoves[set].end()) return move->second;
+  std::vector<int> next;
+  for (int state : *fSets[set])
+    if (fStates[state].name >= 0 && fNames[fStates[state].name] == name) next.push_back(fStates[state].next);
+  const int generation = fGeneration;
+  const int target = Intern(Closure(std::move(next)));
+  // Interning may have dropped every kept set, the one moved from too.
+  if (fGeneration == generation) fMoves[set].emplace(name, target);
+  return target;
+}
+
+int TContentAutomaton::Verdict(const TXpElement& element) {
+  int set = Intern(Closure({fStart}));
+  bool completeBefore = fAccepting[set];
+  for (const TXpNode* child : element.ChildNodes()->Nodes()) {
+    if (IsCommentOrPI(child)) continue;
+    // Text and everything else but elements fits no model.
+    if (child->NodeType() != ELEMENT_NODE) return completeBefore ? 9 : 8;
+    set = Step(set, child->NodeName());
+    if (fSets[set]->empty()) return completeBefore ? 9 : 8;
+    if (fAccepting[set]) completeBefore = true;
+  }
+  if (fAccepting[set]) return 0;
+  return completeBefore ? 9 : 8;
+}
 
 // Every child of an attribute list must be a definition.
 void RequireDefinitions(const TXpDTDAttlist* list) {
@@ -73,6 +260,11 @@ bool CarriesAttribute(const TXpElement* element, const WideString& name) {
 struct TXpObjModel::TXpDTDDeclarations {
   std::unordered_map<WideString, const TXpDTDElement*> elements;
   std::unordered_map<WideString, TXpAttlists> attlists;
+  struct TBuilt {
+    TXpRef<TXpDTDElementGroup> model;
+    std::unique_ptr<TContentAutomaton> automaton;
+  };
+  mutable std::unordered_map<const TXpDTDElementGroup*, TBuilt> automata;
 
   explicit TXpDTDDeclarations(const TXpDocumentType& dtd) {
     Gather(dtd);
@@ -87,6 +279,16 @@ struct TXpObjModel::TXpDTDDeclarations {
     static const TXpAttlists none;
     auto found = attlists.find(name);
     return found == attlists.end() ? none : found->second;
+  }
+  // The model's automaton, built at its first use in this validation.
+  TContentAutomaton& Automaton(const TXpDTDElementGroup* model) const {
+    TBuilt& built = automata[model];
+    if (!built.automaton) {
+      built.automaton = std::make_unique<TContentAutomaton>(*model);
+      // Held, so that no other model can take its address while it is kept.
+      built.model = TXpRef<TXpDTDElementGroup>::Share(const_cast<TXpDTDElementGroup*>(model));
+    }
+    return *built.automaton;
   }
 
 private:
@@ -202,10 +404,11 @@ bool TXpObjModel::CheckElement(TXpElement* element, const TXpDTDDeclarations& de
     }
   }
   if (!lists.empty()) CheckRequiredAttributes(element, lists);
-  return declaration ? CheckContent(element, declaration) : false;
+  return declaration ? CheckContent(element, declaration, declarations) : false;
 }
 
-bool TXpObjModel::CheckContent(TXpElement* element, const TXpDTDElement* declaration) {
+bool TXpObjModel::CheckContent(TXpElement* element, const TXpDTDElement* declaration,
+                               const TXpDTDDeclarations& declarations) {
   switch (declaration->ContentType()) {
     case xpctEmpty:
       if (element->HasChildNodes()) Find(6, element, u"Element not empty");
@@ -228,8 +431,11 @@ bool TXpObjModel::CheckContent(TXpElement* element, const TXpDTDElement* declara
       Find(7, child, u"Element not allowed as content");
   }
   if (declaration->ContentType() == xpctMixed) return true;
-  std::size_t pos = 0;
-  return MatchGroup(pos, element, group, true);
+  switch (declarations.Automaton(group).Verdict(*element)) {
+    case 0: return true;
+    case 8: Find(8, element, u"Required child missing"); return false;
+    default: Find(9, element, u"Element child not expected"); return false;
+  }
 }
 
 // The first list that defines the attribute decides on it; with none, the
@@ -283,154 +489,23 @@ void TXpObjModel::CheckRequiredAttributes(TXpElement* element, const TXpAttlists
 // Content models
 
 bool TXpObjModel::ElementInContentModel(const TXpNode* child, const TXpDTDElementGroup* group) const {
-  if (!group->HasChildNodes()) RaiseImproperDTD();
-  for (const TXpNode* item : group->ChildNodes()->Nodes()) {
-    switch (item->NodeType()) {
-      case DTD_ELEMENT_CONTENT_NODE:
-        if (item->NodeName() == child->NodeName()) return true;
-        break;
-      case DTD_ELEMENT_GROUP_NODE:
-        if (ElementInContentModel(child, static_cast<const TXpDTDElementGroup*>(item))) return true;
-        break;
-      default:
-        RaiseImproperDTD();
-    }
-  }
-  return false;
-}
-
-bool TXpObjModel::HasChildrenFrom(std::size_t pos, const TXpElement* element) const {
-  const auto& children = element->ChildNodes()->Nodes();
-  for (std::size_t i = pos; i < children.size(); ++i)
-    if (!IsCommentOrPI(children[i])) return true;
-  return false;
-}
-
-TXpObjModel::TXpMatch TXpObjModel::MatchItems(std::size_t& pos, TXpElement* element,
-                                              const TXpDTDElementGroup* group) {
-  const auto& items = group->ChildNodes()->Nodes();
-  if (items.empty()) RaiseImproperDTD();
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const TXpNode* item = items[i];
-    if (item->NodeType() == DTD_ELEMENT_GROUP_NODE) {
-      const auto* nested = static_cast<const TXpDTDElementGroup*>(item);
-      bool matched = MatchGroup(pos, element, nested, false);
-      if (matched && IsRepeated(nested->Occurs())) {
-        std::size_t before;
-        do {
-          before = pos;
-        } while (MatchGroup(pos, element, nested, false) && pos != before);
-      }
-      if (matched && nested->Relation() == xprChoice) return mrMatch;
-      if (!matched && nested->Occurs() == xpoOnce && nested->Relation() == xprSequence) return mrNoMatch;
-      continue;
-    }
-    if (item->NodeType() != DTD_ELEMENT_CONTENT_NODE) RaiseImproperDTD();
-    const auto* leaf = static_cast<const TXpDTDElementContent*>(item);
-    const WideString& name = leaf->NodeName();
-    if (!ChildAt(element, pos)) {
-      for (std::size_t j = i; j < items.size(); ++j) {
-        const int occurs = OccursOf(items[j]);
-        if (occurs == xpoOnce || occurs == xpoOneOrMore) return mrNoMatch;
-      }
-      return mrMatch;
-    }
-    if (leaf->Relation() != xprSequence) return MatchChoice(pos, element, group, i);
-    const int occurs = leaf->Occurs();
-    if (occurs == xpoOnce || occurs == xpoOneOrMore) {
-      while (ChildAt(element, pos) && IsCommentOrPI(ChildAt(element, pos))) ++pos;
-      if (!IsElementNamed(ChildAt(element, pos), name)) return mrNoMatch;
-      ++pos;
-    }
-    if (occurs == xpoOptional) {
-      if (IsElementNamed(ChildAt(element, pos), name)) ++pos;
-    } else if (IsRepeated(occurs)) {
-      for (TXpNode* child; (child = ChildAt(element, pos)) && (IsElementNamed(child, name) || IsCommentOrPI(child));)
-        ++pos;
-    }
-  }
-  return mrMatch;
-}
-
-// A choice from the leaf at `from`: the first later item that names the child
-// at pos takes it. Children that fit no item end the scan early when the
-// group stands once or "?", the choice is the group's last, and an earlier
-// element was already taken past the first: the choice then fails.
-TXpObjModel::TXpMatch TXpObjModel::MatchChoice(std::size_t& pos, TXpElement* element,
-                                               const TXpDTDElementGroup* group, std::size_t from) {
-  const auto& items = group->ChildNodes()->Nodes();
-  const auto* leaf = static_cast<const TXpDTDElementContent*>(items[from]);
-  std::size_t i = from;
-  while (i < items.size()) {
-    TXpNode* child = ChildAt(element, pos);
-    if (!child || IsElementNamed(child, items[i]->NodeName())) break;
-    if (IsCommentOrPI(child)) {
-      ++pos;
-      continue;
-    }
-    if (pos > 0 && (group->Occurs() == xpoOnce || group->Occurs() == xpoOptional) &&
-        leaf->Relation() != xprChoice) {
-      std::size_t k = pos;
-      while (k > 0 && element->ChildNodes()->Nodes()[k - 1]->NodeType() == COMMENT_NODE) --k;
-      if (k > 1) return mrNoMatch;  // the nearest earlier non-comment child lies after the first
-    }
-    ++i;
-  }
-  if (i >= items.size()) return mrNoMatch;
-  const int occurs = OccursOf(items[i]);
-  if (IsRepeated(occurs)) {
-    const WideString& name = items[i]->NodeName();
-    for (TXpNode* child; (child = ChildAt(element, pos)) && (IsElementNamed(child, name) || IsCommentOrPI(child));)
-      ++pos;
-  } else {
-    ++pos;
-  }
-  return mrMatch;
-}
-
-bool TXpObjModel::MatchGroup(std::size_t& pos, TXpElement* element, const TXpDTDElementGroup* group,
-                             bool topLevel) {
-  const int before = omFindings;
-  const std::size_t start = pos;
-  TXpMatch r = MatchItems(pos, element, group);
-  // An optional or repeated group that does not match is absent: it takes
-  // nothing, and only what is then left over is unexpected.
-  if (r == mrNoMatch && (group->Occurs() == xpoOptional || group->Occurs() == xpoZeroOrMore)) pos = start;
-  switch (group->Occurs()) {
-    case xpoOnce:
-      if (r == mrNoMatch) {
-        if (group->Relation() == xprSequence) Find(8, element, u"Required child missing");
-        return false;
-      }
-      if (topLevel && HasChildrenFrom(pos, element)) Find(9, element, u"Element child not expected");
-      break;
-    case xpoOptional:
-      if (topLevel && HasChildrenFrom(pos, element)) Find(9, element, u"Element child not expected");
-      break;
-    case xpoOneOrMore:
-      if (r == mrNoMatch) {
-        Find(8, element, u"Required child missing");
-        return false;
-      }
-      [[fallthrough]];
-    case xpoZeroOrMore:
-      if (topLevel && r == mrNoMatch && HasChildrenFrom(pos, element)) Find(9, element, u"Element child not expected");
-      while (r == mrMatch && HasChildrenFrom(pos, element)) {
-        const std::size_t round = pos;
-        r = MatchItems(pos, element, group);
-        if (r == mrNoMatch) {
-          pos = round;
-          if (topLevel) Find(9, element, u"Element child not expected");
-        } else if (pos == round) {
-          // Nothing taken: another round would take nothing either, so what
-          // is left is not expected.
-          if (topLevel) Find(9, element, u"Element child not expected");
+  std::vector<const TXpDTDElementGroup*> pending{group};
+  while (!pending.empty()) {
+    const TXpDTDElementGroup* next = pending.back();
+    pending.pop_back();
+    if (!next->HasChildNodes()) RaiseImproperDTD();
+    for (const TXpNode* item : next->ChildNodes()->Nodes()) {
+      switch (item->NodeType()) {
+        case DTD_ELEMENT_CONTENT_NODE:
+          if (item->NodeName() == child->NodeName()) return true;
           break;
-        }
+        case DTD_ELEMENT_GROUP_NODE:
+          pending.push_back(static_cast<const TXpDTDElementGroup*>(item));
+          break;
+        default:
+          RaiseImproperDTD();
       }
-      break;
-    default:
-      break;
+    }
   }
-  return omFindings == before;
+  return false;
 }

@@ -4,6 +4,7 @@
 // older XQL spellings), the tokenizer a document owns, the value a selection
 // answers, and the token checks the evaluator stands on.
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -118,6 +119,13 @@ public:
   using EXpException::EXpException;
 };
 
+// An evaluation refused because it would do more work than its budget allows.
+// The typed selections pass it on: an answer cut short is no answer.
+class TXpXPathWorkExceeded : public TXpXPathException {
+public:
+  TXpXPathWorkExceeded() : TXpXPathException(u"Expression too costly to evaluate") {}
+};
+
 // The name tables of the tokenizer; null outside XpDOMInitialize..XpDOMFinalize.
 // Values are the token ids.
 TXpStrHash* XpFunctionNames();
@@ -175,9 +183,18 @@ public:
   // Forgets every kept scan.
   void ClearCache() { fCache.clear(); }
 
+  // The work one evaluation of this document's queries may do, in nodes
+  // visited, compared or collected: about a second's worth by default, enough
+  // for queries that walk a large track thousands of times, while a hostile
+  // query that would run for hours is refused with TXpXPathWorkExceeded.
+  static constexpr std::uint64_t kDefaultWorkBudget = 100'000'000;
+  std::uint64_t WorkBudget() const { return fWorkBudget; }
+  void SetWorkBudget(std::uint64_t units) { fWorkBudget = units; }
+
 private:
   static constexpr std::size_t kCacheLimit = 512;
   std::unordered_map<WideString, std::shared_ptr<const TXpTokens>> fCache;
+  std::uint64_t fWorkBudget = kDefaultWorkBudget;
 };
 
 // Token checks: each raises TXpDOMException ecExpectedToken with the id expected

@@ -27,7 +27,9 @@ TXpNodeList& TXpWork::OwnList() {
 
 namespace {
 
-[[noreturn]] void ThrowTooDeep() { throw TXpXPathException(u"Expression nesting deeper than 256 levels"); }
+[[noreturn]] void ThrowTooDeep() {
+  throw TXpXPathException(u"Expression nesting deeper than " + XpFormat(u"%d", {kXpMaxNesting}) + u" levels");
+}
 
 }  // namespace
 
@@ -38,9 +40,29 @@ TXpEvaluation::Nesting::Nesting(TXpEvaluation& evaluation) : fEvaluation(evaluat
   }
 }
 
-void TXpEvaluation::CheckBudget() const {
-  const std::uint64_t budget = kXpWorkBase + kXpWorkPerTokenAndNode * (tokens.size() + 1) * fWidestWalk;
-  if (fWork > budget) throw TXpXPathException(u"Expression too costly to evaluate");
+std::pair<int, int> TXpEvaluation::RankAmongNamesakes(const TXpNode* node) {
+  const TXpNode* parent = node->ParentNode();
+  if (!parent) return {0, 0};
+  const TXpDocument* document = node->OwnerDocument();
+  const bool ignoreCase = document && document->IgnoreCase();
+  // Names that NameMatches takes for one another share a key.
+  auto key = [ignoreCase](const TXpNode* child) {
+    WideString name = child->NodeName();
+    if (ignoreCase)
+      for (char16_t& c : name)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    return name;
+  };
+  auto [found, added] = fNamesakes.try_emplace(parent);
+  TNamesakes& namesakes = found->second;
+  if (added) {
+    const auto& children = parent->ChildNodes()->Nodes();
+    Charge(1 + children.size());
+    for (const TXpNode* child : children) namesakes.rank[child] = ++namesakes.count[key(child)];
+  }
+  const auto rank = namesakes.rank.find(node);
+  if (rank == namesakes.rank.end()) return {0, 0};
+  return {rank->second, namesakes.count[key(node)]};
 }
 
 void XpCheckBracketNesting(const TXpTokens& tokens) {
@@ -362,7 +384,7 @@ void XpEvalUnion(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       rightNodes = std::move(right.list);
     }
     // The operand no longer shares the left list, which grows in place.
-    ev.Charge(1 + rightNodes->Length());
+    ev.Charge(1 + kXpCopyCost * rightNodes->Length());
     TXpNodeList& left = w.OwnList();
     if (!presentFilled) present.insert(left.Nodes().begin(), left.Nodes().end());
     presentFilled = true;
@@ -390,7 +412,7 @@ void AttributePrimary(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
       list->Add(attribute);
     }
   }
-  ev.ChargeWalk(list->Length() + 1);
+  ev.Charge(list->Length() + 1);
   w.SetList(std::move(list));
   w.kind = xpetNodeSet;
 }

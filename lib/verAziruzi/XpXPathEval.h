@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 
 #include "lib/verAziruzi/XpDOMDocument.h"
 #include "lib/verAziruzi/XpXPath.h"
@@ -43,31 +45,44 @@ struct TXpWork {
 // A list to fill and hand to SetList, in one allocation with its count.
 inline std::shared_ptr<TXpNodeList> XpNewList() { return std::make_shared<TXpNodeList>(); }
 
-inline constexpr int kXpMaxNesting = 256;
-// The work an evaluation may do: a base, and per token of the expression a
-// multiple of the widest walk seen, which stands for the document's size. An
-// expression that only walks the document a few times per token stays far
-// below; nested predicates and paths over repeated nodes multiply their work
-// and would otherwise run for hours or exhaust the memory.
-inline constexpr std::uint64_t kXpWorkBase = 1 << 15;
-inline constexpr std::uint64_t kXpWorkPerTokenAndNode = 16;
+// How deep groups, predicates, arguments and negations may nest. Each level
+// takes about 2 KiB of stack in an optimised build and four times that under
+// the sanitizers, so the deepest expression fits a thread with a small stack;
+// queries people write nest a few levels.
+inline constexpr int kXpMaxNesting = 32;
+// The work units a node copied into a result list costs, against one for a
+// node visited: the copy takes a reference and grows the list, often into
+// fresh memory, as the long lists of repeated nodes do.
+inline constexpr std::uint64_t kXpCopyCost = 8;
 
 // One evaluation: the node whose Select started it, the tokens and the index of
 // the last token consumed.
 class TXpEvaluation {
 public:
-  TXpEvaluation(TXpNode* node, const TXpTokens& tokens) : node(node), tokens(tokens) {}
+  TXpEvaluation(TXpNode* node, const TXpTokens& tokens, std::uint64_t budget)
+      : node(node), tokens(tokens), fBudget(budget) {}
 
   TXpNode* const node;
   const TXpTokens& tokens;
   int index = -1;
+
+  // The context that position() and last() read: the list a predicate tests,
+  // the candidate and its place there; at the top the caller's context list.
+  // Operands and arguments evaluated from the candidate read it, whatever list
+  // another operand left in their working value.
+  const TXpNodeList* contextList = nullptr;
+  const TXpNode* candidate = nullptr;
+  int candidatePosition = 0;
   // Set while the predicates of an ancestor step run: position() counts from
   // the node nearest the context node.
   bool reverseAxis = false;
-  // The candidate a predicate is testing and its place in the context list.
-  const TXpNodeList* candidateList = nullptr;
-  const TXpNode* candidate = nullptr;
-  int candidatePosition = 0;
+  // Set while the predicates of a '//' step run: a position test and last()
+  // count the candidate among its parent's children of its name.
+  bool siblingCounting = false;
+
+  // The candidate's place among its parent's children of its own name (as
+  // IsNthOfName counts them) and their number; 0 and 0 without a parent.
+  std::pair<int, int> RankAmongNamesakes(const TXpNode* node);
 
   // The next token, null at the end.
   const TXpToken* Peek() const {
@@ -82,17 +97,11 @@ public:
   void Expect(int id) { XpExpectToken(id, tokens, index); }
   TXpDocument* Document() const { return node->OwnerDocument(); }
 
-  // Counts work: nodes copied or compared, candidates tested. Raises
-  // TXpXPathException past the budget (see kXpWorkBase).
+  // Counts work: nodes visited, copied or compared, candidates tested. Raises
+  // TXpXPathWorkExceeded past the budget.
   void Charge(std::uint64_t units) {
     fWork += units;
-    if (fWork > kXpWorkBase) CheckBudget();
-  }
-  // Counts the nodes one walk along an axis visited; the widest walk sets the
-  // budget.
-  void ChargeWalk(std::uint64_t visited) {
-    if (visited > fWidestWalk) fWidestWalk = visited;
-    Charge(visited);
+    if (fWork > fBudget) throw TXpXPathWorkExceeded();
   }
 
   // Counts one level of nesting for as long as it lives.
@@ -108,11 +117,17 @@ public:
   };
 
 private:
-  void CheckBudget() const;
+  // Per parent: each child's place among its namesakes, and their number by
+  // name, counted once in one pass.
+  struct TNamesakes {
+    std::unordered_map<const TXpNode*, int> rank;
+    std::unordered_map<WideString, int> count;
+  };
 
+  const std::uint64_t fBudget;
   int fDepth = 0;
   std::uint64_t fWork = 0;
-  std::uint64_t fWidestWalk = 0;
+  std::unordered_map<const TXpNode*, TNamesakes> fNamesakes;
 };
 
 // Raises the nesting error before an evaluation whose parentheses and brackets

@@ -54,12 +54,21 @@ void SetNodeSet(TXpWork& w, std::shared_ptr<TXpNodeList> list) {
   w.kind = xpetNodeSet;
 }
 
+// position() and last() read the context of the predicate (or of the whole
+// query) that the context node is the candidate of; from any other node, the
+// list in the working value.
 void Position(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
-  const TXpNodeList& list = *w.list;
-  int position = ev.candidateList == &list && ev.candidate == contextNode ? ev.candidatePosition
-                                                                           : list.IndexOf(contextNode) + 1;
-  if (ev.reverseAxis && position > 0) position = list.Length() - position + 1;
+  if (ev.candidate != contextNode) return w.SetText(xpetNumber, IntegerText(w.list->IndexOf(contextNode) + 1));
+  int position = ev.candidatePosition;
+  if (ev.reverseAxis && position > 0) position = ev.contextList->Length() - position + 1;
   w.SetText(xpetNumber, IntegerText(position));
+}
+
+void Last(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
+  if (ev.candidate != contextNode) return w.SetText(xpetNumber, IntegerText(w.list->Length()));
+  // On a '//' step the last of its name under the parent, as [n] counts there.
+  const int last = ev.siblingCounting ? ev.RankAmongNamesakes(contextNode).second : ev.contextList->Length();
+  w.SetText(xpetNumber, IntegerText(last));
 }
 
 void Count(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
@@ -95,11 +104,12 @@ void Sum(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   }
 }
 
-// round(): halves to even; the result must be a 32-bit whole number.
+// round(): halves to even, exact to the nearest 64-bit whole number.
 WideString Round(double value) {
   const double rounded = std::nearbyint(value);
-  if (!std::isfinite(rounded) || rounded < -2147483648.0 || rounded > 2147483647.0)
-    throw EConvertError(u"round() of a value without a 32-bit integer form");
+  // -2^63 is the least; 2^63 itself is already beyond.
+  if (!std::isfinite(rounded) || rounded < -9223372036854775808.0 || rounded >= 9223372036854775808.0)
+    throw EConvertError(u"round() of a value without a 64-bit integer form");
   return IntegerText(static_cast<std::int64_t>(rounded));
 }
 
@@ -129,13 +139,17 @@ void SubstringAround(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode, bool a
   w.SetText(xpetString, after ? text.substr(position - 1 + mark.size()) : text.substr(0, position - 1));
 }
 
+// The language of the nearest xml:lang on the context node's element or its
+// ancestors, for a node of any type (an attribute's parent is its element). An
+// empty xml:lang says "no language" for what lies below it.
 void Lang(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
   const WideString language = StringArgument(ev, contextNode);
   Close(ev);
   if (language.empty()) return w.SetBoolean(false);
-  for (const TXpNode* node = contextNode; node && node->NodeType() == ELEMENT_NODE; node = node->ParentNode()) {
+  for (const TXpNode* node = contextNode; node; node = node->ParentNode()) {
+    if (node->NodeType() != ELEMENT_NODE) continue;
     const TXpNode* attribute = node->Attributes() ? node->Attributes()->GetNamedItem(u"xml:lang") : nullptr;
-    if (!attribute || attribute->NodeValue().empty()) continue;
+    if (!attribute) continue;
     return w.SetBoolean(XpSameLeftText(attribute->NodeValue(), language, static_cast<int>(language.size())));
   }
   w.SetBoolean(false);
@@ -308,7 +322,7 @@ void XpEvalFunction(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     case xptok::UnknownFunction: return UnknownFunction(ev, w, contextNode, token.text);
     case xptok::FnLast:
       Close(ev);
-      return w.SetText(xpetNumber, IntegerText(w.list->Length()));
+      return Last(ev, w, contextNode);
     case xptok::FnPosition:
       Close(ev);
       return Position(ev, w, contextNode);

@@ -3,6 +3,8 @@
 // Results keep the order the axes give; nothing is sorted or made unique.
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 
 #include "lib/verAziruzi/XpXPathEval.h"
 
@@ -52,13 +54,13 @@ bool IsDocument(const TXpNode* node) { return node->NodeType() == DOCUMENT_NODE;
 bool IsElement(const TXpNode* node) { return node->NodeType() == ELEMENT_NODE; }
 
 // The walks answer how many nodes they visited: the evaluation is charged them.
+// A visit answers whether the walk goes on.
 template <class Visit>
 std::size_t VisitDescendants(const TXpNode* node, Visit&& visit) {
   std::size_t visited = 0;
   XpWalkDescendants(node, [&](TXpNode* descendant) {
     ++visited;
-    visit(descendant);
-    return TXpWalkStep::Continue;
+    return visit(descendant) ? TXpWalkStep::Continue : TXpWalkStep::Stop;
   });
   return visited;
 }
@@ -71,53 +73,60 @@ std::vector<TXpNode*> Ancestors(const TXpNode* node) {
   return chain;
 }
 
-// Every node on the axis, of every type, in list order.
+// Every node on the axis, of every type, in list order, for as long as the
+// visit asks for more.
 template <class Visit>
 void VisitAxisNodes(Axis axis, TXpNode* node, Visit&& visit) {
   switch (axis) {
     case Axis::Child:
-      for (TXpNode* child : node->ChildNodes()->Nodes()) visit(child);
+      for (TXpNode* child : node->ChildNodes()->Nodes())
+        if (!visit(child)) return;
       return;
     case Axis::DescendantOrSelf:
-      visit(node);
+      if (!visit(node)) return;
       [[fallthrough]];
     case Axis::Descendant:
       VisitDescendants(node, visit);
       return;
     case Axis::Self:
-      return visit(node);
+      visit(node);
+      return;
     case Axis::Parent:
       if (node->ParentNode()) visit(node->ParentNode());
       return;
     case Axis::Ancestor:
     case Axis::AncestorOrSelf:
-      for (TXpNode* ancestor : Ancestors(node)) visit(ancestor);
+      for (TXpNode* ancestor : Ancestors(node))
+        if (!visit(ancestor)) return;
       if (axis == Axis::AncestorOrSelf) visit(node);
       return;
     case Axis::FollowingSibling:
-      for (TXpNode* sibling = node->NextSibling(); sibling; sibling = sibling->NextSibling()) visit(sibling);
+      for (TXpNode* sibling = node->NextSibling(); sibling; sibling = sibling->NextSibling())
+        if (!visit(sibling)) return;
       return;
     case Axis::PrecedingSibling:
-      for (TXpNode* sibling = node->PreviousSibling(); sibling; sibling = sibling->PreviousSibling()) visit(sibling);
+      for (TXpNode* sibling = node->PreviousSibling(); sibling; sibling = sibling->PreviousSibling())
+        if (!visit(sibling)) return;
       return;
     case Axis::Following: {
       TXpFollowingAxis following(node);
-      for (TXpNode* next = following.NextNode(node); next; next = following.NextNode(next)) visit(next);
+      for (TXpNode* next = following.NextNode(node); next; next = following.NextNode(next))
+        if (!visit(next)) return;
       return;
     }
     case Axis::Preceding: {
       TXpPrecedingAxis preceding(node);
-      for (TXpNode* next = preceding.NextNode(node); next; next = preceding.NextNode(next)) visit(next);
+      for (TXpNode* next = preceding.NextNode(node); next; next = preceding.NextNode(next))
+        if (!visit(next)) return;
       return;
     }
     case Axis::Attribute:
       if (const TXpNamedNodeMap* attributes = node->Attributes())
-        for (TXpNode* attribute : attributes->Nodes()) visit(attribute);
+        for (TXpNode* attribute : attributes->Nodes())
+          if (!visit(attribute)) return;
       return;
     case Axis::Namespace:
-      VisitDescendants(node, [&](TXpNode* descendant) {
-        if (IsElement(descendant)) visit(descendant);
-      });
+      VisitDescendants(node, [&](TXpNode* descendant) { return !IsElement(descendant) || visit(descendant); });
       return;
   }
 }
@@ -127,7 +136,7 @@ std::size_t VisitAxis(Axis axis, TXpNode* node, Visit&& visit) {
   std::size_t visited = 0;
   VisitAxisNodes(axis, node, [&](TXpNode* next) {
     ++visited;
-    visit(next);
+    return visit(next);
   });
   return visited;
 }
@@ -142,35 +151,45 @@ bool LocalNameMatches(const TXpNode* node, std::u16string_view name) {
   return document && document->IgnoreCase() && XpSameAsciiText(local, name);
 }
 
+// What a step collects: every node that passes its test, or, under a literal
+// position test [n] that follows, only as many as that test can reach.
+struct TCollect {
+  TXpNodeList& list;
+  std::size_t limit = SIZE_MAX;
+
+  // Adds the node when it passes; answers whether the walk goes on.
+  bool Take(TXpNode* node, bool passes) {
+    if (passes) list.Add(node);
+    return static_cast<std::size_t>(list.Length()) < limit;
+  }
+};
+
 // A name or '*' on the axis, each axis with its own comparison; answers the
 // number of nodes looked at.
-std::size_t NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList& list) {
+std::size_t NameStep(Axis axis, TXpNode* node, const TXpToken& test, TCollect& out) {
   const bool star = test.id == xptok::Star;
   const WideString& name = test.text;
-  auto exact = [&](TXpNode* candidate) {
-    if (star || candidate->NodeName() == name) list.Add(candidate);
-  };
-  auto matching = [&](TXpNode* candidate) {
-    if (star || candidate->NameMatches(name)) list.Add(candidate);
-  };
+  auto exact = [&](TXpNode* candidate) { return out.Take(candidate, star || candidate->NodeName() == name); };
+  auto matching = [&](TXpNode* candidate) { return out.Take(candidate, star || candidate->NameMatches(name)); };
   switch (axis) {
     case Axis::Child:
       if (IsDocument(node)) {
         if (TXpElement* root = static_cast<TXpDocument*>(node)->DocumentElement()) exact(root);
         return 1;
       }
-      for (TXpNode* child : node->ChildNodes()->Nodes())
-        if (IsElement(child) && (star || child->NameMatches(name))) list.Add(child);
-      return node->ChildNodes()->Nodes().size();
+      return VisitAxis(axis, node, [&](TXpNode* child) {
+        return out.Take(child, IsElement(child) && (star || child->NameMatches(name)));
+      });
     case Axis::DescendantOrSelf:
     case Axis::Descendant: {
-      if (axis == Axis::DescendantOrSelf) exact(node);
+      if (axis == Axis::DescendantOrSelf && !exact(node)) return 1;
       const bool fromDocument = IsDocument(node);
       return VisitDescendants(node, [&](TXpNode* candidate) {
-        if (!IsElement(candidate)) return;
-        if (star || (fromDocument ? candidate->NameMatches(name) : LocalNameMatches(candidate, name)))
-          list.Add(candidate);
-      }) + 1;
+               return out.Take(candidate, IsElement(candidate) &&
+                                              (star || (fromDocument ? candidate->NameMatches(name)
+                                                                     : LocalNameMatches(candidate, name))));
+             }) +
+             1;
     }
     case Axis::Following:
     case Axis::Preceding:
@@ -178,11 +197,11 @@ std::size_t NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList
     case Axis::Attribute:
       if (star) return VisitAxis(axis, node, exact);
       if (const TXpNamedNodeMap* attributes = node->Attributes())
-        if (TXpNode* attribute = attributes->GetNamedItem(name)) list.Add(attribute);
+        if (TXpNode* attribute = attributes->GetNamedItem(name)) out.Take(attribute, true);
       return 1;
     case Axis::Namespace:
       return VisitAxis(axis, node, [&](TXpNode* candidate) {
-        if (star || candidate->NamespaceURI() == name) list.Add(candidate);
+        return out.Take(candidate, star || candidate->NamespaceURI() == name);
       });
     default:
       return VisitAxis(axis, node, exact);
@@ -191,7 +210,8 @@ std::size_t NameStep(Axis axis, TXpNode* node, const TXpToken& test, TXpNodeList
 
 // text(), comment(), processing-instruction() and node(): the nodes of the
 // type on the axis.
-void NodeTypeStep(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list) {
+void NodeTypeStep(TXpEvaluation& ev, Axis axis, TXpNode* node, TCollect& out) {
+  TXpNodeList& list = out.list;
   const int id = ev.Consume().id;
   const int type = id == xptok::TextTest      ? TEXT_NODE
                    : id == xptok::CommentTest ? COMMENT_NODE
@@ -206,21 +226,70 @@ void NodeTypeStep(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list
     } else {
       list.CopyList(node->GetDescendantsByType(PROCESSING_INSTRUCTION_NODE, target).get());
     }
-    return ev.ChargeWalk(list.Length() + 1);
+    return ev.Charge(list.Length() + 1);
   }
   ev.Expect(xptok::CloseParen);
-  ev.ChargeWalk(VisitAxis(axis, node, [&](TXpNode* candidate) {
-    if (type == 0 || candidate->NodeType() == type) list.Add(candidate);
+  ev.Charge(VisitAxis(axis, node, [&](TXpNode* candidate) {
+    return out.Take(candidate, type == 0 || candidate->NodeType() == type);
   }));
 }
 
 // The node test after an axis token, or after '//'.
-void AxisTest(TXpEvaluation& ev, Axis axis, TXpNode* node, TXpNodeList& list) {
+void AxisTest(TXpEvaluation& ev, Axis axis, TXpNode* node, TCollect& out) {
   const TXpToken* test = ev.Peek();
   if (test && (test->id == xptok::Name || test->id == xptok::Star))
-    return ev.ChargeWalk(NameStep(axis, node, ev.Consume(), list));
-  if (test && IsNodeTypeToken(test->id)) return NodeTypeStep(ev, axis, node, list);
+    return ev.Charge(NameStep(axis, node, ev.Consume(), out));
+  if (test && IsNodeTypeToken(test->id)) return NodeTypeStep(ev, axis, node, out);
   throw TXpDOMException::CreateValue(ecExpectedToken, xptok::Name);
+}
+
+// The index of the last token of the node test after the index: a name, '*',
+// or a node-type test with its parentheses; -1 for anything else.
+int NodeTestEnd(const TXpEvaluation& ev) {
+  const TXpTokens& tokens = ev.tokens;
+  const int size = static_cast<int>(tokens.size());
+  const int at = ev.index + 1;
+  if (at >= size) return -1;
+  const int id = tokens[at].id;
+  if (id == xptok::Name || id == xptok::Star) return at;
+  if (!IsNodeTypeToken(id) || at + 1 >= size || tokens[at + 1].id != xptok::OpenParen) return -1;
+  int close = at + 2;
+  if (id == xptok::PiTest && close < size && tokens[close].id == xptok::String) ++close;
+  return close < size && tokens[close].id == xptok::CloseParen ? close : -1;
+}
+
+// The n of a literal position test "[n]" standing first after the node test
+// that ends at testEnd; nothing when another predicate or none follows. A text
+// that is no whole number keeps no node, as the predicate would.
+std::optional<int> LiteralPosition(const TXpEvaluation& ev, int testEnd) {
+  const TXpTokens& tokens = ev.tokens;
+  if (testEnd < 0 || testEnd + 3 >= static_cast<int>(tokens.size()) ||
+      tokens[testEnd + 1].id != xptok::OpenBracket || tokens[testEnd + 2].id != xptok::Number ||
+      tokens[testEnd + 3].id != xptok::CloseBracket)
+    return std::nullopt;
+  int n = -1;
+  if (!XpReadWholeNumber(tokens[testEnd + 2].text, n)) n = -1;
+  return n;
+}
+
+// The node test on an axis whose positions count in list order. Under a
+// literal position test "[n]" the walk ends at the n-th node that passes,
+// which alone is kept, and the predicate is consumed: "preceding-sibling::x[1]"
+// then costs a step back, not the whole sibling list, for each context node.
+template <class Test>
+void TestInListOrder(TXpEvaluation& ev, TXpNodeList& list, Test&& test) {
+  const std::optional<int> n = LiteralPosition(ev, NodeTestEnd(ev));
+  TCollect out{list};
+  if (n) out.limit = *n > 0 ? static_cast<std::size_t>(*n) : 1;
+  test(out);
+  if (!n) return;
+  if (*n < 1 || list.Length() < *n) {
+    list.Empty();
+  } else {
+    list.Exchange(0, *n - 1);
+    while (list.Length() > 1) list.Delete(list.Length() - 1);
+  }
+  ev.index += 3;
 }
 
 // '@name', '@*' or '@(name)'; after '//' also on every descendant element.
@@ -243,8 +312,9 @@ void AttributeStep(TXpEvaluation& ev, bool doubleSlash, TXpNode* node, TXpNodeLi
   if (doubleSlash)
     visited += VisitDescendants(node, [&](TXpNode* descendant) {
       if (IsElement(descendant)) collect(descendant);
+      return true;
     });
-  ev.ChargeWalk(visited + list.Length());
+  ev.Charge(visited + list.Length());
 }
 
 // id(...): the elements whose ID attribute holds one of the identifiers.
@@ -274,7 +344,7 @@ void IdStep(TXpEvaluation& ev, TXpNode* node, TXpNodeList& list) {
   TXpDocument* document = node->OwnerDocument();
   TXpElement* root = document ? document->DocumentElement() : nullptr;
   if (root) list.CopyList(root->GetElementsWithIDs(document->IdAttribute(), ids).get());
-  ev.ChargeWalk(list.Length() + 1);
+  ev.Charge(list.Length() + 1);
 }
 
 // Passes over one step without evaluating it, as XpEvalStep would read it.
@@ -284,9 +354,6 @@ void SkipStep(TXpEvaluation& ev) {
     const int id = next->id;
     if (id == xptok::Dot || id == xptok::DotDot || id == xptok::Name || id == xptok::Star) {
       ev.Consume();
-    } else if (id == xptok::Child) {
-      ev.Consume();
-      return XpSkipRestOfLevel(ev);
     } else if (IsAxisToken(id) || IsNodeTypeToken(id)) {
       if (IsAxisToken(id)) ev.Consume();
       const TXpToken* test = ev.Peek();
@@ -320,10 +387,16 @@ void SkipPathSteps(TXpEvaluation& ev) {
 // context node.
 void AxisStep(TXpEvaluation& ev, TXpWork& w, TXpNode* node, int axisToken, bool doubleSlash) {
   const Axis axis = AxisOf(axisToken);
+  const bool reverse = axis == Axis::Ancestor || axis == Axis::AncestorOrSelf;
   auto list = XpNewList();
-  AxisTest(ev, axis, node, *list);
+  if (reverse || doubleSlash) {
+    TCollect out{*list};
+    AxisTest(ev, axis, node, out);
+  } else {
+    TestInListOrder(ev, *list, [&](TCollect& out) { AxisTest(ev, axis, node, out); });
+  }
   w.SetList(std::move(list));
-  XpEvalPredicates(ev, w, doubleSlash, axis == Axis::Ancestor || axis == Axis::AncestorOrSelf, node);
+  XpEvalPredicates(ev, w, doubleSlash, reverse, node);
 }
 
 }  // namespace
@@ -373,26 +446,30 @@ void XpEvalStep(TXpEvaluation& ev, TXpWork& w, TXpNode* contextNode) {
     ev.Consume();
     list->Add(contextNode);
     std::size_t visited = 1;
-    if (doubleSlash) visited += VisitDescendants(contextNode, [&](TXpNode* descendant) { list->Add(descendant); });
-    ev.ChargeWalk(visited);
-  } else if (id == xptok::Name || id == xptok::Star) {
-    ev.ChargeWalk(NameStep(axis, contextNode, ev.Consume(), *list));
-  } else if (id == xptok::Child) {
-    // "child::" takes the rest as an expression from the context node.
-    ev.Consume();
-    TXpWork rest;
-    XpEvalExpr(ev, rest, contextNode);
-    if (rest.kind == xpetNodeSet) w.list = rest.list;
-    else w.SetList(std::move(list));
-    return XpEvalPredicates(ev, w, doubleSlash, false, contextNode);
+    if (doubleSlash)
+      visited += VisitDescendants(contextNode, [&](TXpNode* descendant) {
+        list->Add(descendant);
+        return true;
+      });
+    ev.Charge(visited);
+  } else if (id == xptok::Name || id == xptok::Star || IsNodeTypeToken(id)) {
+    auto test = [&](TCollect& out) {
+      if (IsNodeTypeToken(id)) return NodeTypeStep(ev, axis, contextNode, out);
+      ev.Charge(NameStep(axis, contextNode, ev.Consume(), out));
+    };
+    if (doubleSlash) {
+      TCollect out{*list};
+      test(out);
+    } else {
+      TestInListOrder(ev, *list, test);
+    }
   } else if (IsAxisToken(id)) {
+    // "child::" too: an axis and its node test, as XPath reads it.
     ev.Consume();
     return AxisStep(ev, w, contextNode, id, doubleSlash);
   } else if (id == xptok::At) {
     ev.Consume();
     AttributeStep(ev, doubleSlash, contextNode, *list);
-  } else if (IsNodeTypeToken(id)) {
-    NodeTypeStep(ev, axis, contextNode, *list);
   } else if (id == xptok::FnId) {
     IdStep(ev, contextNode, *list);
   } else if (id == xptok::DotDot) {
@@ -419,7 +496,8 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
     const int count = context->Length();
     std::vector<char> keep(count);
     const bool savedReverse = ev.reverseAxis;
-    const TXpNodeList* savedList = ev.candidateList;
+    const bool savedSiblingCounting = ev.siblingCounting;
+    const TXpNodeList* savedList = ev.contextList;
     const TXpNode* savedCandidate = ev.candidate;
     const int savedPosition = ev.candidatePosition;
     int end = bracket;
@@ -428,7 +506,8 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
       TXpNode* candidate = context->Item(i);
       ev.index = bracket;
       ev.reverseAxis = reverse;
-      ev.candidateList = context.get();
+      ev.siblingCounting = doubleSlash;
+      ev.contextList = context.get();
       ev.candidate = candidate;
       ev.candidatePosition = i + 1;
       TXpWork test = TXpWork::FreshWith(context);
@@ -437,14 +516,17 @@ void XpEvalPredicates(TXpEvaluation& ev, TXpWork& w, bool doubleSlash, bool reve
         int n = -1;
         if (!XpReadWholeNumber(test.text, n)) n = -1;
         const int position = reverse ? count - i : i + 1;
-        keep[i] = doubleSlash ? candidate->IsNthOfName(n) : position == n;
+        // IsNthOfName's count, kept per parent: a '//' step over a long
+        // segment would otherwise count its siblings again for every point.
+        keep[i] = doubleSlash ? n >= 1 && ev.RankAmongNamesakes(candidate).first == n : position == n;
       } else {
         keep[i] = XpToBoolean(test);
       }
       end = ev.index;
     }
     ev.reverseAxis = savedReverse;
-    ev.candidateList = savedList;
+    ev.siblingCounting = savedSiblingCounting;
+    ev.contextList = savedList;
     ev.candidate = savedCandidate;
     ev.candidatePosition = savedPosition;
     ev.index = end;
@@ -469,7 +551,7 @@ void XpEvalPathContinuation(TXpEvaluation& ev, TXpWork& w, [[maybe_unused]] TXpN
       TXpWork step;
       XpEvalStep(ev, step, node);
       // Paths keep repeated nodes, so the lists can outgrow the document.
-      ev.Charge(1 + step.list->Length());
+      ev.Charge(1 + kXpCopyCost * step.list->Length());
       result->CopyList(step.list.get());
       end = ev.index;
     }

@@ -1,6 +1,7 @@
 // The Select family of the node: each tokenizes with the owner document's
 // parser, evaluates from the node and reads the result as it needs it.
 
+#include <cstdint>
 #include <new>
 #include <optional>
 
@@ -15,6 +16,7 @@ public:
   Query(TXpNode* node, const WideString& expr, const TXpNodeList* context) : fNode(node) {
     if (TXpDocument* document = node->OwnerDocument()) {
       fTokens = document->XPathParser().Tokens(expr);
+      fBudget = document->XPathParser().WorkBudget();
     } else {
       fTokens = std::make_shared<const TXpTokens>(TXpXPathParser::Scan(expr));
     }
@@ -23,7 +25,12 @@ public:
 
   void Evaluate() {
     XpCheckBracketNesting(*fTokens);
-    TXpEvaluation evaluation(fNode, *fTokens);
+    TXpEvaluation evaluation(fNode, *fTokens, fBudget);
+    // The caller's context list is what position() and last() read at the top.
+    const std::shared_ptr<TXpNodeList> context = work.list;
+    evaluation.contextList = context.get();
+    evaluation.candidate = fNode;
+    evaluation.candidatePosition = context->IndexOf(fNode) + 1;
     XpEvalExpr(evaluation, work, fNode);
   }
 
@@ -34,10 +41,11 @@ public:
 private:
   TXpNode* fNode;
   std::shared_ptr<const TXpTokens> fTokens;
+  std::uint64_t fBudget = TXpXPathParser::kDefaultWorkBudget;
 };
 
-// Runs the query and reads its result; any failure but a lack of memory gives
-// the neutral value.
+// Runs the query and reads its result; any failure but a lack of memory and a
+// refusal for the work it would take gives the neutral value.
 template <class Result, class Read>
 Result Guarded(TXpNode* node, const WideString& expr, const TXpNodeList* context, Result neutral, Read read) {
   std::optional<Query> query;
@@ -46,6 +54,8 @@ Result Guarded(TXpNode* node, const WideString& expr, const TXpNodeList* context
     query->Evaluate();
     return read(query->work);
   } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const TXpXPathWorkExceeded&) {
     throw;
   } catch (...) {
     return neutral;
@@ -83,6 +93,8 @@ std::unique_ptr<TXpNodeList> TXpNode::SelectNodes(const WideString& query) {
     }
     evaluation->Evaluate();
   } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const TXpXPathWorkExceeded&) {
     throw;
   } catch (...) {
     // The list as far as it was filled.
