@@ -49,6 +49,11 @@ void TUpDown::SetPosition(int position) {
   fEdit->setText(QString::fromStdString(numtext::FormatInt(fLast)));
 }
 
+void TUpDown::ShowPosition() {
+  const int position = Position();
+  if (fEdit->text() != QString::number(position)) SetPosition(position);
+}
+
 void TUpDown::Click(int steps) { SetPosition(Position() + steps * fIncrement); }
 
 TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {

@@ -20,6 +20,7 @@
 #include "model/GPX.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/app/logic/LogicSupport.h"
+#include "tests/app/logic/WorkspaceProbe.h"
 #include "tests/support/TempFolder.h"
 
 class TQtEnvironment : public ::testing::Environment {

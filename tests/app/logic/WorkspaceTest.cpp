@@ -18,6 +18,7 @@
 #include "platform/Dispatcher.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/app/logic/LogicSupport.h"
+#include "tests/app/logic/WorkspaceProbe.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -82,7 +83,7 @@ TEST_F(WorkspaceTest, TypedDepthsAndOffsetsFollowTheRules) {
     EXPECT_TRUE(Add({HT("case.ht", {c.points})}, {c.addDepth, c.addOffset, 30}));
     EXPECT_EQ(static_cast<int>(dialogs.OfKind("input").size()), c.prompts);
     EXPECT_TRUE(dialogs.Errors().empty());
-    const auto segments = Segments(*ws.GPXdata);
+    const auto segments = Segments(ws.GPXdata());
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_EQ(segments[0]->maxdepth, c.maxdepth);
     const std::vector<double> depths = Depths(*segments[0]);
@@ -99,16 +100,16 @@ TEST_F(WorkspaceTest, TheDepthPromptNamesTheFileAndTheTrackOncePerFile) {
   Add({HT("shore.ht", {Line(0, 0, 0), Line(0, 0, 0)})}, {true, true, 30});
   const auto prompts = dialogs.OfKind("input");
   ASSERT_EQ(prompts.size(), 2u);
-  const std::string track = ws.GPXdata->trk.GetTrack(0)->name;
+  const std::string track = ws.GPXdata().trk.GetTrack(0)->name;
   EXPECT_EQ(prompts[0].caption, "Apply depth to dataset");
   EXPECT_EQ(prompts[0].text, "shore.htTrack: Fixture Depth [cm]:");
   EXPECT_EQ(prompts[0].defaultValue, "0");
   EXPECT_EQ(prompts[1].caption, "Add value to dataset");
   EXPECT_EQ(prompts[1].text, "shore.htTrack: Fixture Add Depth [cm]:");
-  for (const TGPXtrkseg* seg : Segments(*ws.GPXdata)) EXPECT_EQ(seg->maxdepth, 325);
-  EXPECT_EQ(ws.MaxDepth, 325);
-  EXPECT_EQ(ws.GPXView->MaxDepth, 325);
-  EXPECT_EQ(ws.GPXView->GPXd, ws.GPXdata.get());
+  for (const TGPXtrkseg* seg : Segments(ws.GPXdata())) EXPECT_EQ(seg->maxdepth, 325);
+  EXPECT_EQ(ws.MaxDepth(), 325);
+  EXPECT_EQ(ws.GPXView().MaxDepth, 325);
+  EXPECT_EQ(ws.GPXView().GPXd, &ws.GPXdata());
 }
 
 TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
@@ -119,7 +120,7 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   const std::string last = HT("LAST.HT", {Line(0, 500, 200)});
   int pumped = 0;
   ws.ResetRadii();
-  ws.Last_udInterpolationWidth = 30;
+  TWorkspaceProbe::SetLastInterpolationWidth(ws, 30);
   EXPECT_TRUE(ws.AddFiles({first, broken, other, last}, {}, [&] { ++pumped; }));
   EXPECT_EQ(pumped, 4);
   const auto errors = dialogs.Errors();
@@ -127,11 +128,11 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   EXPECT_EQ(errors[0].rfind(broken + " could not be read:\n", 0), 0u) << errors[0];
   EXPECT_EQ(errors[1], "File extension not supported: " + other);
   // Both HT files are in, the later one too, and the steps after the loop ran.
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 2);
-  EXPECT_EQ(ws.MaxDepth, 500);
-  EXPECT_TRUE(ws.FileLoaded);
-  EXPECT_EQ(ws.Last_udInterpolationWidth, -1);
-  EXPECT_EQ(ws.Last_udDontCareRadius, -1);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 2);
+  EXPECT_EQ(ws.MaxDepth(), 500);
+  EXPECT_TRUE(ws.FileLoaded());
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
   EXPECT_TRUE(Contains(log, "LoadHTFile: Trying to open " + last));
   EXPECT_TRUE(Contains(log, "LoadHTFile: GetMaxDepth is 500"));
 }
@@ -141,7 +142,7 @@ TEST_F(WorkspaceTest, AMissingOrRejectedFileAddsNothing) {
   { std::ofstream(bad, std::ios::binary) << "not an HT file"; }
   EXPECT_TRUE(ws.AddFiles({bad, folder.Path("missing.ht")}, {}));
   ASSERT_EQ(dialogs.Errors().size(), 1u);  // the reader's own refusal
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 0);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 0);
   EXPECT_TRUE(Contains(log, "LoadHTFile: Appending HT Track: "));
   EXPECT_FALSE(Contains(log, "LoadHTFile: Trying to open " + folder.Path("missing.ht")));
 }
@@ -155,17 +156,17 @@ TEST_F(WorkspaceTest, FiguresAndRadiiFollowTheView) {
   EXPECT_GT(f.WidthM, 100);
   EXPECT_EQ(f.ResolutionText(), "Resolution: " + std::to_string(f.WidthM * 100 / 160) + " x " +
                                     std::to_string(f.HeightM * 100 / 120) + " cm");
-  EXPECT_DOUBLE_EQ(ws.DecimateLongitude, (ws.GPXView->BBox.E - ws.GPXView->BBox.O) / 160);
-  EXPECT_DOUBLE_EQ(ws.DecimateLatitude, (ws.GPXView->BBox.N - ws.GPXView->BBox.S) / 160);
+  EXPECT_DOUBLE_EQ(ws.DecimateLongitude(), (ws.GPXView().BBox.E - ws.GPXView().BBox.O) / 160);
+  EXPECT_DOUBLE_EQ(ws.DecimateLatitude(), (ws.GPXView().BBox.N - ws.GPXView().BBox.S) / 160);
   EXPECT_EQ(TMapFigures{}.ResolutionText(), "Resolution: 0 x 0 cm");
 
   ws.ApplyDontCareRadius(60);
-  EXPECT_DOUBLE_EQ(ws.maxDontCareRadius, std::fabs(ws.GPXView->XToLo(1) - ws.GPXView->XToLo(60)));
-  EXPECT_DOUBLE_EQ(ws.minDontCareRadius, std::fabs(ws.GPXView->XToLo(0) - ws.GPXView->XToLo(1)));
-  EXPECT_EQ(ws.Last_udDontCareRadius, 60);
+  EXPECT_DOUBLE_EQ(ws.maxDontCareRadius(), std::fabs(ws.GPXView().XToLo(1) - ws.GPXView().XToLo(60)));
+  EXPECT_DOUBLE_EQ(ws.minDontCareRadius(), std::fabs(ws.GPXView().XToLo(0) - ws.GPXView().XToLo(1)));
+  EXPECT_EQ(ws.Last_udDontCareRadius(), 60);
   ws.ResetRadii();
-  EXPECT_EQ(ws.Last_udDontCareRadius, -1);
-  EXPECT_EQ(ws.Last_udInterpolationWidth, -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
   EXPECT_GT(ws.MetresPerPixel(), 0);
 }
 
@@ -173,12 +174,12 @@ TEST_F(WorkspaceTest, ARunKeepsTheLoadersMaximumDepth) {
   TSegmentPoints survey;
   for (int i = 0; i <= 40; ++i) survey.push_back({47.0 + (i % 5) * 0.0005, 8.0 + i * 0.0002, 100.0 + i * 10});
   Add({HT("survey.ht", {survey})});
-  ASSERT_EQ(ws.MaxDepth, 500);
+  ASSERT_EQ(ws.MaxDepth(), 500);
   // The deepest point goes, as a deletion in the project window would do it.
-  TGPXtrkseg& seg = *ws.GPXdata->trk.GetTrack(0)->GetTrkSeg(0);
-  ws.GPXView->ForgetFreed(ws.GPXdata.get());
+  TGPXtrkseg& seg = *TWorkspaceProbe::GPXdata(ws).trk.GetTrack(0)->GetTrkSeg(0);
+  TWorkspaceProbe::GPXView(ws).ForgetFreed(&ws.GPXdata());
   seg.FreeAndDelete(seg.Count() - 1);
-  ASSERT_EQ(GetMaxDepth(*ws.GPXdata), 490);
+  ASSERT_EQ(GetMaxDepth(ws.GPXdata()), 490);
 
   ws.ApplyDontCareRadius(60);
   ASSERT_FALSE(ws.CannotInterpolate().has_value());
@@ -194,22 +195,22 @@ TEST_F(WorkspaceTest, ARunKeepsTheLoadersMaximumDepth) {
   ASSERT_TRUE(dispatcher.PumpUntil([&] { return finished; }));
   EXPECT_FALSE(ws.Interpolating());
   ASSERT_TRUE(ws.CompleteInterpolation());
-  EXPECT_TRUE(ws.InterpLoaded);
-  EXPECT_EQ(ws.MaxDepth, 500);
-  EXPECT_EQ(ws.InterpolatedMap->MaxDepth, 500);
-  EXPECT_TRUE(ws.Job->MissingBands().empty());
+  EXPECT_TRUE(ws.InterpLoaded());
+  EXPECT_EQ(ws.MaxDepth(), 500);
+  EXPECT_EQ(ws.InterpolatedMap()->MaxDepth, 500);
+  EXPECT_TRUE(ws.Job()->MissingBands().empty());
   // The samples: the shore's, then every track point.
-  EXPECT_EQ(ws.InCoord->size(), ws.ShoreCoord.size() + static_cast<std::size_t>(seg.Count()));
+  EXPECT_EQ(ws.InCoord()->size(), ws.ShoreCoord().size() + static_cast<std::size_t>(seg.Count()));
 
   auto unlinked = ws.StartOver();
-  EXPECT_FALSE(ws.FileLoaded);
-  EXPECT_FALSE(ws.InterpLoaded);
-  EXPECT_EQ(ws.MaxDepth, 0);
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 0);
+  EXPECT_FALSE(ws.FileLoaded());
+  EXPECT_FALSE(ws.InterpLoaded());
+  EXPECT_EQ(ws.MaxDepth(), 0);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 0);
   EXPECT_EQ(unlinked.Loaded.trk.size(), 1u);
-  EXPECT_TRUE(ws.InCoord->empty());
-  EXPECT_FALSE(ws.InterpolatedMap.has_value());
-  EXPECT_EQ(ws.InterpolArray.Width(), 0);
+  EXPECT_TRUE(ws.InCoord()->empty());
+  EXPECT_FALSE(ws.InterpolatedMap().has_value());
+  EXPECT_EQ(ws.InterpolArray().Width(), 0);
 }
 
 TEST_F(WorkspaceTest, NoRunWithoutDepthOrPixels) {
