@@ -202,8 +202,10 @@ void TForm1::pnlHtTracksResize() {
 void TForm1::ResizeMap(TMapKind map) {
   TWorkspace& ws = Workspace();
   if (map == TMapKind::Source) ShoreLine->Picture().SetSize(ws.GPXView().Width(), ws.GPXView().Height());
-  ws.MapResized(map, MapImage(map)->Picture(), MapArea(map));
+  const bool refitted = ws.MapResized(map, MapImage(map)->Picture(), MapArea(map));
   if (map == TMapKind::Source && ws.FileLoaded()) {
+    // Fitted anew: the area is of the map as shown, as after adding files.
+    if (refitted) BuildShadowArray();
     ViewChanged();
     return;
   }

@@ -72,28 +72,29 @@ void TWorkspace::BindView(TBitmap& picture, const TMapArea& area) {
   fSourceFitPending = !area.Visible;
 }
 
-void TWorkspace::MapResized(TMapKind map, TBitmap& picture, const TMapArea& area) {
+bool TWorkspace::MapResized(TMapKind map, TBitmap& picture, const TMapArea& area) {
+  // The visible area stays, unless it was fitted to a size the user never saw.
+  const auto refit = [&area](TGPXDraw& view, bool& pending) {
+    if (!pending || !area.Visible) return false;
+    view.ResetBBox(true, true);
+    pending = false;
+    return true;
+  };
   if (map == TMapKind::Source) {
-    if (!fFileLoaded) return;
+    if (!fFileLoaded) return false;
     picture.SetSize(area.Width, area.Height);
     fGPXView->Resize(picture.Width(), picture.Height());
-    // The visible area stays, unless it was fitted to a size the user never saw.
-    if (fSourceFitPending && area.Visible) {
-      fGPXView->ResetBBox(true, true);
-      fSourceFitPending = false;
-    }
+    const bool refitted = refit(*fGPXView, fSourceFitPending);
     fGPXView->Redraw();
     ViewChanged(TViewChange::Refitted);
-    return;
+    return refitted;
   }
-  if (!fIsoLoaded) return;
+  if (!fIsoLoaded) return false;
   fIsoView->Resize(area.Width, area.Height);
   if (!picture.Empty()) picture.SetSize(fIsoView->Width(), fIsoView->Height());
-  if (fContourFitPending && area.Visible) {
-    fIsoView->ResetBBox(true, true);
-    fContourFitPending = false;
-  }
+  const bool refitted = refit(*fIsoView, fContourFitPending);
   fIsoView->Redraw();
+  return refitted;
 }
 
 void TWorkspace::ViewChanged(TViewChange change) {

@@ -134,9 +134,10 @@ public:
   void BindView(TBitmap& picture, const TMapArea& area);
   void BindView(TBitmap& picture, int width, int height) { BindView(picture, TMapArea{width, height, true}); }
   // The map's picture got a new size: the view takes it, keeping its area, or
-  // fitted anew when it was bound while hidden and is now visible. Nothing before
-  // the map shows data. The source view also counts as refitted.
-  void MapResized(TMapKind map, TBitmap& picture, const TMapArea& area);
+  // fitted anew when it was bound while hidden and is now visible (true then: what
+  // was derived at the binding is to be derived again). Nothing before the map
+  // shows data. The source view also counts as refitted.
+  bool MapResized(TMapKind map, TBitmap& picture, const TMapArea& area);
   // The map's view was bound while hidden and has not been fitted at a visible size yet.
   bool FitPending(TMapKind map) const { return map == TMapKind::Source ? fSourceFitPending : fContourFitPending; }
   // After anything that moved or scaled the source view.

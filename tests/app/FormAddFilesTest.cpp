@@ -222,26 +222,49 @@ TEST_F(FormTest, ARejectedHtFileAddsNothingButTheCommandGoesOn) {
   EXPECT_FALSE(HasLine(log, "LoadHTFile: Trying to open " + Path("missing.ht")));
 }
 
-TEST_F(FormTest, AnEmptyOrZeroRadiusEditUsesTheUpDownPosition) {
+// A radius field left empty or out of range: the radius in effect is used, and
+// the field shows it once it is applied, never nothing.
+TEST_F(FormTest, AnEmptyOrZeroRadiusEditUsesTheUpDownPositionAndShowsIt) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
   ASSERT_EQ(Ws().GPXView().ShadowMapTrackWidth, 30);
-  Find<QLineEdit>("edtInterpolationWidth")->setText("");
+  auto* width = Find<QLineEdit>("edtInterpolationWidth");
+  width->setText("");
+  form->Timer1Timer();
+  EXPECT_EQ(width->text(), "");  // nothing applied yet: a user may be typing
   Ws().ResetRadii();
   for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();
   EXPECT_TRUE(dialogs.Errors().empty());
   EXPECT_EQ(Ws().GPXView().ShadowMapTrackWidth, 30);
   EXPECT_EQ(Ws().Last_udInterpolationWidth(), 30);
+  EXPECT_EQ(width->text(), "30");
 
   // "0" is below the range: the pen and the label both use 1.
-  Find<QLineEdit>("edtInterpolationWidth")->setText("0");
+  width->setText("0");
   form->Timer1Timer();
   EXPECT_EQ(Ws().GPXView().ShadowMapTrackWidth, 1);
   EXPECT_EQ(Ws().Last_udInterpolationWidth(), 1);
+  EXPECT_EQ(width->text(), "1");
   EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "2");
   AddFiles({WriteSurvey("again.ht")});
   EXPECT_EQ(Ws().GPXView().ShadowMapTrackWidth, 1);
   EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(FormTest, AnInterpolationShowsTheRadiiAndSmoothingItRunsWithInTheirFields) {
+  AddFiles({WriteSurvey("survey.ht")});
+  form->Timer1Timer();
+  Find<QLineEdit>("edtDontCareRadius")->setText("50");
+  form->Timer1Timer();
+  for (const char* name : {"edtInterpolationWidth", "edtDontCareRadius", "edtSmoothingRuns"})
+    Find<QLineEdit>(name)->setText("");
+  Interpolate();
+  ASSERT_TRUE(Ws().InterpLoaded());
+  EXPECT_EQ(Find<QLineEdit>("edtInterpolationWidth")->text(), "30");
+  EXPECT_EQ(Find<QLineEdit>("edtDontCareRadius")->text(), "50");
+  EXPECT_EQ(Find<QLineEdit>("edtSmoothingRuns")->text(), "2");
+  EXPECT_EQ(Ws().GPXView().ShadowMapTrackWidth, 30);
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius(), std::fabs(Ws().GPXView().XToLo(1) - Ws().GPXView().XToLo(50)));
 }
 
 TEST_F(FormTest, FileDialogsOpenWhereTheLastOneWasConfirmed) {

@@ -169,6 +169,54 @@ TEST_F(FormContoursTest, IsoMapTracesTheLevelsShowsThemAndAddsTheShoreLines) {
   EXPECT_EQ(ContourCount(), first);
 }
 
+// "ISO Map" on its own page binds the HT Contour map before that page was ever
+// laid out: once shown, the contours fill the map, not a corner of it.
+TEST_F(FormContoursTest, TheHtContourMapIsFittedToTheSizeItIsShownWith) {
+  LoadAndInterpolate();
+  auto* pages = Find<QTabWidget>("pcMain");
+  pages->setCurrentIndex(2);
+  TraceContours("100");
+  ASSERT_TRUE(Ws().IsoLoaded());
+  pages->setCurrentIndex(3);
+  QCoreApplication::processEvents();
+  ExpectFillsItsMap(Ws().IsoView(), *Find<TImage>("IsoImage"));
+
+  // A zoom on the shown map stays when the window is resized.
+  form->btnHtZoomClick();
+  form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 20, 20);
+  form->IsoImageMouseUp(Qt::LeftButton, Qt::NoModifier, Qt::NoButton, 120, 90);
+  const double zoomed = Ws().IsoView().BBox.Rm;
+  form->setMinimumSize(400, 300);
+  const QSize smaller = form->size() - QSize(60, 40);
+  form->resize(smaller);
+  ASSERT_TRUE(form->Dispatcher().PumpUntil([&] { return form->size() == smaller; }, std::chrono::seconds(5)));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Ws().IsoView().Width(), Find<TImage>("IsoImage")->width());
+  EXPECT_EQ(Ws().IsoView().BBox.Rm, zoomed);
+}
+
+// "ISO Map" run again clears the contour view, which pans again: its button and
+// cursor say so.
+TEST_F(FormContoursTest, ARetraceEndsTheZoomModeOfTheHtContourMapAndItsButtonShowsIt) {
+  LoadAndInterpolate();
+  TraceContours("100");
+  auto* zoom = Find<QPushButton>("btnHtZoom");
+  auto* image = Find<TImage>("IsoImage");
+  zoom->click();
+  ASSERT_EQ(Ws().IsoView().MouseMode, mmZoom);
+  ASSERT_TRUE(zoom->isChecked());
+  ASSERT_EQ(image->cursor().shape(), Qt::CrossCursor);
+  TraceContours("100");
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmMove);
+  EXPECT_FALSE(zoom->isChecked());
+  EXPECT_EQ(image->cursor().shape(), Qt::SizeAllCursor);
+  // A drag pans, as the button says.
+  const double west = Ws().IsoView().BBox.O;
+  form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 100, 100);
+  form->IsoImageMouseMove(Qt::NoModifier, Qt::LeftButton, 130, 100);
+  EXPECT_LT(Ws().IsoView().BBox.O, west);
+}
+
 TEST_F(FormContoursTest, BadStepOrNoMapIsRefusedBeforeAnythingIsCleared) {
   AddFiles({WriteSurvey("survey.ht")});
   form->btnIsoMapClick();
@@ -244,6 +292,17 @@ TEST_F(FormContoursTest, ProgressBarNeverGetsMaximumZero) {
 
 // ---- "Create HT-File" ------------------------------------------------------------------
 
+TEST_F(FormContoursTest, NoToOverwritingTheFirstFileSaysNothingWasWritten) {
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(3, 2, 100));
+  WriteAll(Path("000.ht"), "old");
+  ScriptSaves({"000.ht"});
+  dialogs.messageAnswers.push_back(TModalResult::mrNo);
+  form->btnCreateHTClick();
+  EXPECT_EQ(ReadAll(Path("000.ht")), "old");
+  EXPECT_EQ(Find<QLabel>("lblHTState")->text(), "Not written");
+  EXPECT_TRUE(dialogs.OfKind("show").empty());
+}
+
 TEST_F(FormContoursTest, SmallContourDataIsOneFileAndTheClosingMessage) {
   Find<QPushButton>("btnCreateHT")->setEnabled(true);
   TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(3, 2, 100));
@@ -300,6 +359,7 @@ TEST_F(FormContoursTest, NoToOverwritingTheSecondChunkEndsTheCommand) {
   ScriptSaves({"000.ht", "001.ht"});
   dialogs.messageAnswers.push_back(TModalResult::mrNo);
   form->btnCreateHTClick();
+  EXPECT_EQ(Find<QLabel>("lblHTState")->text(), "Stopped: 1 of 2 files written");
 
   EXPECT_EQ(std::filesystem::file_size(Path("000.ht")), THTConvert::kFileSize);
   EXPECT_EQ(ReadAll(Path("001.ht")), "old");

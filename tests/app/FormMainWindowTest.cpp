@@ -2,6 +2,7 @@
 // "Start over", the debug log and the handler guard.
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -170,6 +171,33 @@ TEST_F(FormTest, StartOverBeforeAnythingWasLoaded) {
   EXPECT_FALSE(Find<QPushButton>("btnInterpolate")->isEnabled());
   EXPECT_EQ(Ws().GPXdata().trk.Count(), 0);
   EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+namespace {
+// What the screen shows of a widget: the window's pixels as the platform has
+// them, not a fresh paint of the widget.
+QImage OnScreen(QWidget* widget) {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+  return widget->screen()
+      ->grabWindow(widget->window()->winId(), at.x(), at.y(), widget->width(), widget->height())
+      .toImage();
+}
+
+int NonWhite(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  return n;
+}
+}  // namespace
+
+TEST_F(FormTest, StartOverClearsTheSourceMapOnScreen) {
+  AddFiles({WriteSurvey("survey.ht")});
+  auto* map = Find<TImage>("GPXImage");
+  ASSERT_GT(NonWhite(OnScreen(map)), 100);  // the tracks
+  form->btnStartOverClick();
+  EXPECT_EQ(NonWhite(OnScreen(map)), 0);
 }
 
 TEST_F(FormTest, AFailingCommandShowsItsErrorAndRestoresCursorAndWindow) {

@@ -217,4 +217,92 @@ TEST_F(WorkspaceTest, NoRunWithoutDepthOrPixels) {
   Add({HT("shore.ht", {Line(0, 0, 0)})});
   ASSERT_TRUE(ws.CannotInterpolate().has_value());
   EXPECT_NE(ws.CannotInterpolate()->find("maximum depth 0 cm"), std::string::npos);
+
+  // Depth loaded, then every sounding deleted: the shore line alone is no map.
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+  ASSERT_FALSE(ws.CannotInterpolate().has_value());
+  TGPX& data = TWorkspaceProbe::GPXdata(ws);
+  TWorkspaceProbe::GPXView(ws).ForgetFreed(&data);
+  (void)data.trk.Extract(data.trk.GetTrack(1));
+  ASSERT_EQ(ws.MaxDepth(), 300);  // as the loaders left it
+  ASSERT_TRUE(ws.CannotInterpolate().has_value());
+  EXPECT_NE(ws.CannotInterpolate()->find("no depth sample is left"), std::string::npos);
+}
+
+TEST_F(WorkspaceTest, TheTimerAppliesEachRadiusOnceAndAChangeOfTheViewAgain) {
+  std::vector<int> shown;  // what the don't-care field was given
+  const auto field = [&](int twice) {
+    shown.push_back(twice);
+    return std::min(twice, 999);  // as the field's range keeps it
+  };
+  EXPECT_FALSE(ws.TimerTick(30, 60, field).ExtrapolationApplied);  // nothing loaded
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+
+  TWorkspace::TTick tick = ws.TimerTick(30, 55, field);
+  EXPECT_TRUE(tick.ExtrapolationApplied);
+  EXPECT_EQ(ws.GPXView().ShadowMapTrackWidth, 30);
+  EXPECT_EQ(shown, std::vector<int>{60});
+  EXPECT_TRUE(tick.DontCareApplied);
+  EXPECT_EQ(tick.DontCare, 60);  // twice the extrapolation radius, not the 55 read before
+  EXPECT_DOUBLE_EQ(tick.MetresPerPixel, ws.MetresPerPixel());
+  tick = ws.TimerTick(30, 60, field);
+  EXPECT_FALSE(tick.ExtrapolationApplied || tick.DontCareApplied);
+  tick = ws.TimerTick(30, 50, field);  // typed
+  EXPECT_FALSE(tick.ExtrapolationApplied);
+  EXPECT_EQ(tick.DontCare, 50);
+  EXPECT_EQ(ws.TimerTick(600, 50, field).DontCare, 999);
+
+  // A refit puts the typed don't-care radius into the new scale; a zoom step
+  // applies the extrapolation radius again, which resets the don't-care radius.
+  ws.ViewChanged(TViewChange::Refitted);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), 600);
+  EXPECT_EQ(ws.TimerTick(600, 50, field).DontCare, 50);
+  ws.ZoomIn();
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  // A zoom rectangle too.
+  ws.TimerTick(30, 60, field);
+  ws.ToggleZoom(TMapKind::Source);
+  ws.MouseDown(TMapKind::Source, {20, 20, true, false});
+  const TMouseResult zoomed = ws.MouseUp(TMapKind::Source, {120, 90, false, false});
+  EXPECT_TRUE(zoomed.RebuildMask);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+}
+
+TEST_F(WorkspaceTest, TheWaterColoursReachBothViewsAndTheNextRun) {
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+  ws.SetWaterColours(0x112233, 0x445566);
+  for (const TGPXDraw* view : {&ws.GPXView(), &ws.IsoView()}) {
+    EXPECT_EQ(view->DepthColorShallow, TColor{0x112233});
+    EXPECT_EQ(view->DepthColorDeep, TColor{0x445566});
+  }
+  EXPECT_EQ(ws.clShallowWater(), TColor{0x112233});
+  EXPECT_EQ(ws.clDeepWater(), TColor{0x445566});
+  // Drawn anew: the stroke from the deepest point is in the new deep colour.
+  bool deepStroke = false;
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x) deepStroke |= picture.Pixel(x, y) == 0x445566;
+  EXPECT_TRUE(deepStroke);
+}
+
+TEST_F(WorkspaceTest, AViewBoundWhileHiddenIsFittedOnceAtTheFirstSizeItIsShownWith) {
+  ASSERT_TRUE(ws.AddFiles({HT("survey.ht", {Line(0, 300, 200)})}, {}));
+  ws.BindView(picture, {100, 30, false});  // a page never laid out
+  EXPECT_TRUE(ws.FitPending(TMapKind::Source));
+  EXPECT_FALSE(ws.MapResized(TMapKind::Source, picture, {120, 40, false}));  // still hidden
+  EXPECT_TRUE(ws.MapResized(TMapKind::Source, picture, {400, 300, true}));
+  EXPECT_FALSE(ws.FitPending(TMapKind::Source));
+  TGPXDraw fitted;
+  TBitmap reference;
+  fitted.GPXd = &TWorkspaceProbe::GPXdata(ws);
+  BindAndFit(fitted, reference, 400, 300);
+  EXPECT_EQ(ws.GPXView().BBox.Rm, fitted.BBox.Rm);
+  EXPECT_EQ(ws.GPXView().BBox.O, fitted.BBox.O);
+  // Shown, the map keeps its area when resized again.
+  EXPECT_FALSE(ws.MapResized(TMapKind::Source, picture, {300, 200, true}));
+  EXPECT_EQ(ws.GPXView().BBox.Rm, fitted.BBox.Rm);
+  EXPECT_EQ(ws.GPXView().Width(), 300);
+  EXPECT_EQ(picture.Width(), 300);
 }
