@@ -226,6 +226,9 @@ private:
   void ConnectMouse();  // the maps' mouse, the view buttons and the status bar
   TViewProjection PictureProjection() const;
   void ReportBusy();  // to the project window, when Busy() has changed
+  // A mouse event on a map, handed to the workspace and its answer shown.
+  void OnMapMouse(TMapKind map, TMouseResult (TWorkspace::*event)(TMapKind, const TMouseInput&),
+                  const TMouseInput& input);
   // The cursor of the map and the button of its mode.
   void ShowMode(TMapKind map, TMouseMode mode);
   // The map's picture as the window shows it now.

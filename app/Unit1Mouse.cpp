@@ -109,16 +109,21 @@ void TForm1::ShowMouseResult(TMapKind map, const TMouseResult& result) {
 
 // ---- the maps' mouse ------------------------------------------------------------------
 
+void TForm1::OnMapMouse(TMapKind map, TMouseResult (TWorkspace::*event)(TMapKind, const TMouseInput&),
+                        const TMouseInput& input) {
+  RunCommand([&] { ShowMouseResult(map, (Workspace().*event)(map, input)); });
+}
+
 void TForm1::GPXImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Source, Workspace().MouseDown(TMapKind::Source, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseDown, Input(shift, buttons, x, y));
 }
 
 void TForm1::GPXImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Source, Workspace().MouseMove(TMapKind::Source, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseMove, Input(shift, buttons, x, y));
 }
 
 void TForm1::GPXImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Source, Workspace().MouseUp(TMapKind::Source, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseUp, Input(shift, buttons, x, y));
 }
 
 void TForm1::btnTrkZoomClick() {
@@ -126,15 +131,15 @@ void TForm1::btnTrkZoomClick() {
 }
 
 void TForm1::IsoImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Contour, Workspace().MouseDown(TMapKind::Contour, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseDown, Input(shift, buttons, x, y));
 }
 
 void TForm1::IsoImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Contour, Workspace().MouseMove(TMapKind::Contour, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseMove, Input(shift, buttons, x, y));
 }
 
 void TForm1::IsoImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] { ShowMouseResult(TMapKind::Contour, Workspace().MouseUp(TMapKind::Contour, Input(shift, buttons, x, y))); });
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseUp, Input(shift, buttons, x, y));
 }
 
 void TForm1::btnHtFitClick() {
