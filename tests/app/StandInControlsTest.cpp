@@ -46,6 +46,18 @@ TEST(UpDown, ShowsThePositionInUseWhenItsEditShowsAnythingElse) {
   EXPECT_EQ(edit.text(), "1");
 }
 
+TEST(ModeButton, IsRedWhileItsModeIsOnAndGreyWhenDisabled) {
+  QPushButton button(QStringLiteral("Zoom Area"));
+  const QColor disabled = QApplication::palette(&button).color(QPalette::Disabled, QPalette::ButtonText);
+  for (const bool on : {true, false}) {
+    ShowModeOn(&button, on);
+    const QPalette palette = button.palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+      EXPECT_EQ(palette.color(group, QPalette::ButtonText) == QColor(255, 0, 0), on) << on;
+    EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::ButtonText), disabled) << on;
+  }
+}
+
 TEST(StatusBar, APanelIsFoundByItsRightEdge) {
   TStatusBar bar;
   for (int width : {490, 0, 30, 150, 100, 150}) bar.AddPanel(QString(), width);
