@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <algorithm>
 #include <functional>
@@ -63,11 +66,47 @@ std::string QtFilter(const std::string& filter) {
   return out;
 }
 
+int SelectedFilterIndex(const std::string& filter, const std::string& selected) {
+  const QString shown = Q(selected).simplified();
+  const QStringList entries = Q(QtFilter(filter)).split(QStringLiteral(";;"));
+  for (int i = 0; i < entries.size(); ++i) {
+    const QString entry = entries[i].simplified();
+    const QString description = entry.left(entry.lastIndexOf(QStringLiteral(" (")));
+    if (shown == entry || shown == description) return i;
+  }
+  return 0;
+}
+
+std::vector<std::string> TypedFileNames(const std::string& text) {
+  std::vector<std::string> names;
+  if (text.find('"') == std::string::npos) {
+    if (!text.empty()) names.push_back(text);
+    return names;
+  }
+  // "a.gpx" "b.ht": every other piece between the quotes is a name.
+  std::size_t open = text.find('"');
+  while (open != std::string::npos) {
+    const std::size_t close = text.find('"', open + 1);
+    if (close == std::string::npos) break;
+    if (close > open + 1) names.push_back(text.substr(open + 1, close - open - 1));
+    open = text.find('"', close + 1);
+  }
+  return names;
+}
+
 namespace {
 // The descriptions alone: the case-blind patterns are no reading for a user.
 void SetFilter(QFileDialog& dialog, const std::string& filter) {
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setNameFilter(Q(QtFilter(filter)));
+}
+
+// A typed name as the path it names, from the dialog's folder.
+QString TypedPath(const QFileDialog& dialog, const std::string& typed) {
+  QString name = Q(typed);
+  if (name == QStringLiteral("~") || name.startsWith(QStringLiteral("~/")))
+    name = QDir::homePath() + name.mid(1);
+  return QDir::cleanPath(dialog.directory().absoluteFilePath(name));
 }
 }  // namespace
 
@@ -77,9 +116,22 @@ std::vector<std::string> TQtDialogs::DoOpenFiles(const TOpenDialogRequest& reque
   SetFilter(dialog, request.filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  // Files the filter does not match are listed greyed rather than hidden, so a
+  // name of another kind can be typed and confirmed, and the command says why
+  // it cannot read it.
+  if (auto* listing = dialog.findChild<QFileSystemModel*>(QStringLiteral("qt_filesystem_model")))
+    listing->setNameFilterDisables(true);
   std::vector<std::string> files;
   if (dialog.exec() != QDialog::Accepted) return files;
-  for (const QString& f : dialog.selectedFiles()) files.push_back(f.toStdString());
+  for (const QString& f : dialog.selectedFiles()) files.push_back(QDir::cleanPath(f).toStdString());
+  // Qt answers the names its list has selected; a typed name it lists greyed
+  // beside them is dropped. The command reports it instead, as it does for one
+  // typed alone.
+  if (const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+    for (const std::string& typed : TypedFileNames(edit->text().toStdString())) {
+      const std::string path = TypedPath(dialog, typed).toStdString();
+      if (std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
+    }
   return files;
 }
 
@@ -93,8 +145,9 @@ std::optional<TDialogs::TSaveAnswer> TQtDialogs::DoSaveFile(const TSaveDialogReq
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const int filterIndex = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
-  return TSaveAnswer{dialog.selectedFiles().first().toStdString(), filterIndex < 0 ? 0 : filterIndex};
+  // With the patterns hidden Qt reports the chosen entry by its description only.
+  return TSaveAnswer{dialog.selectedFiles().first().toStdString(),
+                     SelectedFilterIndex(request.filter, dialog.selectedNameFilter().toStdString())};
 }
 
 int InputBoxWidth(const QFontMetrics& metrics, const std::string& caption, const std::string& prompt) {

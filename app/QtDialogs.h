@@ -29,5 +29,14 @@ private:
 // platform): "Bitmap Image (*.[bB][mM][pP]);;JPEG Image (*.[jJ][pP][gG])".
 std::string QtFilter(const std::string& filter);
 
+// The entry of `filter` that a Qt dialog reports as selected: it names the entry
+// whole ("HT-Track (*.[hH][tT])") or, with the patterns hidden, by its
+// description alone ("HT-Track"). 0 when it names none.
+int SelectedFilterIndex(const std::string& filter, const std::string& selected);
+
+// The names typed into a file dialog's name field, as Qt's dialog reads them:
+// several names each between double quotes, or the whole text as one name.
+std::vector<std::string> TypedFileNames(const std::string& text);
+
 // The input box's width that shows its caption and its prompt whole.
 int InputBoxWidth(const QFontMetrics& metrics, const std::string& caption, const std::string& prompt);

@@ -49,6 +49,11 @@ void TUpDown::SetPosition(int position) {
   fEdit->setText(QString::fromStdString(numtext::FormatInt(fLast)));
 }
 
+void TUpDown::ShowPosition() {
+  const int position = Position();
+  if (fEdit->text() != QString::number(position)) SetPosition(position);
+}
+
 void TUpDown::Click(int steps) { SetPosition(Position() + steps * fIncrement); }
 
 TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
@@ -170,9 +175,13 @@ void TImage::resizeEvent(QResizeEvent* event) {
 }
 
 void ShowModeOn(QAbstractButton* button, bool on) {
+  // The disabled look stays the style's: a disabled button must not read as usable.
   QPalette palette = button->palette();
-  palette.setColor(QPalette::ButtonText,
-                   on ? QColor(255, 0, 0) : QApplication::palette(button).color(QPalette::WindowText));
+  const QPalette normal = QApplication::palette(button);
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+    palette.setColor(group, QPalette::ButtonText,
+                     on ? QColor(255, 0, 0) : normal.color(group, QPalette::WindowText));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, normal.color(QPalette::Disabled, QPalette::ButtonText));
   button->setPalette(palette);
 }
 

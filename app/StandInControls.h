@@ -28,6 +28,10 @@ public:
   // is not a number.
   int Position() const;
   void SetPosition(int position);  // clamped; writes the edit
+  // The edit shows the position when it shows anything else (nothing, a text
+  // that is not a number, a number out of range): called where the position is
+  // used, so the field never hides the value in effect.
+  void ShowPosition();
   void Click(int steps);           // as clicking the up (positive) or down arrow
   int Min() const { return fMin; }
   int Max() const { return fMax; }

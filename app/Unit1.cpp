@@ -97,7 +97,7 @@ TForm1::~TForm1() {
   // out no more bands and wait for those alive, pumping their calls meanwhile.
   if (Interpolating()) {
     fCloseWhenDone = false;
-    fWorkspace->Job->RequestStop();
+    fWorkspace->StopInterpolation();
     fDispatcher->PumpUntil([this] { return !Interpolating(); }, std::chrono::hours(1));
   }
   FormDestroy();
@@ -219,10 +219,12 @@ void TForm1::btnStartOverClick() {
   RunCommand([this] {
     // The unlinked data stays alive until the tree no longer shows it.
     const TWorkspace::TUnlinkedData unlinked = fWorkspace->StartOver();
-    // The cleared views pan again: their cursors and mode buttons follow.
-    SetMapMode(mmMove);
-    IsoImage->setCursor(Qt::SizeAllCursor);
-    btnHtZoom->setChecked(false);
+    // The cleared views pan again and show nothing: cursors, mode buttons and
+    // the pictures on screen follow.
+    for (const TMapKind map : {TMapKind::Source, TMapKind::Contour}) {
+      ShowMode(map, fWorkspace->MouseMode(map));
+      ShowMap(map);
+    }
     SetStatus(TStatusPanel::Max, "0m");
     ClearMapLabels();
     // The radii's metres belonged to the old view.
@@ -252,7 +254,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // The workers read what closing would free: stop handing out bands and close
     // once the bands still running have ended.
     fCloseWhenDone = true;
-    fWorkspace->Job->RequestStop();
+    fWorkspace->StopInterpolation();
     Log("Closing after the running bands have ended");
     event->ignore();
     return;

@@ -160,10 +160,12 @@ public:
   void pnlInterpolatedImageResize();
   void pnlHtTracksResize();
   void sbMainClick(int x, int y);
-  // The source map's mouse mode with its cursor and the caption of its button.
-  void SetMapMode(TMouseMode mode);
-  // The source map drawn anew and shown.
-  void RedrawMap();
+  // What the workspace answered to a mouse event or a mode button of a map: the
+  // mode's cursor and button, the status texts, the picture, the area, the
+  // figures and the project tree, as it says.
+  void ShowMouseResult(TMapKind map, const TMouseResult& result);
+  // The map's picture shown anew, after the workspace drew on it.
+  void ShowMap(TMapKind map);
 
   // ---- workflow steps the handlers share ----------------------------------------
   // The files of a confirmed "Add Files..." dialog, in order.
@@ -218,12 +220,25 @@ private:
   // Unit1Area.cpp
   void ShowMapInfo(const TMapFigures& figures);
   void ShowDontCareRadius(int R);
-  void ViewChanged();  // after a fit, zoom or resize: redraw and measure anew
+  void ViewChanged();  // after a fit, zoom or resize: the map and its figures shown anew
 
   // Unit1Mouse.cpp
   void ConnectMouse();  // the maps' mouse, the view buttons and the status bar
   TViewProjection PictureProjection() const;
   void ReportBusy();  // to the project window, when Busy() has changed
+  // A mouse event on a map, handed to the workspace and its answer shown.
+  void OnMapMouse(TMapKind map, TMouseResult (TWorkspace::*event)(TMapKind, const TMouseInput&),
+                  const TMouseInput& input);
+  // The cursor of the map and the button of its mode.
+  void ShowMode(TMapKind map, TMouseMode mode);
+  // The map's picture as the window shows it now.
+  TImage* MapImage(TMapKind map) const;
+  TMapArea MapArea(TMapKind map) const;
+  // When a map was bound while its page was hidden: once the page shows, its
+  // layout is done and the view takes the size the user sees.
+  void SettleMapSize(TMapKind map);
+  // The view takes the map's new size (the resize handlers' work).
+  void ResizeMap(TMapKind map);
 
   // Unit1Interpolation.cpp
   void InterpolationFinished();

@@ -46,10 +46,8 @@ void TForm1::ShowMapInfo(const TMapFigures& figures) {
 }
 
 void TForm1::ApplyInterpolationWidth() {
-  TWorkspace& ws = Workspace();
-  ws.GPXView->ShadowMapTrackWidth = udInterpolationWidth->Position();
-  ws.GPXView->Redraw();
-  GPXImage->Changed();
+  // The workspace has drawn the strokes with the new pen.
+  ShowMap(TMapKind::Source);
   BuildShadowArray();
   TabSheet2Show();
 }
@@ -61,61 +59,49 @@ void TForm1::ShowDontCareRadius(int R) {
 
 void TForm1::Timer1Timer() {
   RunCommand([this] {
-    TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
-    const int r = udInterpolationWidth->Position();
-    if (r != ws.Last_udInterpolationWidth) {
+    const TWorkspace::TTick tick =
+        Workspace().TimerTick(udInterpolationWidth->Position(), udDontCareRadius->Position(), [this](int twice) {
+          udDontCareRadius->SetPosition(twice);
+          return udDontCareRadius->Position();
+        });
+    if (tick.ExtrapolationApplied) {
+      udInterpolationWidth->ShowPosition();  // the radius applied, also when the field shows none
       ApplyInterpolationWidth();
-      lblInterpolationWidth->setText(RadiusText(r, ws.MetresPerPixel()));
-      udDontCareRadius->SetPosition(2 * r);
-      ws.Last_udInterpolationWidth = r;
+      lblInterpolationWidth->setText(RadiusText(tick.Extrapolation, tick.MetresPerPixel));
     }
-    const int R = udDontCareRadius->Position();
-    if (R != ws.Last_udDontCareRadius) ShowDontCareRadius(R);
+    if (tick.DontCareApplied) lblDontCareRadius->setText(RadiusText(tick.DontCare, tick.MetresPerPixel));
   });
 }
 
 void TForm1::ViewChanged() {
-  Workspace().GPXView->Redraw();
-  GPXImage->Changed();
+  ShowMap(TMapKind::Source);
   UpdateMapInfo();
-  // The next tick puts the don't-care radius into degrees of the new scale.
-  Workspace().Last_udDontCareRadius = -1;
 }
 
 void TForm1::btnTrkFitClick() {
   RunCommand([this] {
-    Workspace().GPXView->ResetBBox(true, true);
+    Workspace().FitView();
     ViewChanged();
   });
 }
 
 void TForm1::btnTrkZoomInClick() {
   RunCommand([this] {
-    Workspace().GPXView->ZoomIn();
+    Workspace().ZoomIn();
     ViewChanged();
-    Workspace().ResetRadii();
   });
 }
 
 void TForm1::btnTrkZoomOutClick() {
   RunCommand([this] {
-    Workspace().GPXView->ZoomOut();
+    Workspace().ZoomOut();
     ViewChanged();
-    Workspace().ResetRadii();
   });
 }
 
 void TForm1::pnlTracksResize() {
   RunCommand([this] {
-    if (!fWorkspace) return;
-    TWorkspace& ws = Workspace();
-    ShoreLine->Picture().SetSize(ws.GPXView->Width(), ws.GPXView->Height());
-    if (!ws.FileLoaded) return;
-    TBitmap& picture = GPXImage->Picture();
-    picture.SetSize(GPXImage->width(), GPXImage->height());
-    ws.GPXView->Resize(picture.Width(), picture.Height());
-    ViewChanged();
+    if (fWorkspace) ResizeMap(TMapKind::Source);
   });
 }
 
@@ -123,7 +109,7 @@ void TForm1::sbMainDrawPanel(QPainter& painter, const QRect& rect) {
   if (!fWorkspace) return;
   const TWorkspace& ws = Workspace();
   for (int column = 0; column < rect.width(); ++column) {
-    const TColor c = GradientColumnColor(ws.clShallowWater, ws.clDeepWater, column, rect.width());
+    const TColor c = GradientColumnColor(ws.clShallowWater(), ws.clDeepWater(), column, rect.width());
     painter.setPen(QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
     painter.drawLine(rect.left() + column, rect.top(), rect.left() + column, rect.bottom());
   }

@@ -1,7 +1,7 @@
 // The end of the main road: "ISO Map" and the contour pages ("Create HT-File",
 // "Save Image...", "Save Tracks..."), and "Save Project..." of the Source Tracks
-// page. The handlers do the dialogs, the cursor and the controls; the workspace
-// and the contour output logic do the work.
+// page. The handlers do the cursor and the controls; the workspace and the
+// contour output logic do the work.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,12 +17,9 @@
 #include "app/Unit1.h"
 #include "app/logic/ContourOutput.h"
 #include "app/logic/Dialogs.h"
-#include "formats/GPXFile.h"
-#include "formats/HTConvert.h"
 #include "gridding/MovingSquares.h"
 #include "model/GPX.h"
 #include "platform/NumberText.h"
-#include "platform/SafeFile.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -67,38 +64,6 @@ private:
   TClock::time_point fLastEnd{};
   TClock::duration fLastCost{};
 };
-
-// The converter's refusals, kept to be shown with the command's own message.
-class TReasonSink : public THTErrorSink {
-public:
-  void ShowError(const std::string& text) override { Reason = text; }
-  std::string Reason;
-};
-
-// Writes one HT file. Whatever goes wrong is shown as "Error while writing HT
-// file" with the reason, which names the file, below it; the old file is left as
-// it was.
-bool WriteHTFile(TDialogs& dialogs, TGPX& data, const std::string& trackName, const std::string& path) {
-  TReasonSink reason;
-  try {
-    THTConvert writer(&data, trackName, path, &reason);
-    if (writer.ConvertToHT()) return true;
-  } catch (const std::exception& e) {
-    reason.Reason = e.what();
-  }
-  dialogs.ShowError("Error while writing HT file" + (reason.Reason.empty() ? "" : "\r\n" + reason.Reason));
-  return false;
-}
-
-void WriteGPXFile(TDialogs& dialogs, TGPX& data, const std::string& path) {
-  TGPXFile file;
-  file.GPXd = &data;
-  try {
-    file.ExportGPX(path);
-  } catch (const EFileError& e) {
-    dialogs.ShowError(e.what());
-  }
-}
 }  // namespace
 
 // ---- "ISO Map" --------------------------------------------------------------------
@@ -140,12 +105,14 @@ void TForm1::btnIsoMapClick() {
             UpdateIsoImage();
           });
       ws.TraceContours(IsoMap->Picture(), InterpolatedImage->Picture(), step.Step, &host);
-      lblNumIsoTracks->setText(Q("# Tracks: " + Int(ws.IsoData->trk.Count())));
-      lblGeneratedPoints->setText(Q("# Points: " + Int(CountPoints(*ws.IsoData, kHTOverhead))));
+      lblNumIsoTracks->setText(Q("# Tracks: " + Int(ws.IsoData().trk.Count())));
+      lblGeneratedPoints->setText(Q("# Points: " + Int(CountPoints(ws.IsoData(), kHTOverhead))));
     }
     ws.AddShoreLinesToContours(IsoMap->Picture());
     IsoMap->Changed();
     UpdateIsoImage();
+    // The cleared view pans again: its cursor and button show it.
+    ShowMode(TMapKind::Contour, ws.MouseMode(TMapKind::Contour));
     for (QPushButton* b : {btnIsoSaveBMP, btnIsoSaveGPX, btnCreateHT, btnHtFit, btnHtZoom}) b->setEnabled(true);
     if (fCloseWhenDone) {
       fCloseWhenDone = false;
@@ -155,8 +122,8 @@ void TForm1::btnIsoMapClick() {
 }
 
 void TForm1::UpdateIsoImage() {
-  Workspace().BindIsoView(IsoImage->Picture(), IsoImage->width(), IsoImage->height());
-  IsoImage->Changed();
+  Workspace().BindIsoView(IsoImage->Picture(), MapArea(TMapKind::Contour));
+  ShowMap(TMapKind::Contour);
 }
 
 // ---- "Create HT-File" -----------------------------------------------------------------
@@ -169,9 +136,10 @@ void TForm1::btnCreateHTClick() {
     lblHTState->setText(QStringLiteral("Checking dataset..."));
     Log("saving dataset ===================================");
     Log("splitting dataset ===================================");
-    Log("#Points (total) is " + Int(CountPoints(*ws.IsoData, kHTOverhead)));
-    const std::vector<THTChunk> chunks = PlanHTChunks(*ws.IsoData);
+    Log("#Points (total) is " + Int(CountPoints(ws.IsoData(), kHTOverhead)));
+    const std::vector<THTChunk> chunks = PlanHTChunks(ws.IsoData());
     const std::string trackName = edtTrackName->text().toStdString();
+    std::size_t written = 0;
     for (std::size_t f = 0; f < chunks.size(); ++f) {
       const THTChunk& chunk = chunks[f];
       const std::string number = ChunkNumber(static_cast<int>(f));
@@ -182,9 +150,15 @@ void TForm1::btnCreateHTClick() {
       // proposed where this one went.
       const auto path = fDialogs->SaveFile({"Save ISO Lines as HT Track", "HT-Track|*.ht", "ht", "", number + ".ht"});
       if (!path) continue;  // this chunk is skipped, the next one is offered
-      if (Exists(*path) && !fDialogs->AskYesNo("Overwrite existing " + *path + " ?")) return;
+      if (Exists(*path) && !fDialogs->AskYesNo("Overwrite existing " + *path + " ?")) {
+        // The command ends here; the label must not go on reading as if it were still at work.
+        lblHTState->setText(Q(written == 0 ? std::string("Not written")
+                                           : "Stopped: " + Int(static_cast<std::int64_t>(written)) + " of " +
+                                                 Int(static_cast<std::int64_t>(chunks.size())) + " files written"));
+        return;
+      }
       lblHTState->setText(QStringLiteral("Writing to HT file..."));
-      WriteHTFile(*fDialogs, *chunk.Data, trackName, *path);
+      written += WriteHTFile(*fDialogs, *chunk.Data, trackName, *path) ? 1 : 0;
     }
     lblHTState->setText(QStringLiteral("done"));
     fDialogs->ShowMessage(HTUploadInstructions());
@@ -195,45 +169,17 @@ void TForm1::btnCreateHTClick() {
 
 void TForm1::btnIsoSaveBMPClick() {
   RunCommand([this] {
-    if (!Workspace().FileLoaded) return;
+    if (!Workspace().FileLoaded()) return;
     SavePictureAs(IsoMap->Picture());
   });
 }
 
 void TForm1::btnIsoSaveGPXClick() {
-  RunCommand([this] {
-    TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
-    const auto path = fDialogs->SaveFile({"Save iso tracks to GPX", "GPX file|*.gpx", "gpx", "", ""});
-    if (!path) return;
-    if (Exists(*path) && !fDialogs->AskYesNo("Overwrite existing " + *path + " ?")) return;
-    WriteGPXFile(*fDialogs, *ws.IsoData, *path);
-  });
+  RunCommand([this] { Workspace().SaveContourTracks(); });
 }
 
 // ---- "Save Project..." ----------------------------------------------------------------------
 
 void TForm1::btnTrkSaveGPXClick() {
-  RunCommand([this] {
-    TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
-    const auto path = fDialogs->SaveFile(
-        {"Save current project...", "GPX file|*.gpx|HT-Track|*.ht", "gpx", "", ""});
-    if (!path) return;
-    if (Exists(*path) && !fDialogs->AskYesNo("Overwrite " + *path + " ?")) return;
-    const std::string ext = LowerExtension(*path);
-    if (ext == ".gpx") {
-      WriteGPXFile(*fDialogs, *ws.GPXdata, *path);
-    } else if (ext == ".ht") {
-      const std::int64_t n = CountPoints(*ws.GPXdata, kHTOverhead);
-      Log("Generated Points: " + Int(n));
-      const std::string name = HTTrackName(fDialogs->InputBox("Track name", "Name:", "NewTrack"));
-      if (n <= kHTChunkLimit)
-        WriteHTFile(*fDialogs, *ws.GPXdata, name, *path);
-      else
-        fDialogs->ShowError("Can't convert dataset with more than 20000 points");
-    } else {
-      fDialogs->ShowError("File extension not supported: " + *path);
-    }
-  });
+  RunCommand([this] { Workspace().SaveProject(); });
 }

@@ -17,7 +17,7 @@
 void TForm1::btnInterpolateClick() {
   RunCommand([this] {
     TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
+    if (!ws.FileLoaded()) return;
     if (const auto why = ws.CannotInterpolate()) {
       fDialogs->ShowError(*why);
       return;
@@ -42,13 +42,15 @@ void TForm1::btnInterpolateClick() {
     pbInterpolate->setValue(0);
     pbInterpolate->show();
     BuildShadowArray();
-    ws.GPXView->ShadowMapTrackWidth = udInterpolationWidth->Position();
+    // The run uses these: their fields show them, also when they showed none.
+    for (TUpDown* used : {udInterpolationWidth, udDontCareRadius, udSmoothingRuns}) used->ShowPosition();
+    ws.SetExtrapolationRadius(udInterpolationWidth->Position());
     // The cut-off radius in the scale the view has now, whatever happened since
     // the last tick.
     UpdateMapInfo();
     ShowDontCareRadius(udDontCareRadius->Position());
     ws.PrepareSamples();
-    pbInterpolate->setMaximum(ws.GPXView->Width() - 1);
+    pbInterpolate->setMaximum(ws.GPXView().Width() - 1);
 
     TInterpolationJob::TCallbacks callbacks;
     callbacks.Log = [this](const std::string& line) { Log(line); };
@@ -75,7 +77,7 @@ void TForm1::InterpolationFinished() {
         std::unique_ptr<TRunScope> scope = std::move(fRunScope);
         pbInterpolate->hide();
         btnInterpolate->setEnabled(true);
-        const std::string missing = ws.Job->MissingColumnsText();
+        const std::string missing = ws.Job()->MissingColumnsText();
         if (!ws.CompleteInterpolation()) {  // stopped: no map
           scope.reset();
           if (fCloseWhenDone) {
@@ -84,10 +86,10 @@ void TForm1::InterpolationFinished() {
           }
           return;
         }
-        GridToPicture(ws.InterpolArray, InterpolatedImage->Picture());
+        GridToPicture(ws.InterpolArray(), InterpolatedImage->Picture());
         const int runs = udSmoothingRuns->Position();
         for (int i = 0; i < runs; ++i) SmoothMap();
-        DrawShoreLineTracks(InterpolatedImage->Canvas(), ws.GPXdata->trk);
+        DrawShoreLineTracks(InterpolatedImage->Canvas(), ws.GPXdata().trk);
         InterpolatedImage->Changed();
         scope.reset();  // the window and the cursor come back
         Timer1->start();
@@ -102,7 +104,7 @@ void TForm1::InterpolationFinished() {
       true);
 }
 
-void TForm1::SmoothMap() { ::SmoothMap(InterpolatedImage->Picture(), Workspace().ShadowArray); }
+void TForm1::SmoothMap() { ::SmoothMap(InterpolatedImage->Picture(), Workspace().ShadowArray()); }
 
 void TForm1::DrawShoreLineTracks(TCanvas& surface, const TGPXtrkList& tracks) {
   Workspace().DrawShoreLineTracks(surface, tracks);
@@ -112,7 +114,7 @@ void TForm1::StepProgress() { pbInterpolate->setValue(pbInterpolate->value() + 1
 
 void TForm1::btnInterpolSaveBMPClick() {
   RunCommand([this] {
-    if (!Workspace().FileLoaded) return;
+    if (!Workspace().FileLoaded()) return;
     SavePictureAs(InterpolatedImage->Picture());
   });
 }

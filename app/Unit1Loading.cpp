@@ -34,6 +34,6 @@ void TForm1::AddFiles(const std::vector<std::string>& files) {
 }
 
 void TForm1::BindView() {
-  Workspace().BindView(GPXImage->Picture(), GPXImage->width(), GPXImage->height());
-  GPXImage->Changed();
+  Workspace().BindView(GPXImage->Picture(), MapArea(TMapKind::Source));
+  ShowMap(TMapKind::Source);
 }

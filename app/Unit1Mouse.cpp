@@ -1,8 +1,9 @@
-// The mouse on the maps and the view buttons: panning, zooming, the rubber band,
-// deleting one sample or every sample in a rectangle on the Source Tracks map,
-// panning and zooming on the HT Contour map, the readouts over the pictures, the
-// resize handlers and the status bar's colour panels.
+// The maps' mouse and view buttons as the window shows them (the workspace's map
+// mouse does the work; here are the cursors, the buttons and what to show anew),
+// the readouts over the pictures, the resize handlers and the status bar's
+// colour panels.
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -11,7 +12,6 @@
 #include "app/Unit1.h"
 #include "app/logic/Dialogs.h"
 #include "app/logic/MapReadouts.h"
-#include "app/logic/ProjectEditing.h"
 #include "app/logic/WindowNumbers.h"
 #include "mapview/GPXDraw.h"
 #include "model/GPX.h"
@@ -32,23 +32,8 @@ Qt::CursorShape CursorOf(TMouseMode mode) {
 // Many window managers take Alt+drag for themselves: Ctrl keeps the mode too.
 bool KeepsMode(Qt::KeyboardModifiers shift) { return shift & (Qt::AltModifier | Qt::ControlModifier); }
 
-// A drag with the left button: in mmMove the map follows the mouse, in the
-// rectangle modes the rectangle from the press position does.
-void Drag(TGPXDraw& view, int x, int y) {
-  if (view.MouseMode == mmMove) {
-    view.MoveMouseTo(x, y);
-    view.Redraw();
-  } else if (view.MouseMode == mmZoom || view.MouseMode == mmCutter) {
-    view.Redraw();
-    view.DrawMouseSelectionRectTo(x, y, view.Options.SelectedColor);
-  }
-}
-
-void StoreLast(TGPXDraw& view, int x, int y) {
-  // (0, 0) is taken as no position.
-  if (x == 0 && y == 0) return;
-  view.LastX = x;
-  view.LastY = y;
+TMouseInput Input(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  return {x, y, static_cast<bool>(buttons & Qt::LeftButton), KeepsMode(shift)};
 }
 }  // namespace
 
@@ -92,183 +77,84 @@ void TForm1::ReportBusy() {
   if (Form2) Form2->BusyChanged(busy);
 }
 
-void TForm1::SetMapMode(TMouseMode mode) {
-  Workspace().GPXView->MouseMode = mode;
-  GPXImage->setCursor(CursorOf(mode));
+TImage* TForm1::MapImage(TMapKind map) const { return map == TMapKind::Source ? GPXImage : IsoImage; }
+
+TMapArea TForm1::MapArea(TMapKind map) const {
+  const TImage* image = MapImage(map);
+  return {image->width(), image->height(), image->isVisible()};
+}
+
+void TForm1::ShowMap(TMapKind map) { MapImage(map)->Changed(); }
+
+void TForm1::ShowMode(TMapKind map, TMouseMode mode) {
+  MapImage(map)->setCursor(CursorOf(mode));
+  if (map == TMapKind::Contour) {
+    btnHtZoom->setChecked(mode == mmZoom);
+    return;
+  }
   ShowModeOn(btnTrkZoom, mode == mmZoom);
   if (Form2) Form2->MapModeChanged(mode);
 }
 
-void TForm1::RedrawMap() {
-  Workspace().GPXView->Redraw();
-  GPXImage->Changed();
+void TForm1::ShowMouseResult(TMapKind map, const TMouseResult& result) {
+  if (result.Mode) ShowMode(map, *result.Mode);
+  if (result.Coordinates) SetStatus(TStatusPanel::Coord, *result.Coordinates);
+  if (result.Status) SetStatus(TStatusPanel::Status, *result.Status);
+  if (result.Redraw) ShowMap(map);
+  if (result.RebuildMask) BuildShadowArray();
+  if (result.Measure) UpdateMapInfo();
+  // The lists the result holds stay alive until the tree no longer shows them.
+  if (result.RefreshTree && Form2) Form2->RefreshTV();
 }
 
-// ---- Source Tracks ------------------------------------------------------------------
+// ---- the maps' mouse ------------------------------------------------------------------
 
-void TForm1::GPXImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, Qt::MouseButtons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
-    ws.GPXView->MouseX = x;
-    ws.GPXView->MouseY = y;
-  });
+void TForm1::OnMapMouse(TMapKind map, TMouseResult (TWorkspace::*event)(TMapKind, const TMouseInput&),
+                        const TMouseInput& input) {
+  RunCommand([&] { ShowMouseResult(map, (Workspace().*event)(map, input)); });
 }
 
-void TForm1::GPXImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.GPXdata) return;
-    TGPXDraw& view = *ws.GPXView;
-    StoreLast(view, x, y);
-    if (!ws.FileLoaded) return;
-    SetStatus(TStatusPanel::Coord, CoordinateText(view.Projection(), x, y));
-    if (buttons & Qt::LeftButton) {
-      Drag(view, x, y);
-      GPXImage->Changed();
-    } else if (view.MouseMode == mmDeleteTrackPoint) {
-      TPoint4D2 where;
-      where.Longitude = view.XToLo(x);
-      where.Latitude = view.YToLa(y);
-      view.SelectForCutSelected(where);
-      view.Redraw();
-      if (view.wptSelection) {
-        view.DrawPoint4D(view.wptSelection, view.Options.CutPointColor, 5, "");
-        SetStatus(TStatusPanel::Status, DeletePointPrompt(*view.wptSelection, UserDecimalSeparator()));
-      }
-      GPXImage->Changed();
-    }
-  });
+void TForm1::GPXImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseDown, Input(shift, buttons, x, y));
 }
 
-void TForm1::GPXImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.GPXdata) return;
-    TGPXDraw& view = *ws.GPXView;
-    StoreLast(view, x, y);
-    if (!ws.FileLoaded) return;
-    const TMouseMode mode = view.MouseMode;
-    if (mode != mmMove && !KeepsMode(shift)) SetMapMode(mmMove);
-    switch (mode) {
-      case mmMove:
-        view.MoveMouseTo(x, y);
-        RedrawMap();
-        break;
-      case mmZoom:
-        view.ZoomMouseTo(x, y);
-        RedrawMap();
-        BuildShadowArray();
-        UpdateMapInfo();
-        ws.ResetRadii();  // the radii in degrees follow the new scale
-        break;
-      case mmDeleteTrackPoint:
-        // Frees the picked sample only out of the selected list that holds it,
-        // and forgets it whatever happened.
-        view.DeleteCutPoint();
-        RedrawMap();
-        BuildShadowArray();
-        SetStatus(TStatusPanel::Status, "");
-        if (Form2) Form2->RefreshTV();
-        break;
-      case mmCutter: {
-        // The emptied segments and tracks live until the tree no longer shows them.
-        const TCutterUnlinked unlinked = CutArea(view, x, y);
-        RedrawMap();
-        BuildShadowArray();
-        SetStatus(TStatusPanel::Status, "");
-        if (Form2) Form2->RefreshTV();
-        break;
-      }
-      default:
-        SetMapMode(mmMove);
-        RedrawMap();
-        BuildShadowArray();
-        break;
-    }
-  });
+void TForm1::GPXImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseMove, Input(shift, buttons, x, y));
+}
+
+void TForm1::GPXImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Source, &TWorkspace::MouseUp, Input(shift, buttons, x, y));
 }
 
 void TForm1::btnTrkZoomClick() {
-  RunCommand([this] {
-    if (Workspace().GPXView->MouseMode == mmZoom) {
-      SetMapMode(mmMove);
-      SetStatus(TStatusPanel::Status, "");
-    } else {
-      SetMapMode(mmZoom);
-      SetStatus(TStatusPanel::Status, "Select area to zoom in...");
-    }
-  });
+  RunCommand([this] { ShowMouseResult(TMapKind::Source, Workspace().ToggleZoom(TMapKind::Source)); });
 }
 
-// ---- HT Contour ---------------------------------------------------------------------
-
-void TForm1::IsoImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, Qt::MouseButtons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.FileLoaded) return;
-    ws.IsoView->MouseX = x;
-    ws.IsoView->MouseY = y;
-  });
+void TForm1::IsoImageMouseDown(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseDown, Input(shift, buttons, x, y));
 }
 
-void TForm1::IsoImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons buttons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.IsoData) return;
-    TGPXDraw& view = *ws.IsoView;
-    StoreLast(view, x, y);
-    if (!ws.IsoLoaded) return;
-    SetStatus(TStatusPanel::Coord, CoordinateText(view.Projection(), x, y));
-    if (!(buttons & Qt::LeftButton)) return;
-    Drag(view, x, y);
-    IsoImage->Changed();
-  });
+void TForm1::IsoImageMouseMove(Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseMove, Input(shift, buttons, x, y));
 }
 
-void TForm1::IsoImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons, int x, int y) {
-  RunCommand([&] {
-    TWorkspace& ws = Workspace();
-    if (!ws.IsoData) return;
-    TGPXDraw& view = *ws.IsoView;
-    StoreLast(view, x, y);
-    // The map was panned while moving.
-    if (!ws.FileLoaded || view.MouseMode == mmMove) return;
-    if (view.MouseMode == mmZoom) {
-      if (!KeepsMode(shift)) {
-        view.MouseMode = mmMove;
-        IsoImage->setCursor(Qt::SizeAllCursor);
-        btnHtZoom->setChecked(false);
-      }
-      view.ZoomMouseTo(x, y);
-    } else {
-      view.MouseMode = mmMove;
-      IsoImage->setCursor(Qt::SizeAllCursor);
-    }
-    view.Redraw();
-    IsoImage->Changed();
-  });
+void TForm1::IsoImageMouseUp(Qt::MouseButton, Qt::KeyboardModifiers shift, Qt::MouseButtons buttons, int x, int y) {
+  OnMapMouse(TMapKind::Contour, &TWorkspace::MouseUp, Input(shift, buttons, x, y));
 }
 
 void TForm1::btnHtFitClick() {
   RunCommand([this] {
     btnHtFit->setChecked(false);  // a command, not a state
-    TWorkspace& ws = Workspace();
-    if (!ws.IsoLoaded) return;
-    ws.IsoView->ResetBBox(true, true);
-    ws.IsoView->Redraw();
-    IsoImage->Changed();
+    Workspace().FitIsoView();
+    ShowMap(TMapKind::Contour);
   });
 }
 
 void TForm1::btnHtZoomClick() {
   RunCommand([this] {
-    TWorkspace& ws = Workspace();
-    if (ws.IsoLoaded) {
-      ws.IsoView->MouseMode = mmZoom;
-      IsoImage->setCursor(Qt::CrossCursor);
-    }
-    btnHtZoom->setChecked(ws.IsoView->MouseMode == mmZoom);
+    ShowMouseResult(TMapKind::Contour, Workspace().ToggleZoom(TMapKind::Contour));
+    // The button checks itself when clicked: it shows the mode, whatever happened.
+    ShowMode(TMapKind::Contour, Workspace().MouseMode(TMapKind::Contour));
   });
 }
 
@@ -278,13 +164,13 @@ TViewProjection TForm1::PictureProjection() const {
   // The pictures of a run keep the geometry they were computed with, whatever
   // the live view has done since.
   const TWorkspace& ws = Workspace();
-  return ws.InterpolatedMap ? ws.InterpolatedMap->Projection : ws.GPXView->Projection();
+  return ws.InterpolatedMap() ? ws.InterpolatedMap()->Projection : ws.GPXView().Projection();
 }
 
 void TForm1::IsoMapMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons, int x, int y) {
   RunCommand(
       [&] {
-        if (!Workspace().FileLoaded) return;
+        if (!Workspace().FileLoaded()) return;
         SetStatus(TStatusPanel::Coord, CoordinateText(PictureProjection(), x, y));
       },
       true);
@@ -294,10 +180,11 @@ void TForm1::InterpolatedImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons,
   RunCommand(
       [&] {
         const TWorkspace& ws = Workspace();
-        if (!ws.FileLoaded) return;
+        if (!ws.FileLoaded()) return;
         SetStatus(TStatusPanel::Coord, CoordinateText(PictureProjection(), x, y));
-        if (!ws.InterpLoaded || !ws.InterpolatedMap) return;
-        const TDepthReadoutSource map{&ws.InterpolatedMap->Mask, &ws.InterpolVArray, ws.InterpolatedMap->MaxDepth};
+        const std::optional<TInterpolatedMap>& finished = ws.InterpolatedMap();
+        if (!ws.InterpLoaded() || !finished) return;
+        const TDepthReadoutSource map{&finished->Mask, &ws.InterpolVArray(), finished->MaxDepth};
         SetStatus(TStatusPanel::Status, DepthReadout(map, x, y, UserDecimalSeparator()));
       },
       true);
@@ -308,21 +195,34 @@ void TForm1::InterpolatedImageMouseMove(Qt::KeyboardModifiers, Qt::MouseButtons,
 void TForm1::pnlInterpolatedImageResize() {
   RunCommand([this] {
     // A finished map keeps the size of its grid: the contour tracer reads it.
-    if (Workspace().InterpLoaded) return;
+    if (Workspace().InterpLoaded()) return;
     InterpolatedImage->Picture().SetSize(InterpolatedImage->width(), InterpolatedImage->height());
   });
 }
 
 void TForm1::pnlHtTracksResize() {
-  RunCommand([this] {
-    TWorkspace& ws = Workspace();
-    if (!ws.IsoLoaded) return;
-    TBitmap& picture = IsoImage->Picture();
-    ws.IsoView->Resize(IsoImage->width(), IsoImage->height());
-    if (!picture.Empty()) picture.SetSize(ws.IsoView->Width(), ws.IsoView->Height());
-    ws.IsoView->Redraw();
-    IsoImage->Changed();
-  });
+  RunCommand([this] { ResizeMap(TMapKind::Contour); });
+}
+
+void TForm1::ResizeMap(TMapKind map) {
+  TWorkspace& ws = Workspace();
+  if (map == TMapKind::Source) ShoreLine->Picture().SetSize(ws.GPXView().Width(), ws.GPXView().Height());
+  const bool refitted = ws.MapResized(map, MapImage(map)->Picture(), MapArea(map));
+  if (map == TMapKind::Source && ws.FileLoaded()) {
+    // Fitted anew: the area is of the map as shown, as after adding files.
+    if (refitted) BuildShadowArray();
+    ViewChanged();
+    return;
+  }
+  ShowMap(map);
+}
+
+void TForm1::SettleMapSize(TMapKind map) {
+  // During a run or a trace the view stays as it was taken.
+  if (!Workspace().FitPending(map) || Interpolating() || Tracing()) return;
+  // The page has just been shown: its layout gives the map the size the user sees.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  ResizeMap(map);
 }
 
 // ---- the status bar's colour panels -----------------------------------------------------
@@ -333,16 +233,11 @@ void TForm1::sbMainClick(int x, int) {
     const bool shallow = panel == static_cast<int>(TStatusPanel::Min);
     if (!shallow && panel != static_cast<int>(TStatusPanel::Max)) return;
     TWorkspace& ws = Workspace();
-    TColor& colour = shallow ? ws.clShallowWater : ws.clDeepWater;
-    const std::optional<TColor> chosen = fDialogs->PickColor(colour);
+    const std::optional<TColor> chosen = fDialogs->PickColor(shallow ? ws.clShallowWater() : ws.clDeepWater());
     if (!chosen) return;
-    colour = *chosen;
+    ws.SetWaterColours(shallow ? *chosen : ws.clShallowWater(), shallow ? ws.clDeepWater() : *chosen);
     sbMain->update();
-    for (TGPXDraw* view : {ws.GPXView.get(), ws.IsoView.get()}) {
-      (shallow ? view->DepthColorShallow : view->DepthColorDeep) = colour;
-      view->Redraw();
-    }
-    GPXImage->Changed();
-    IsoImage->Changed();
+    ShowMap(TMapKind::Source);
+    ShowMap(TMapKind::Contour);
   });
 }

@@ -352,6 +352,7 @@ void TForm1::TabSheet1Show() {
       [this] {
         SetStatus(TStatusPanel::Status, "Add files to database and select mapping area");
         Timer1->start();
+        SettleMapSize(TMapKind::Source);
       },
       true);
 }
@@ -361,11 +362,11 @@ void TForm1::TabSheet2Show() {
       [this] {
         SetStatus(TStatusPanel::Status, "Generate an interpolated map");
         // During a run or a trace the mask and the view stay as they were taken.
-        if (!Workspace().FileLoaded || Interpolating() || Tracing()) return;
+        if (!Workspace().FileLoaded() || Interpolating() || Tracing()) return;
         Timer1->start();
         TWaitCursor hourglass;
         BuildShadowArray();
-        if (!Workspace().InterpLoaded) ShowPreview();
+        if (!Workspace().InterpLoaded()) ShowPreview();
       },
       true);
 }
@@ -385,7 +386,12 @@ void TForm1::TabSheet6Show() {
 }
 
 void TForm1::TabSheet7Show() {
-  RunCommand([this] { SetStatus(TStatusPanel::Status, "Create a HT track of the ISO chart to upload"); }, true);
+  RunCommand(
+      [this] {
+        SetStatus(TStatusPanel::Status, "Create a HT track of the ISO chart to upload");
+        SettleMapSize(TMapKind::Contour);
+      },
+      true);
 }
 
 void TForm1::TabSheet8Show() {
@@ -405,7 +411,7 @@ void TForm1::ShowPreview() {
   TBitmap& picture = InterpolatedImage->Picture();
   picture.SetSize(0, 0);
   picture.SetSize(GPXImage->Picture().Width(), GPXImage->Picture().Height());
-  picture.DrawTransparent(0, 0, Workspace().ShadowMap, 0xFFFFFF);
+  picture.DrawTransparent(0, 0, Workspace().ShadowMap(), 0xFFFFFF);
   picture.DrawTransparent(0, 0, GPXImage->Picture(), 0xFFFFFF);
   InterpolatedImage->Changed();
 }

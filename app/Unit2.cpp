@@ -6,7 +6,6 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <exception>
-#include <string_view>
 #include <vector>
 
 #include "app/FormControls.h"
@@ -95,7 +94,7 @@ void TForm2::RefreshTV() {
     const QSignalBlocker quiet(tvItems);
     tvItems->clear();
     const TWorkspace& ws = fMain.Workspace();
-    fTree = TProjectTreeModel::Build(ws.GPXdata.get(), ws.FileLoaded);
+    fTree = TProjectTreeModel::Build(&ws.GPXdata(), ws.FileLoaded());
     std::vector<QTreeWidgetItem*> items;
     for (const TProjectNode& node : fTree.Nodes()) {
       auto* item = node.Parent < 0 ? new QTreeWidgetItem(tvItems)
@@ -114,59 +113,37 @@ void TForm2::tvItemsChange(QTreeWidgetItem* node) {
     const int index = node->data(0, Qt::UserRole).toInt();
     if (index < 0 || index >= static_cast<int>(fTree.Nodes().size())) return;
     TObject* object = fTree.Nodes()[static_cast<std::size_t>(index)].Object;
-    if (SelectTreeObject(*fMain.Workspace().GPXView, object)) fMain.RedrawMap();
+    if (fMain.Workspace().SelectTreeObject(object)) fMain.ShowMap(TMapKind::Source);
   });
 }
 
 void TForm2::btnDeleteEntryClick() {
   Guarded([this] {
     TWorkspace& ws = fMain.Workspace();
-    TGPXDraw& view = *ws.GPXView;
+    const TGPXDraw& view = ws.GPXView();
     if (!view.GPXd || view.GPXd->Selection.Count() == 0) return;
     if (view.Options.AskBeforeDelete &&
         fMain.Dialogs().MessageDlg(DeletionQuestion(*view.GPXd->Selection.Items(0)), TMsgDlgType::mtConfirmation,
                                    mbYes | mbNo) != TModalResult::mrYes)
       return;
-    DeleteSelectedObjects(view, *ws.GPXdata, fTree);
+    ws.DeleteSelection(fTree);
     RefreshTV();
-    fMain.RedrawMap();
+    fMain.ShowMap(TMapKind::Source);
   });
 }
 
 void TForm2::btnDeleteSampleClick() {
-  Guarded([this] {
-    const TWorkspace& ws = fMain.Workspace();
-    const TGPXDraw& view = *ws.GPXView;
-    if (!ws.FileLoaded || !view.GPXd || view.GPXd->Selection.Count() == 0) return;
-    if (!view.GPXd->Selection.Items(0)->Is<TGPXtrkseg>()) return;
-    if (view.MouseMode == mmDeleteTrackPoint) {
-      fMain.SetMapMode(mmMove);
-      fMain.SetStatus(TStatusPanel::Status, "");
-      fMain.RedrawMap();
-    } else {
-      fMain.SetMapMode(mmDeleteTrackPoint);
-      fMain.SetStatus(TStatusPanel::Status, "Select sample to delete...");
-    }
-  });
+  Guarded([this] { fMain.ShowMouseResult(TMapKind::Source, fMain.Workspace().ToggleDeleteSample()); });
 }
 
 void TForm2::btnDeleteAreaClick() {
-  Guarded([this] {
-    const TWorkspace& ws = fMain.Workspace();
-    if (!ws.FileLoaded) return;
-    if (ws.GPXView->MouseMode == mmCutter) {
-      fMain.SetMapMode(mmMove);
-      fMain.SetStatus(TStatusPanel::Status, "");
-    } else {
-      fMain.SetMapMode(mmCutter);
-      fMain.SetStatus(TStatusPanel::Status, "Select area to delete...");
-    }
-  });
+  Guarded([this] { fMain.ShowMouseResult(TMapKind::Source, fMain.Workspace().ToggleDeleteArea()); });
 }
 
 // While the main window is busy loading, interpolating or tracing, adding files
 // would rebind the view and the mask under the work, and saving would write
-// half the data: both wait (their buttons show it).
+// half the data: both wait (their buttons show it). Both are the main window's
+// own commands, run even while its buttons are disabled.
 void TForm2::btnAddFilesClick() {
   Guarded([this] {
     if (!fMain.Busy()) fMain.btnAddFilesClick();
@@ -175,9 +152,7 @@ void TForm2::btnAddFilesClick() {
 
 void TForm2::btnSaveProjectClick() {
   Guarded([this] {
-    if (fMain.Busy()) return;
-    // The main window's own command, run even while its button is disabled.
-    if (auto* save = fMain.findChild<QPushButton*>(QStringLiteral("btnTrkSaveGPX"))) emit save->clicked();
+    if (!fMain.Busy()) fMain.btnTrkSaveGPXClick();
   });
 }
 
@@ -193,8 +168,7 @@ void TForm2::MapModeChanged(TMouseMode mode) {
 
 void TForm2::btnCloseClick() {
   Guarded([this] {
-    TGPXDraw* view = fMain.Workspace().GPXView.get();
-    if (view && view->GPXd) view->GPXd->Selection.Clear();
+    fMain.Workspace().ClearSelection();
     hide();
   });
 }

@@ -51,3 +51,7 @@ ensure_locale() {
 # What starting the program needs beyond the build: a virtual display for machines
 # without one.
 SHOALWRIGHT_RUN_PACKAGES=(xvfb xauth)
+
+# What looking at the running program as a user does needs beyond the above:
+# keyboard and mouse for it on a virtual X server.
+SHOALWRIGHT_LOOK_PACKAGES=(xdotool)

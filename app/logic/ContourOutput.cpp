@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <iterator>
+#include <exception>
 #include <limits>
+#include <string>
 
+#include "app/logic/Dialogs.h"
+#include "formats/GPXFile.h"
+#include "formats/HTConvert.h"
 #include "model/GPX.h"
 #include "platform/NumberText.h"
+#include "platform/SafeFile.h"
 
 std::int64_t CountPoints(const TGPX& document, int k) {
   std::int64_t points = 0, segments = 0;
@@ -161,4 +167,35 @@ std::string HTTrackName(std::string_view answer) {
     if (starts && ++characters > 20) break;
   }
   return std::string(answer.substr(0, end));
+}
+
+namespace {
+// The converter's refusals, kept to be shown with the command's own message.
+class TReasonSink : public THTErrorSink {
+public:
+  void ShowError(const std::string& text) override { Reason = text; }
+  std::string Reason;
+};
+}  // namespace
+
+bool WriteHTFile(TDialogs& dialogs, TGPX& data, const std::string& trackName, const std::string& path) {
+  TReasonSink reason;
+  try {
+    THTConvert writer(&data, trackName, path, &reason);
+    if (writer.ConvertToHT()) return true;
+  } catch (const std::exception& e) {
+    reason.Reason = e.what();
+  }
+  dialogs.ShowError("Error while writing HT file" + (reason.Reason.empty() ? "" : "\r\n" + reason.Reason));
+  return false;
+}
+
+void WriteGPXFile(TDialogs& dialogs, TGPX& data, const std::string& path) {
+  TGPXFile file;
+  file.GPXd = &data;
+  try {
+    file.ExportGPX(path);
+  } catch (const EFileError& e) {
+    dialogs.ShowError(e.what());
+  }
 }

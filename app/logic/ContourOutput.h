@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+class TDialogs;
 class TGPX;
 class TGPXtrkList;
 
@@ -59,3 +60,11 @@ std::string HTUploadInstructions();
 
 // The track-name answer of "Save Project..." as HT: its first 20 characters.
 std::string HTTrackName(std::string_view answer);
+
+// Writes `data` as one HT file. Whatever goes wrong is shown as "Error while
+// writing HT file" with the reason, which names the file, below it; the old file
+// is left as it was. True when the file was written.
+bool WriteHTFile(TDialogs& dialogs, TGPX& data, const std::string& trackName, const std::string& path);
+
+// Writes `data` as a GPX file; a file that cannot be written is shown as an error.
+void WriteGPXFile(TDialogs& dialogs, TGPX& data, const std::string& path);

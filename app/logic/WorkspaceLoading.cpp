@@ -119,15 +119,15 @@ bool TWorkspace::AddFiles(const std::vector<std::string>& files, const TLoadOpti
     if (afterEach) afterEach();
   }
   ResetRadii();
-  FileLoaded = true;
+  fFileLoaded = true;
   return fInterpolatable;
 }
 
 void TWorkspace::LoadedDataChanged(const TLoadOptions& options) {
-  MaxDepth = GetMaxDepth(*GPXdata);
-  GPXView->MaxDepth = MaxDepth;
-  GPXView->ShadowMapTrackWidth = options.ExtrapolationRadius;
-  GPXView->GPXd = GPXdata.get();
+  fMaxDepth = GetMaxDepth(*fGPXdata);
+  fGPXView->MaxDepth = fMaxDepth;
+  SetExtrapolationRadius(options.ExtrapolationRadius);
+  fGPXView->GPXd = fGPXdata.get();
 }
 
 void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& options) {
@@ -157,7 +157,7 @@ void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& opt
   d = AskTypedDepths(d, options.AddDepth && d == 0, options.AddOffset, name,
                      [&](std::int32_t v) { SetDepth(T, v); }, [&](std::int32_t o) { AddDepth(T, o); });
   StampMaxDepth(T, d);
-  AppendTracks(GPXdata->trk, T.trk);
+  AppendTracks(fGPXdata->trk, T.trk);
   LoadedDataChanged(options);
   fInterpolatable = true;
 }
@@ -254,7 +254,7 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
     Log(text);
     fDialogs.MessageDlg(text, TMsgDlgType::mtWarning, mbOK);
   }
-  AppendTracks(GPXdata->trk, T.trk);
+  AppendTracks(fGPXdata->trk, T.trk);
   LoadedDataChanged(options);
   fInterpolatable = true;
 }
@@ -282,6 +282,6 @@ void TWorkspace::LoadKMLFile(const std::string& FileName, const TLoadOptions& op
     fInterpolatable = true;
   }
   StampMaxDepth(T, d);
-  AppendTracks(GPXdata->trk, T.trk);
+  AppendTracks(fGPXdata->trk, T.trk);
   LoadedDataChanged(options);
 }

@@ -77,7 +77,7 @@ protected:
     if (withShore) files.push_back(WriteShore("shore.ht"));
     AddFiles(files);
     Interpolate();
-    ASSERT_TRUE(Ws().InterpolatedMap.has_value());
+    ASSERT_TRUE(Ws().InterpolatedMap().has_value());
   }
 
   // A shore around the survey and a small island west of it, at depth 0.
@@ -98,7 +98,7 @@ protected:
     form->btnIsoMapClick();
   }
 
-  std::int64_t ContourCount() const { return CountPoints(*form->Workspace().IsoData, kHTOverhead); }
+  std::int64_t ContourCount() const { return CountPoints(form->Workspace().IsoData(), kHTOverhead); }
 
   // Runs `action` from the event loop while "ISO Map" pumps between levels, and
   // notes whether it ran during the trace.
@@ -123,14 +123,14 @@ TEST_F(FormContoursTest, IsoMapTracesTheLevelsShowsThemAndAddsTheShoreLines) {
   ASSERT_TRUE(dialogs.Errors().empty()) << dialogs.Errors().front();
   const TWorkspace& ws = Ws();
   const int shoreTracks = 2;
-  const int contourTracks = ws.IsoData->trk.Count() - shoreTracks;
+  const int contourTracks = ws.IsoData().trk.Count() - shoreTracks;
   ASSERT_GT(contourTracks, 0);
 
   // The labels count the contours alone, before the shore lines join them.
   TGPX contoursOnly;
   for (int t = 0; t < contourTracks; ++t) {
     auto copy = std::make_unique<TGPXtrk>();
-    copy->CopyFrom(*ws.IsoData->trk.GetTrack(t));
+    copy->CopyFrom(*ws.IsoData().trk.GetTrack(t));
     contoursOnly.trk.Add(std::move(copy));
   }
   EXPECT_EQ(Find<QLabel>("lblNumIsoTracks")->text().toStdString(), "# Tracks: " + std::to_string(contourTracks));
@@ -138,9 +138,9 @@ TEST_F(FormContoursTest, IsoMapTracesTheLevelsShowsThemAndAddsTheShoreLines) {
             "# Points: " + std::to_string(CountPoints(contoursOnly, 9)));
 
   // Levels are multiples of the step up to the maximum depth + 1, on the lake.
-  const TInterpolatedMap& map = *ws.InterpolatedMap;
+  const TInterpolatedMap& map = *ws.InterpolatedMap();
   for (int t = 0; t < contourTracks; ++t)
-    for (const TGPXtrkseg& seg : *ws.IsoData->trk.GetTrack(t)) {
+    for (const TGPXtrkseg& seg : *ws.IsoData().trk.GetTrack(t)) {
       EXPECT_GT(seg.Count(), 2);
       for (const TPoint4D2& p : seg) {
         EXPECT_EQ(static_cast<int>(p.HBdepth) % 100, 0);
@@ -150,13 +150,13 @@ TEST_F(FormContoursTest, IsoMapTracesTheLevelsShowsThemAndAddsTheShoreLines) {
     }
   // Then a track of its own for each shore line, copied point for point.
   for (int s = 0; s < shoreTracks; ++s) {
-    const TGPXtrk& shore = *ws.IsoData->trk.GetTrack(contourTracks + s);
+    const TGPXtrk& shore = *ws.IsoData().trk.GetTrack(contourTracks + s);
     ASSERT_EQ(shore.Count(), 1);
-    EXPECT_EQ(shore.GetTrkSeg(0)->Count(), ws.GPXdata->trk.GetTrack(1)->GetTrkSeg(s)->Count());
+    EXPECT_EQ(shore.GetTrkSeg(0)->Count(), ws.GPXdata().trk.GetTrack(1)->GetTrkSeg(s)->Count());
   }
 
-  EXPECT_TRUE(ws.IsoLoaded);
-  EXPECT_EQ(ws.IsoView->GPXd, ws.IsoData.get());
+  EXPECT_TRUE(ws.IsoLoaded());
+  EXPECT_EQ(ws.IsoView().GPXd, &ws.IsoData());
   EXPECT_EQ(Find<TImage>("IsoMap")->Picture().Width(), map.Width);
   for (const char* name : {"btnIsoMap", "btnIsoSaveBMP", "btnIsoSaveGPX", "btnCreateHT", "btnHtFit", "btnHtZoom"})
     EXPECT_TRUE(Find<QPushButton>(name)->isEnabled()) << name;
@@ -167,6 +167,54 @@ TEST_F(FormContoursTest, IsoMapTracesTheLevelsShowsThemAndAddsTheShoreLines) {
   const std::int64_t first = ContourCount();
   TraceContours("100");
   EXPECT_EQ(ContourCount(), first);
+}
+
+// "ISO Map" on its own page binds the HT Contour map before that page was ever
+// laid out: once shown, the contours fill the map, not a corner of it.
+TEST_F(FormContoursTest, TheHtContourMapIsFittedToTheSizeItIsShownWith) {
+  LoadAndInterpolate();
+  auto* pages = Find<QTabWidget>("pcMain");
+  pages->setCurrentIndex(2);
+  TraceContours("100");
+  ASSERT_TRUE(Ws().IsoLoaded());
+  pages->setCurrentIndex(3);
+  QCoreApplication::processEvents();
+  ExpectFillsItsMap(Ws().IsoView(), *Find<TImage>("IsoImage"));
+
+  // A zoom on the shown map stays when the window is resized.
+  form->btnHtZoomClick();
+  form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 20, 20);
+  form->IsoImageMouseUp(Qt::LeftButton, Qt::NoModifier, Qt::NoButton, 120, 90);
+  const double zoomed = Ws().IsoView().BBox.Rm;
+  form->setMinimumSize(400, 300);
+  const QSize smaller = form->size() - QSize(60, 40);
+  form->resize(smaller);
+  ASSERT_TRUE(form->Dispatcher().PumpUntil([&] { return form->size() == smaller; }, std::chrono::seconds(5)));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Ws().IsoView().Width(), Find<TImage>("IsoImage")->width());
+  EXPECT_EQ(Ws().IsoView().BBox.Rm, zoomed);
+}
+
+// "ISO Map" run again clears the contour view, which pans again: its button and
+// cursor say so.
+TEST_F(FormContoursTest, ARetraceEndsTheZoomModeOfTheHtContourMapAndItsButtonShowsIt) {
+  LoadAndInterpolate();
+  TraceContours("100");
+  auto* zoom = Find<QPushButton>("btnHtZoom");
+  auto* image = Find<TImage>("IsoImage");
+  zoom->click();
+  ASSERT_EQ(Ws().IsoView().MouseMode, mmZoom);
+  ASSERT_TRUE(zoom->isChecked());
+  ASSERT_EQ(image->cursor().shape(), Qt::CrossCursor);
+  TraceContours("100");
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmMove);
+  EXPECT_FALSE(zoom->isChecked());
+  EXPECT_EQ(image->cursor().shape(), Qt::SizeAllCursor);
+  // A drag pans, as the button says.
+  const double west = Ws().IsoView().BBox.O;
+  form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 100, 100);
+  form->IsoImageMouseMove(Qt::NoModifier, Qt::LeftButton, 130, 100);
+  EXPECT_LT(Ws().IsoView().BBox.O, west);
 }
 
 TEST_F(FormContoursTest, BadStepOrNoMapIsRefusedBeforeAnythingIsCleared) {
@@ -192,7 +240,7 @@ TEST_F(FormContoursTest, BadStepOrNoMapIsRefusedBeforeAnythingIsCleared) {
   }
 
   dialogs.shown.clear();
-  Ws().InterpolatedMap->MaxDepth = 0;
+  TWorkspaceProbe::InterpolatedMap(Ws())->MaxDepth = 0;
   TraceContours("100");
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_NE(dialogs.Errors()[0].find("no depth"), std::string::npos);
@@ -205,7 +253,7 @@ TEST_F(FormContoursTest, TracingHoldsOffEveryCommandThatChangesTheData) {
   LoadAndInterpolate();
   TraceContours("100");
   const std::int64_t undisturbed = ContourCount();
-  const int loadedPoints = TrackPointCount(*Ws().GPXdata);
+  const int loadedPoints = TrackPointCount(Ws().GPXdata());
 
   dialogs.shown.clear();
   dialogs.openAnswers.push_back({WriteSurvey("more.ht", 2.0)});
@@ -223,10 +271,10 @@ TEST_F(FormContoursTest, TracingHoldsOffEveryCommandThatChangesTheData) {
   EXPECT_TRUE(dialogs.Errors().empty());
   EXPECT_TRUE(dialogs.OfKind("open").empty());
   EXPECT_EQ(ContourCount(), undisturbed);
-  EXPECT_TRUE(Ws().FileLoaded);
-  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_TRUE(Ws().FileLoaded());
+  EXPECT_TRUE(Ws().InterpLoaded());
   EXPECT_FALSE(form->Interpolating());
-  EXPECT_EQ(TrackPointCount(*Ws().GPXdata), loadedPoints);
+  EXPECT_EQ(TrackPointCount(Ws().GPXdata()), loadedPoints);
   EXPECT_EQ(Find<QTabWidget>("pcMain")->currentIndex(), 1);
   EXPECT_FALSE(form->Tracing());
   // The window closes once the trace has ended.
@@ -244,9 +292,20 @@ TEST_F(FormContoursTest, ProgressBarNeverGetsMaximumZero) {
 
 // ---- "Create HT-File" ------------------------------------------------------------------
 
+TEST_F(FormContoursTest, NoToOverwritingTheFirstFileSaysNothingWasWritten) {
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(3, 2, 100));
+  WriteAll(Path("000.ht"), "old");
+  ScriptSaves({"000.ht"});
+  dialogs.messageAnswers.push_back(TModalResult::mrNo);
+  form->btnCreateHTClick();
+  EXPECT_EQ(ReadAll(Path("000.ht")), "old");
+  EXPECT_EQ(Find<QLabel>("lblHTState")->text(), "Not written");
+  EXPECT_TRUE(dialogs.OfKind("show").empty());
+}
+
 TEST_F(FormContoursTest, SmallContourDataIsOneFileAndTheClosingMessage) {
   Find<QPushButton>("btnCreateHT")->setEnabled(true);
-  Ws().IsoData = ContourData(3, 2, 100);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(3, 2, 100));
   ScriptSaves({"000.ht"});
   form->btnCreateHTClick();
 
@@ -273,7 +332,7 @@ TEST_F(FormContoursTest, SmallContourDataIsOneFileAndTheClosingMessage) {
 }
 
 TEST_F(FormContoursTest, LargeContourDataIsSplitAndTheNextChunkIsProposedWhereTheLastWent) {
-  Ws().IsoData = ContourData(1, 250, 100);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(1, 250, 100));
   std::filesystem::create_directory(Path("card"));
   ScriptSaves({"card/000.ht", "card/001.ht"});
   form->btnCreateHTClick();
@@ -295,11 +354,12 @@ TEST_F(FormContoursTest, LargeContourDataIsSplitAndTheNextChunkIsProposedWhereTh
 
 TEST_F(FormContoursTest, NoToOverwritingTheSecondChunkEndsTheCommand) {
   Find<QPushButton>("btnCreateHT")->setEnabled(true);
-  Ws().IsoData = ContourData(1, 250, 100);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(1, 250, 100));
   WriteAll(Path("001.ht"), "old");
   ScriptSaves({"000.ht", "001.ht"});
   dialogs.messageAnswers.push_back(TModalResult::mrNo);
   form->btnCreateHTClick();
+  EXPECT_EQ(Find<QLabel>("lblHTState")->text(), "Stopped: 1 of 2 files written");
 
   EXPECT_EQ(std::filesystem::file_size(Path("000.ht")), THTConvert::kFileSize);
   EXPECT_EQ(ReadAll(Path("001.ht")), "old");
@@ -313,7 +373,7 @@ TEST_F(FormContoursTest, NoToOverwritingTheSecondChunkEndsTheCommand) {
 }
 
 TEST_F(FormContoursTest, CancelledChunkIsSkippedAndTheNextOneOffered) {
-  Ws().IsoData = ContourData(1, 250, 100);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(1, 250, 100));
   ScriptSaves({std::nullopt, "001.ht"});
   form->btnCreateHTClick();
   EXPECT_FALSE(std::filesystem::exists(Path("000.ht")));
@@ -325,8 +385,8 @@ TEST_F(FormContoursTest, CancelledChunkIsSkippedAndTheNextOneOffered) {
 // A contour longer than any file holds goes out in pieces that join: each file
 // starts where the one before ended, so the device draws one unbroken line.
 TEST_F(FormContoursTest, OversizeSegmentGoesOutAsPiecesThatReadBackAsOneLine) {
-  Ws().IsoData = ContourData(1, 1, 2 * kHTMaxSegmentPoints + 100);
-  const TGPXtrkseg& line = *Ws().IsoData->trk.GetTrack(0)->GetTrkSeg(0);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(1, 1, 2 * kHTMaxSegmentPoints + 100));
+  const TGPXtrkseg& line = *Ws().IsoData().trk.GetTrack(0)->GetTrkSeg(0);
   ScriptSaves({"000.ht", "001.ht", "002.ht"});
   form->btnCreateHTClick();
   ASSERT_TRUE(dialogs.Errors().empty()) << dialogs.Errors().front();
@@ -349,7 +409,7 @@ TEST_F(FormContoursTest, OversizeSegmentGoesOutAsPiecesThatReadBackAsOneLine) {
 TEST_F(FormContoursTest, ChunksThatCannotBeWrittenAreReportedAndTheCommandGoesOn) {
   QPushButton* button = Find<QPushButton>("btnCreateHT");
   button->setEnabled(true);
-  Ws().IsoData = std::make_unique<TGPX>();
+  TWorkspaceProbe::ReplaceIsoData(Ws(), std::make_unique<TGPX>());
   ScriptSaves({"000.ht"});
   form->btnCreateHTClick();
   ASSERT_EQ(dialogs.Errors().size(), 1u);
@@ -360,7 +420,7 @@ TEST_F(FormContoursTest, ChunksThatCannotBeWrittenAreReportedAndTheCommandGoesOn
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   dialogs.shown.clear();
-  Ws().IsoData = ContourData(1, 250, 100);
+  TWorkspaceProbe::ReplaceIsoData(Ws(), ContourData(1, 250, 100));
   WriteAll(Path("000.ht"), "old");
   ScriptSaves({"000.ht", "001.ht"});
   dialogs.messageAnswers.push_back(TModalResult::mrYes);
@@ -411,7 +471,7 @@ TEST_F(FormContoursTest, IsoTracksAreSavedAsGPX) {
   const auto saves = dialogs.OfKind("save");
   ASSERT_EQ(saves.size(), 1u);
   ExpectSaveDialog(saves[0], "Save iso tracks to GPX", "GPX file|*.gpx", "gpx");
-  EXPECT_EQ(ReadAll(Path("iso.gpx")), GPXText(*Ws().IsoData));
+  EXPECT_EQ(ReadAll(Path("iso.gpx")), GPXText(TWorkspaceProbe::IsoData(Ws())));
 
   WriteAll(Path("old.gpx"), "old");
   ScriptSaves({"old.gpx"});
@@ -422,13 +482,13 @@ TEST_F(FormContoursTest, IsoTracksAreSavedAsGPX) {
 
 TEST_F(FormContoursTest, ProjectIsSavedAsGPXOrHTAndTheLoadedDataStays) {
   AddFiles({WriteSurvey("survey.ht")});
-  const TGPX& loaded = *Ws().GPXdata;
+  const TGPX& loaded = Ws().GPXdata();
   const int points = TrackPointCount(loaded);
 
   ScriptSaves({"project"});
   form->btnTrkSaveGPXClick();
   ExpectSaveDialog(dialogs.OfKind("save").at(0), "Save current project...", "GPX file|*.gpx|HT-Track|*.ht", "gpx");
-  EXPECT_EQ(ReadAll(Path("project.gpx")), GPXText(*Ws().GPXdata));
+  EXPECT_EQ(ReadAll(Path("project.gpx")), GPXText(TWorkspaceProbe::GPXdata(Ws())));
 
   // ".HT" is HT; the name is cut to 20 characters.
   ScriptSaves({"project.HT"});
@@ -470,8 +530,9 @@ TEST_F(FormContoursTest, ProjectIsSavedAsGPXOrHTAndTheLoadedDataStays) {
 
 TEST_F(FormContoursTest, ProjectTooLargeForOneHTFileIsRefused) {
   AddFiles({WriteSurvey("survey.ht")});
-  Ws().GPXdata->trk.Add(std::make_unique<TGPXtrk>());
-  for (int i = 0; i < 200; ++i) Ws().GPXdata->trk.GetTrack(1)->Add(MakeSegment(TSegmentPoints(100, {47, 8, 50})));
+  TGPX& loaded = TWorkspaceProbe::GPXdata(Ws());
+  loaded.trk.Add(std::make_unique<TGPXtrk>());
+  for (int i = 0; i < 200; ++i) loaded.trk.GetTrack(1)->Add(MakeSegment(TSegmentPoints(100, {47, 8, 50})));
   ScriptSaves({"big.ht"});
   form->btnTrkSaveGPXClick();
   EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Can't convert dataset with more than 20000 points"});

@@ -53,7 +53,7 @@ protected:
   }
   std::vector<const TGPXtrkseg*> Segments() {
     std::vector<const TGPXtrkseg*> result;
-    for (const TGPXtrk& trk : Ws().GPXdata->trk)
+    for (const TGPXtrk& trk : Ws().GPXdata().trk)
       for (const TGPXtrkseg& seg : trk) result.push_back(&seg);
     return result;
   }
@@ -111,7 +111,7 @@ TEST_F(LoadingTest, GpxSegmentsAreJudgedOneByOne) {
       EXPECT_EQ(segments[i]->maxdepth, c.maxdepths[i]) << i;
       EXPECT_EQ(segments[i]->Count(), c.counts[i]) << i;
     }
-    EXPECT_EQ(Ws().GPXdata->wpt.Count(), 0);  // waypoints are not taken over
+    EXPECT_EQ(Ws().GPXdata().wpt.Count(), 0);  // waypoints are not taken over
     EXPECT_TRUE(InterpolateEnabled());
   }
   const auto log = form->LogLines();
@@ -144,7 +144,7 @@ TEST_F(LoadingTest, KmlFilesAreOneDataSetWithoutOffset) {
   ASSERT_EQ(Segments().size(), 3u);
   for (const TGPXtrkseg* s : Segments()) EXPECT_EQ(s->maxdepth, 0);
   EXPECT_FALSE(InterpolateEnabled());
-  EXPECT_EQ(Ws().GPXdata->wpt.Count(), 0);
+  EXPECT_EQ(Ws().GPXdata().wpt.Count(), 0);
 
   form = MakeForm(8);
   dialogs = TScriptedDialogs();
@@ -185,7 +185,7 @@ TEST_F(LoadingTest, FilesWithoutTrackLinesSayWhatWasSkipped) {
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], waypoints + " holds no track lines (skipped: 1 waypoint, 1 route, 1 route point)");
   EXPECT_EQ(errors[1], polygons + " holds no track lines (skipped: 1 waypoint, 1 placemark without a line)");
-  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
+  EXPECT_EQ(Ws().GPXdata().trk.Count(), 0);
   EXPECT_FALSE(InterpolateEnabled());
 }
 

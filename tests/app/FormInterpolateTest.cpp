@@ -46,7 +46,7 @@ TEST_F(FormTest, InterpolateRefusesDataWithoutDepth) {
   ASSERT_EQ(dialogs.Errors().size(), 1u);
   EXPECT_NE(dialogs.Errors()[0].find("maximum depth 0 cm"), std::string::npos);
   EXPECT_FALSE(form->Interpolating());
-  EXPECT_FALSE(Ws().InterpLoaded);
+  EXPECT_FALSE(Ws().InterpLoaded());
   EXPECT_TRUE(form->isEnabled());
   EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -74,14 +74,14 @@ TEST_F(FormTest, AnInterpolateThatFailsMidwayPutsTheWindowBack) {
   EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());  // no run, no frozen size
   fail = false;
   Interpolate();
-  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_TRUE(Ws().InterpLoaded());
 }
 
 TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
   AddFiles({WriteSurvey("survey.ht")});
   Find<TTrackBar>("tbInterpolateThrds")->setValue(1);
   Interpolate();
-  const int W = Ws().GPXView->Width();
+  const int W = Ws().GPXView().Width();
   const std::vector<TBand> bands = PlanBands(W);
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "Num Tasks: " + numtext::FormatInt(static_cast<int>(bands.size()))));
@@ -97,7 +97,7 @@ TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
     EXPECT_TRUE(found) << name;
   }
 
-  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_TRUE(Ws().InterpLoaded());
   EXPECT_TRUE(Find<QPushButton>("btnInterpolSaveBMP")->isEnabled());
   EXPECT_TRUE(Find<QPushButton>("btnIsoMap")->isEnabled());
   EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
@@ -107,9 +107,9 @@ TEST_F(FormTest, OneWorkerRunsTheBandsOneAfterAnother) {
   EXPECT_TRUE(form->isEnabled());
   EXPECT_TRUE(Find<QTimer>("Timer1")->isActive());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(Ws().Job->ThreadsRunning, 0);
+  EXPECT_EQ(Ws().Job()->ThreadsRunning, 0);
   EXPECT_EQ(Find<TTrackBar>("tbInterpolateThrds")->SelEnd(), 0);
-  EXPECT_TRUE(Ws().Job->MissingBands().empty());
+  EXPECT_TRUE(Ws().Job()->MissingBands().empty());
   EXPECT_EQ(form->minimumSize(), form->maximumSize());  // frozen until "Start over"
   form->btnStartOverClick();
   EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
@@ -120,7 +120,7 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   AddFiles({file});
   Find<TTrackBar>("tbInterpolateThrds")->setValue(1);
   Interpolate();
-  const std::vector<TColor> one = Pixels(Ws().InterpolArray);
+  const std::vector<TColor> one = Pixels(Ws().InterpolArray());
   const TBitmap picture = Find<TImage>("InterpolatedImage")->Picture();
   int coloured = 0;
   for (TColor c : one) coloured += c != 0;
@@ -131,7 +131,7 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   AddFiles({file});
   Find<TTrackBar>("tbInterpolateThrds")->setValue(8);
   Interpolate();
-  EXPECT_EQ(Pixels(Ws().InterpolArray), one);
+  EXPECT_EQ(Pixels(Ws().InterpolArray()), one);
   EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), picture));
   // Eight bands start at once and the callbacks hand out every other band once.
   std::vector<std::string> handedOut;
@@ -143,7 +143,7 @@ TEST_F(FormTest, OneAndEightWorkersPaintTheSamePicture) {
   }
   EXPECT_EQ(started, 8);
   std::vector<std::string> planned;
-  for (const TBand& band : PlanBands(Ws().GPXView->Width())) planned.push_back(Band(band.First, band.Last));
+  for (const TBand& band : PlanBands(Ws().GPXView().Width())) planned.push_back(Band(band.First, band.Last));
   ASSERT_GT(planned.size(), 8u);
   std::sort(handedOut.begin(), handedOut.end());
   std::sort(planned.begin(), planned.end());
@@ -175,11 +175,11 @@ TEST_F(FormTest, FailedBandsAreLoggedAndReported) {
                                           west.load());
   });
   AddFiles({WriteSurvey("survey.ht")});
-  west = Ws().GPXView->XToLo(20);  // masked pixels of the first band(s) fail
+  west = Ws().GPXView().XToLo(20);  // masked pixels of the first band(s) fail
   Interpolate();
-  ASSERT_FALSE(Ws().Job->MissingBands().empty());
-  EXPECT_EQ(Ws().Job->MissingBands()[0].First, 0);
-  EXPECT_TRUE(Ws().InterpLoaded);  // the run still completes
+  ASSERT_FALSE(Ws().Job()->MissingBands().empty());
+  EXPECT_EQ(Ws().Job()->MissingBands()[0].First, 0);
+  EXPECT_TRUE(Ws().InterpLoaded());  // the run still completes
   const auto errors = dialogs.Errors();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("columns 0-14"), std::string::npos);
@@ -189,16 +189,17 @@ TEST_F(FormTest, FailedBandsAreLoggedAndReported) {
   EXPECT_TRUE(logged);
   // The other bands are computed.
   int coloured = 0;
-  for (int x = 30; x < Ws().InterpolArray.Width(); ++x)
-    for (int y = 0; y < Ws().InterpolArray.Height(); ++y) coloured += Ws().InterpolArray[x][y] != 0;
+  for (int x = 30; x < Ws().InterpolArray().Width(); ++x)
+    for (int y = 0; y < Ws().InterpolArray().Height(); ++y) coloured += Ws().InterpolArray()[x][y] != 0;
   EXPECT_GT(coloured, 0);
 }
 
 TEST_F(FormTest, ANarrowViewRunsAsOneBandWithNoMoreWorkersThanBands) {
   AddFiles({WriteSurvey("survey.ht")});
-  Ws().GPXView->Resize(12, Ws().GPXView->Height());
-  Ws().GPXView->ResetBBox(true, true);
-  Ws().GPXView->Redraw();
+  TGPXDraw& narrow = TWorkspaceProbe::GPXView(Ws());
+  narrow.Resize(12, narrow.Height());
+  narrow.ResetBBox(true, true);
+  narrow.Redraw();
   Interpolate();
   const auto log = form->LogLines();
   EXPECT_TRUE(HasLine(log, "Num Tasks: 1"));
@@ -206,8 +207,8 @@ TEST_F(FormTest, ANarrowViewRunsAsOneBandWithNoMoreWorkersThanBands) {
   int started = 0;
   for (const std::string& line : log) started += line.rfind("Start Thread: ", 0) == 0;
   EXPECT_EQ(started, 1);
-  EXPECT_TRUE(Ws().InterpLoaded);
-  EXPECT_EQ(Ws().InterpolArray.Width(), 12);
+  EXPECT_TRUE(Ws().InterpLoaded());
+  EXPECT_EQ(Ws().InterpolArray().Width(), 12);
 }
 
 TEST_F(FormTest, SmoothingRunsAsOftenAsSet) {
@@ -215,15 +216,15 @@ TEST_F(FormTest, SmoothingRunsAsOftenAsSet) {
   Find<TUpDown>("udSmoothingRuns")->SetPosition(0);
   Interpolate();
   TBitmap plain;
-  GridToPicture(Ws().InterpolArray, plain);
+  GridToPicture(Ws().InterpolArray(), plain);
   EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), plain));
 
   Find<TUpDown>("udSmoothingRuns")->SetPosition(2);
   Interpolate();
   TBitmap twice;
-  GridToPicture(Ws().InterpolArray, twice);
-  SmoothMap(twice, Ws().ShadowArray);
-  SmoothMap(twice, Ws().ShadowArray);
+  GridToPicture(Ws().InterpolArray(), twice);
+  SmoothMap(twice, Ws().ShadowArray());
+  SmoothMap(twice, Ws().ShadowArray());
   EXPECT_TRUE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), twice));
   EXPECT_FALSE(SamePicture(Find<TImage>("InterpolatedImage")->Picture(), plain));
 }
@@ -234,18 +235,18 @@ TEST_F(FormTest, EveryRunBuildsItsSamplesAfresh) {
       "shore.ht", {{{46.999, 7.999, 0}, {47.0052, 7.999, 0}, {47.0052, 8.0092, 0}, {46.999, 8.0092, 0}, {46.999, 7.999, 0}}});
   AddFiles({shore, WriteSurvey("survey.ht")});
   Interpolate();
-  ASSERT_FALSE(Ws().ShoreCoord.empty());
+  ASSERT_FALSE(Ws().ShoreCoord().empty());
   int depthPoints = 0;
-  for (const TGPXtrk& trk : Ws().GPXdata->trk)
+  for (const TGPXtrk& trk : Ws().GPXdata().trk)
     for (const TGPXtrkseg& seg : trk) depthPoints += seg.Count();
-  const std::size_t expected = Ws().ShoreCoord.size() + static_cast<std::size_t>(depthPoints);
-  EXPECT_EQ(Ws().InCoord->size(), expected);
-  EXPECT_EQ(Ws().InDepth->size(), expected);
+  const std::size_t expected = Ws().ShoreCoord().size() + static_cast<std::size_t>(depthPoints);
+  EXPECT_EQ(Ws().InCoord()->size(), expected);
+  EXPECT_EQ(Ws().InDepth()->size(), expected);
 
   Find<QTabWidget>("pcMain")->setCurrentIndex(1);  // rebuilds the area
   Find<QTabWidget>("pcMain")->setCurrentIndex(0);
   Interpolate();
-  EXPECT_EQ(Ws().InCoord->size(), expected);
+  EXPECT_EQ(Ws().InCoord()->size(), expected);
 }
 
 TEST_F(FormTest, ShoreLinesAreDrawnOverTheMapInTheShallowColour) {
@@ -256,13 +257,13 @@ TEST_F(FormTest, ShoreLinesAreDrawnOverTheMapInTheShallowColour) {
   Interpolate();
   const TBitmap& picture = Find<TImage>("InterpolatedImage")->Picture();
   int onShore = 0;
-  for (const TGPXtrk& trk : Ws().GPXdata->trk)
+  for (const TGPXtrk& trk : Ws().GPXdata().trk)
     for (const TGPXtrkseg& seg : trk) {
       if (seg.maxdepth != 0) continue;
       for (const TPoint4D2& p : seg) {
-        const int x = Ws().GPXView->Point4D2ToX(p), y = Ws().GPXView->Point4D2ToY(p);
+        const int x = Ws().GPXView().Point4D2ToX(p), y = Ws().GPXView().Point4D2ToY(p);
         if (x < 0 || y < 0 || x >= picture.Width() || y >= picture.Height()) continue;
-        EXPECT_EQ(picture.Pixel(x, y), Ws().clShallowWater) << x << "," << y;
+        EXPECT_EQ(picture.Pixel(x, y), Ws().clShallowWater()) << x << "," << y;
         ++onShore;
       }
     }
@@ -275,53 +276,53 @@ TEST_F(FormTest, ATransectAlongAMeridianSurvivesTheThinning) {
   TSegmentPoints crossing;
   for (int i = 0; i < 50; ++i) crossing.push_back({47.005, 7.995 + i * 0.0002, 250.0});
   AddFiles({WriteHT("transect.ht", {transect, crossing})});
-  const int before = TrackPointCount(*Ws().GPXdata);
+  const int before = TrackPointCount(Ws().GPXdata());
   Interpolate();
-  EXPECT_EQ(TrackPointCount(*Ws().GPXdata), before);
+  EXPECT_EQ(TrackPointCount(Ws().GPXdata()), before);
 }
 
 TEST_F(FormTest, TheCutOffRadiusFollowsEveryChangeOfScale) {
   AddFiles({WriteSurvey("survey.ht")});
   form->Timer1Timer();
-  const double fitted = Ws().maxDontCareRadius;
+  const double fitted = Ws().maxDontCareRadius();
   // A zoom that resets nothing (as a zoom rectangle): the run still uses the new scale.
-  ASSERT_TRUE(Ws().GPXView->ZoomIn());
-  Ws().GPXView->Redraw();
+  ASSERT_TRUE(TWorkspaceProbe::GPXView(Ws()).ZoomIn());
+  TWorkspaceProbe::GPXView(Ws()).Redraw();
   form->UpdateMapInfo();
   Interpolate();
-  const double expected = std::fabs(Ws().GPXView->XToLo(1) - Ws().GPXView->XToLo(60));
-  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius, expected);
-  EXPECT_LT(Ws().maxDontCareRadius, fitted);
+  const double expected = std::fabs(Ws().GPXView().XToLo(1) - Ws().GPXView().XToLo(60));
+  EXPECT_DOUBLE_EQ(Ws().maxDontCareRadius(), expected);
+  EXPECT_LT(Ws().maxDontCareRadius(), fitted);
 }
 
 TEST_F(FormTest, TheFinishedMapKeepsWhatItWasComputedWith) {
   AddFiles({WriteSurvey("survey.ht")});
   Interpolate();
-  ASSERT_TRUE(Ws().InterpolatedMap.has_value());
-  const TViewProjection computed = Ws().GPXView->Projection();
-  const TInterpolatedMap& map = *Ws().InterpolatedMap;
+  ASSERT_TRUE(Ws().InterpolatedMap().has_value());
+  const TViewProjection computed = Ws().GPXView().Projection();
+  const TInterpolatedMap& map = *Ws().InterpolatedMap();
   EXPECT_EQ(map.Projection.O, computed.O);
   EXPECT_EQ(map.Projection.S, computed.S);
   EXPECT_EQ(map.Projection.Rm, computed.Rm);
-  EXPECT_EQ(map.Width, Ws().GPXView->Width());
-  EXPECT_EQ(map.Height, Ws().GPXView->Height());
-  EXPECT_EQ(map.MaxDepth, Ws().MaxDepth);
-  EXPECT_EQ(map.Shallow, Ws().clShallowWater);
-  EXPECT_EQ(map.Deep, Ws().clDeepWater);
-  ASSERT_EQ(map.Mask.Width(), Ws().ShadowArray.Width());
+  EXPECT_EQ(map.Width, Ws().GPXView().Width());
+  EXPECT_EQ(map.Height, Ws().GPXView().Height());
+  EXPECT_EQ(map.MaxDepth, Ws().MaxDepth());
+  EXPECT_EQ(map.Shallow, Ws().clShallowWater());
+  EXPECT_EQ(map.Deep, Ws().clDeepWater());
+  ASSERT_EQ(map.Mask.Width(), Ws().ShadowArray().Width());
 
   form->btnTrkZoomInClick();
-  Ws().clDeepWater = 0x123456;
+  Ws().SetWaterColours(Ws().clShallowWater(), 0x123456);
   form->Timer1Timer();
-  EXPECT_NE(Ws().GPXView->Projection().Rm, computed.Rm);
-  EXPECT_EQ(Ws().InterpolatedMap->Projection.Rm, computed.Rm);
-  EXPECT_EQ(Ws().InterpolatedMap->Deep, 0xFF0000u);
+  EXPECT_NE(Ws().GPXView().Projection().Rm, computed.Rm);
+  EXPECT_EQ(Ws().InterpolatedMap()->Projection.Rm, computed.Rm);
+  EXPECT_EQ(Ws().InterpolatedMap()->Deep, 0xFF0000u);
 }
 
 TEST_F(FormTest, NoCommandRunsWhileAnInterpolationRuns) {
   const std::string file = WriteSurvey("survey.ht");
   AddFiles({file});
-  const int tracks = Ws().GPXdata->trk.Count();
+  const int tracks = Ws().GPXdata().trk.Count();
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Interpolating());
   EXPECT_FALSE(form->isEnabled());
@@ -332,10 +333,10 @@ TEST_F(FormTest, NoCommandRunsWhileAnInterpolationRuns) {
   form->btnInterpolateClick();
   form->Timer1Timer();
   EXPECT_EQ(dialogs.shown.size(), shown);
-  EXPECT_TRUE(Ws().FileLoaded);
-  EXPECT_EQ(Ws().GPXdata->trk.Count(), tracks);
+  EXPECT_TRUE(Ws().FileLoaded());
+  EXPECT_EQ(Ws().GPXdata().trk.Count(), tracks);
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
-  EXPECT_TRUE(Ws().InterpLoaded);
+  EXPECT_TRUE(Ws().InterpLoaded());
   EXPECT_TRUE(form->isEnabled());
 }
 
@@ -347,7 +348,7 @@ TEST_F(FormTest, ClosingDuringARunWaitsForTheRunningBands) {
   EXPECT_TRUE(form->isVisible());
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->isVisible(); }));
   EXPECT_FALSE(form->Interpolating());
-  EXPECT_FALSE(Ws().InterpLoaded);  // stopped, not completed
+  EXPECT_FALSE(Ws().InterpLoaded());  // stopped, not completed
 }
 
 TEST_F(FormTest, DestroyingTheWindowDuringARunIsSafe) {
@@ -439,26 +440,26 @@ TEST_F(FormTest, EndToEndSyntheticLake) {
   ASSERT_TRUE(dialogs.Errors().empty());
   form->Timer1Timer();
   Interpolate();
-  ASSERT_TRUE(Ws().InterpLoaded);
+  ASSERT_TRUE(Ws().InterpLoaded());
 
-  const TViewProjection view = Ws().GPXView->Projection();
+  const TViewProjection view = Ws().GPXView().Projection();
   const TBitmap& picture = Find<TImage>("InterpolatedImage")->Picture();
   int masked = 0, onLand = 0, close = 0;
   for (int x = 0; x < picture.Width(); ++x)
     for (int y = 0; y < picture.Height(); ++y) {
       const double lon = view.XToLo(x), lat = view.YToLa(y);
-      if (!Ws().ShadowArray[x][y]) continue;
+      if (!Ws().ShadowArray()[x][y]) continue;
       ++masked;
       if (!lake.InWater(lon, lat)) {
         ++onLand;
         continue;
       }
       // A depth colour: on the way from green to blue, never black.
-      const TColor c = Ws().InterpolArray[x][y];
+      const TColor c = Ws().InterpolArray()[x][y];
       EXPECT_EQ(GetRValue(c), 0);
       EXPECT_GT(GetGValue(c) + GetBValue(c), 200);
-      const double depth = Ws().InterpolVArray[x][y] * Ws().MaxDepth;
-      close += std::fabs(depth - lake.DepthAt(lon, lat)) < 0.15 * Ws().MaxDepth;
+      const double depth = Ws().InterpolVArray()[x][y] * Ws().MaxDepth();
+      close += std::fabs(depth - lake.DepthAt(lon, lat)) < 0.15 * Ws().MaxDepth();
     }
   EXPECT_GT(masked, 5000);
   EXPECT_LT(onLand, masked / 50);  // the mask keeps to the water

@@ -51,11 +51,11 @@ TEST_F(FormMainRoadTest, FromHTFilesOfALakeToContourFilesForTheDevice) {
   const TSyntheticLake lake(20000);
   AddFiles(WriteLake(lake));
   Interpolate();
-  ASSERT_TRUE(Ws().InterpolatedMap.has_value());
+  ASSERT_TRUE(Ws().InterpolatedMap().has_value());
   Find<QLineEdit>("edtIsoStep")->setText(QString::number(kStep));
   form->btnIsoMapClick();
   ASSERT_TRUE(dialogs.Errors().empty()) << dialogs.Errors().front();
-  const std::int64_t contourPoints = CountPoints(*Ws().IsoData, 0);
+  const std::int64_t contourPoints = CountPoints(Ws().IsoData(), 0);
   ASSERT_GT(contourPoints, 1000);
 
   std::filesystem::create_directory(Path("matrix"));
@@ -67,10 +67,10 @@ TEST_F(FormMainRoadTest, FromHTFilesOfALakeToContourFilesForTheDevice) {
   EXPECT_EQ(dialogs.OfKind("show").size(), 1u);
 
   // Where the shore lines lie on the map: their points come back at depth 0 too.
-  const TInterpolatedMap& map = *Ws().InterpolatedMap;
+  const TInterpolatedMap& map = *Ws().InterpolatedMap();
   const TViewProjection& view = map.Projection;
   std::set<std::pair<int, int>> shorePixels;
-  for (const TGPXtrk& trk : Ws().GPXdata->trk)
+  for (const TGPXtrk& trk : Ws().GPXdata().trk)
     for (const TGPXtrkseg& seg : trk)
       if (seg.maxdepth == 0)
         for (const TPoint4D2& p : seg) shorePixels.insert({view.LoToX(p.Longitude), view.LaToY(p.Latitude)});

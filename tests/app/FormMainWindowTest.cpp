@@ -2,6 +2,7 @@
 // "Start over", the debug log and the handler guard.
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -162,14 +163,41 @@ TEST_F(FormTest, DoubleClickEmptiesTheDebugLog) {
 
 TEST_F(FormTest, StartOverBeforeAnythingWasLoaded) {
   form->btnStartOverClick();
-  EXPECT_FALSE(Ws().FileLoaded);
+  EXPECT_FALSE(Ws().FileLoaded());
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
   EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
   EXPECT_TRUE(Find<QPushButton>("btnAddFiles")->isEnabled());
   EXPECT_FALSE(Find<QPushButton>("btnInterpolate")->isEnabled());
-  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
+  EXPECT_EQ(Ws().GPXdata().trk.Count(), 0);
   EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+namespace {
+// What the screen shows of a widget: the window's pixels as the platform has
+// them, not a fresh paint of the widget.
+QImage OnScreen(QWidget* widget) {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+  return widget->screen()
+      ->grabWindow(widget->window()->winId(), at.x(), at.y(), widget->width(), widget->height())
+      .toImage();
+}
+
+int NonWhite(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  return n;
+}
+}  // namespace
+
+TEST_F(FormTest, StartOverClearsTheSourceMapOnScreen) {
+  AddFiles({WriteSurvey("survey.ht")});
+  auto* map = Find<TImage>("GPXImage");
+  ASSERT_GT(NonWhite(OnScreen(map)), 100);  // the tracks
+  form->btnStartOverClick();
+  EXPECT_EQ(NonWhite(OnScreen(map)), 0);
 }
 
 TEST_F(FormTest, AFailingCommandShowsItsErrorAndRestoresCursorAndWindow) {
@@ -189,7 +217,7 @@ TEST_F(FormTest, AFailingCommandShowsItsErrorAndRestoresCursorAndWindow) {
   // The window goes on working.
   AddFiles({WriteSurvey("survey.ht")});
   EXPECT_EQ(dialogs.Errors().size(), 1u);
-  EXPECT_TRUE(Ws().FileLoaded);
+  EXPECT_TRUE(Ws().FileLoaded());
 }
 
 TEST_F(FormTest, EveryHintAndControlDefaultIsTheForms) {
@@ -295,25 +323,25 @@ TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
   form->Timer1Timer();
   form->btnInterpolateClick();
   ASSERT_TRUE(form->Dispatcher().PumpUntil([this] { return !form->Interpolating(); }));
-  ASSERT_TRUE(Ws().InterpLoaded);
-  ASSERT_FALSE(Ws().InCoord->empty());
+  ASSERT_TRUE(Ws().InterpLoaded());
+  ASSERT_FALSE(Ws().InCoord()->empty());
   const std::string width = Find<QLineEdit>("edtInterpolationWidth")->text().toStdString();
-  const int lastWidth = Ws().Last_udInterpolationWidth;
+  const int lastWidth = Ws().Last_udInterpolationWidth();
 
   form->btnStartOverClick();
-  EXPECT_FALSE(Ws().FileLoaded);
-  EXPECT_FALSE(Ws().InterpLoaded);
-  EXPECT_FALSE(Ws().IsoLoaded);
-  EXPECT_EQ(Ws().MaxDepth, 0);
-  EXPECT_EQ(Ws().GPXdata->trk.Count(), 0);
-  EXPECT_EQ(Ws().IsoData->trk.Count(), 0);
-  EXPECT_TRUE(Ws().InCoord->empty());
-  EXPECT_TRUE(Ws().InDepth->empty());
-  EXPECT_EQ(Ws().InterpolArray.Width(), 0);
-  EXPECT_EQ(Ws().InterpolVArray.Width(), 0);
+  EXPECT_FALSE(Ws().FileLoaded());
+  EXPECT_FALSE(Ws().InterpLoaded());
+  EXPECT_FALSE(Ws().IsoLoaded());
+  EXPECT_EQ(Ws().MaxDepth(), 0);
+  EXPECT_EQ(Ws().GPXdata().trk.Count(), 0);
+  EXPECT_EQ(Ws().IsoData().trk.Count(), 0);
+  EXPECT_TRUE(Ws().InCoord()->empty());
+  EXPECT_TRUE(Ws().InDepth()->empty());
+  EXPECT_EQ(Ws().InterpolArray().Width(), 0);
+  EXPECT_EQ(Ws().InterpolVArray().Width(), 0);
   EXPECT_TRUE(Find<TImage>("InterpolatedImage")->Picture().Empty());
   EXPECT_TRUE(Find<TImage>("IsoMap")->Picture().Empty());
-  EXPECT_FALSE(Ws().InterpolatedMap.has_value());
+  EXPECT_FALSE(Ws().InterpolatedMap().has_value());
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(4), "0m");
   EXPECT_EQ(Find<TStatusBar>("sbMain")->PanelText(5), "");
   EXPECT_EQ(Find<QLabel>("lblInterpolationWidth")->text(), "px");
@@ -329,7 +357,7 @@ TEST_F(FormTest, StartOverAfterARunEmptiesTheDataButKeepsTheViewButtons) {
                          Find<QPushButton>("btnTrkSaveGPX")})
     EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
   EXPECT_EQ(Find<QLineEdit>("edtInterpolationWidth")->text().toStdString(), width);
-  EXPECT_EQ(Ws().Last_udInterpolationWidth, lastWidth);
+  EXPECT_EQ(Ws().Last_udInterpolationWidth(), lastWidth);
   EXPECT_FALSE(Find<QProgressBar>("pbInterpolate")->isVisible());
   EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());
   EXPECT_EQ(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));

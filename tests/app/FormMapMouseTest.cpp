@@ -79,7 +79,8 @@ TEST_F(MapTest, ZoomingWithAltOrCtrlHeldKeepsTheZoomModeAndAPlainReleaseEndsIt) 
 TEST_F(MapTest, InDeleteModeWithoutASelectedSegmentNothingIsPickedOrDeleted) {
   LoadSurvey();
   const int before = TrackPointCount(data());
-  form->SetMapMode(mmDeleteTrackPoint);
+  // As the project window's button would, without the selected segment it asks for.
+  TWorkspaceProbe::GPXView(Ws()).MouseMode = mmDeleteTrackPoint;
   const QPoint at = PixelOf(*Segment(0, 0)->GetPoint(3));
   Hover(at);
   EXPECT_EQ(view().wptSelection, nullptr);
@@ -97,7 +98,7 @@ TEST_F(MapTest, TheCutterEmptiesTheSelectionAndRebuildsTheArea) {
   const QPoint a = PixelOf(*first->GetPoint(30));
   const QPoint b = PixelOf(*first->GetPoint(40));
   const QPoint probe = PixelOf(*first->GetPoint(36));
-  ASSERT_TRUE(Ws().ShadowArray[probe.x()][probe.y()]);
+  ASSERT_TRUE(Ws().ShadowArray()[probe.x()][probe.y()]);
   project->btnDeleteAreaClick();
   EXPECT_EQ(view().MouseMode, mmCutter);
   EXPECT_EQ(Status(0), "Select area to delete...");
@@ -106,7 +107,7 @@ TEST_F(MapTest, TheCutterEmptiesTheSelectionAndRebuildsTheArea) {
   DragRectangle({a.x() - 2, a.y() - 3}, {b.x() + 2, b.y() + 3});
   EXPECT_EQ(first->Count(), 30);
   EXPECT_EQ(data().Selection.Count(), 0);
-  EXPECT_FALSE(Ws().ShadowArray[probe.x()][probe.y()]);  // no track there any more
+  EXPECT_FALSE(Ws().ShadowArray()[probe.x()][probe.y()]);  // no track there any more
   EXPECT_EQ(view().MouseMode, mmMove);
   EXPECT_FALSE(Red(Project<QPushButton>("btnDeleteArea")));
   EXPECT_EQ(Status(0), "");
@@ -122,11 +123,12 @@ TEST_F(MapTest, TheDepthReadoutReadsTheFinishedRunsSnapshot) {
   map.MaxDepth = 1200;
   map.Mask.SetLength(4, 3);
   map.Mask[1][2] = true;
-  Ws().InterpolatedMap = std::move(map);
-  Ws().InterpolVArray.SetLength(4, 3);
-  Ws().InterpolVArray[1][2] = 0.5;
-  Ws().InterpolVArray[2][2] = 0.5;
-  Ws().InterpLoaded = true;
+  TWorkspaceProbe::InterpolatedMap(Ws()) = std::move(map);
+  TDoubleArray& grid = TWorkspaceProbe::InterpolVArray(Ws());
+  grid.SetLength(4, 3);
+  grid[1][2] = 0.5;
+  grid[2][2] = 0.5;
+  TWorkspaceProbe::SetInterpLoaded(Ws(), true);
   // The live view has moved on since: the readout does not care.
   view().MaxDepth = 99;
 
@@ -160,20 +162,20 @@ TEST_F(MapTest, StatusClicksPickTheWaterColoursOnMinAndMaxOnly) {
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].kind, "color");
   EXPECT_EQ(dialogs.shown[0].initialColor, TColor{0x00FF00});  // starts at the current colour
-  EXPECT_EQ(Ws().clShallowWater, TColor{0x123456});
+  EXPECT_EQ(Ws().clShallowWater(), TColor{0x123456});
   EXPECT_EQ(view().DepthColorShallow, TColor{0x123456});
-  EXPECT_EQ(Ws().IsoView->DepthColorShallow, TColor{0x123456});
+  EXPECT_EQ(Ws().IsoView().DepthColorShallow, TColor{0x123456});
 
   dialogs.colorAnswers.push_back(TColor{0x654321});
   form->sbMainClick(left(4), 5);
   EXPECT_EQ(dialogs.shown.back().initialColor, TColor{0xFF0000});
-  EXPECT_EQ(Ws().clDeepWater, TColor{0x654321});
+  EXPECT_EQ(Ws().clDeepWater(), TColor{0x654321});
   EXPECT_EQ(view().DepthColorDeep, TColor{0x654321});
-  EXPECT_EQ(Ws().IsoView->DepthColorDeep, TColor{0x654321});
+  EXPECT_EQ(Ws().IsoView().DepthColorDeep, TColor{0x654321});
 
   form->sbMainClick(left(4), 5);  // cancelled: nothing changes
   EXPECT_EQ(dialogs.shown.size(), 3u);
-  EXPECT_EQ(Ws().clDeepWater, TColor{0x654321});
+  EXPECT_EQ(Ws().clDeepWater(), TColor{0x654321});
 }
 
 TEST_F(MapTest, TheGradientPanelRunsFromShallowToNearlyDeep) {
@@ -195,40 +197,36 @@ TEST_F(MapTest, TheContourViewZoomsWithTheCheckableButtonAndPansOtherwise) {
   auto* image = Find<TImage>("IsoImage");
   auto* zoom = Find<QPushButton>("btnHtZoom");
   form->btnHtZoomClick();  // nothing without contours
-  EXPECT_EQ(Ws().IsoView->MouseMode, mmMove);
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmMove);
   EXPECT_FALSE(zoom->isChecked());
 
-  Ws().IsoData->trk.CopyFrom(data().trk);
-  Ws().IsoView->GPXd = Ws().IsoData.get();
-  image->Picture().SetSize(400, 300);
-  Ws().IsoView->Canvas = &image->Picture().Canvas();
-  Ws().IsoView->Resize(400, 300);
-  Ws().IsoLoaded = true;
+  TWorkspaceProbe::IsoData(Ws()).trk.CopyFrom(data().trk);
+  Ws().BindIsoView(image->Picture(), 400, 300);
   form->btnHtFitClick();
-  ASSERT_TRUE(Ws().IsoView->BBox.Complete);
+  ASSERT_TRUE(Ws().IsoView().BBox.Complete);
 
   form->btnHtZoomClick();
-  EXPECT_EQ(Ws().IsoView->MouseMode, mmZoom);
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmZoom);
   EXPECT_TRUE(zoom->isChecked());
   EXPECT_EQ(image->cursor().shape(), Qt::CrossCursor);
-  const double rm = Ws().IsoView->BBox.Rm;
+  const double rm = Ws().IsoView().BBox.Rm;
   form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 50, 50);
   form->IsoImageMouseMove(Qt::NoModifier, Qt::LeftButton, 150, 120);
   form->IsoImageMouseUp(Qt::LeftButton, Qt::AltModifier, Qt::NoButton, 150, 120);
-  EXPECT_GT(Ws().IsoView->BBox.Rm, rm);
-  EXPECT_EQ(Ws().IsoView->MouseMode, mmZoom);
+  EXPECT_GT(Ws().IsoView().BBox.Rm, rm);
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmZoom);
   form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 50, 50);
   form->IsoImageMouseUp(Qt::LeftButton, Qt::NoModifier, Qt::NoButton, 150, 120);
-  EXPECT_EQ(Ws().IsoView->MouseMode, mmMove);
+  EXPECT_EQ(Ws().IsoView().MouseMode, mmMove);
   EXPECT_FALSE(zoom->isChecked());
   EXPECT_EQ(image->cursor().shape(), Qt::SizeAllCursor);
 
   // Panning happens while moving; the release changes nothing more.
-  const double west = Ws().IsoView->BBox.O;
+  const double west = Ws().IsoView().BBox.O;
   form->IsoImageMouseDown(Qt::LeftButton, Qt::NoModifier, Qt::LeftButton, 100, 100);
   form->IsoImageMouseMove(Qt::NoModifier, Qt::LeftButton, 120, 100);
-  const double panned = Ws().IsoView->BBox.O;
+  const double panned = Ws().IsoView().BBox.O;
   EXPECT_LT(panned, west);
   form->IsoImageMouseUp(Qt::LeftButton, Qt::NoModifier, Qt::NoButton, 140, 100);
-  EXPECT_EQ(Ws().IsoView->BBox.O, panned);
+  EXPECT_EQ(Ws().IsoView().BBox.O, panned);
 }

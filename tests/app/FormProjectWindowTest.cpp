@@ -4,7 +4,7 @@
 // from loading to the interpolation's samples.
 
 #include <QLabel>
-#include <QSignalSpy>
+#include <QTabWidget>
 
 #include "gridding/ShepardThread.h"
 
@@ -224,7 +224,6 @@ TEST_F(MapTest, AddFilesAndSaveProjectWaitWhileTheMainWindowIsBusy) {
   form->SetProjectWindow(project, project);
   auto* add = Project<QPushButton>("btnAddFiles");
   auto* save = Project<QPushButton>("btnSaveProject");
-  QSignalSpy saves(Find<QPushButton>("btnTrkSaveGPX"), &QPushButton::clicked);
   LoadSurvey();
 
   const std::size_t shownBefore = dialogs.shown.size();
@@ -234,8 +233,7 @@ TEST_F(MapTest, AddFilesAndSaveProjectWaitWhileTheMainWindowIsBusy) {
   EXPECT_FALSE(save->isEnabled());
   project->btnAddFilesClick();
   project->btnSaveProjectClick();
-  EXPECT_EQ(dialogs.shown.size(), shownBefore);  // no open dialog
-  EXPECT_EQ(saves.count(), 0);
+  EXPECT_EQ(dialogs.shown.size(), shownBefore);  // no open or save dialog
   // The delete modes still switch: they touch nothing the workers read.
   project->btnDeleteAreaClick();
   EXPECT_EQ(view().MouseMode, mmCutter);
@@ -252,10 +250,61 @@ TEST_F(MapTest, AddFilesAndSaveProjectWaitWhileTheMainWindowIsBusy) {
   }));
   EXPECT_TRUE(add->isEnabled());
   EXPECT_TRUE(save->isEnabled());
-  // Forwarded to the main window's command even while its own button is off.
+  // The main window's command, also while its own button is off.
   Find<QPushButton>("btnTrkSaveGPX")->setEnabled(false);
+  dialogs.saveAnswers.push_back(Path("project"));
   project->btnSaveProjectClick();
-  EXPECT_EQ(saves.count(), 1);
+  ASSERT_EQ(dialogs.OfKind("save").size(), 1u);
+  EXPECT_EQ(dialogs.OfKind("save")[0].caption, "Save current project...");
+  EXPECT_TRUE(std::filesystem::exists(Path("project.gpx")));
+}
+
+// Files added from the project window while another page shows, after the
+// window was resized: once its page shows, the source map is fitted to the size
+// it is shown with.
+TEST_F(MapTest, FilesAddedWhileTheSourceMapIsHiddenFillItOnceItShows) {
+  auto* pages = Find<QTabWidget>("pcMain");
+  pages->setCurrentIndex(3);
+  form->setMinimumSize(400, 300);
+  const QSize smaller = form->size() - QSize(120, 90);
+  form->resize(smaller);
+  ASSERT_TRUE(form->Dispatcher().PumpUntil([&] { return form->size() == smaller; }, std::chrono::seconds(5)));
+  QCoreApplication::processEvents();
+  dialogs.openAnswers.push_back({WriteSurvey("survey.ht")});
+  project->btnAddFilesClick();
+  ASSERT_TRUE(Ws().FileLoaded());
+  pages->setCurrentIndex(0);
+  QCoreApplication::processEvents();
+  ExpectFillsItsMap(Ws().GPXView(), *Find<TImage>("GPXImage"));
+  // The area and the figures are of the map as shown.
+  EXPECT_EQ(Ws().ShadowArray().Width(), Find<TImage>("GPXImage")->width());
+  EXPECT_EQ(Find<QLabel>("lblImageSize")->text().toStdString(),
+            "Screen Size: " + std::to_string(Find<TImage>("GPXImage")->width()) + " x " +
+                std::to_string(Find<TImage>("GPXImage")->height()) + " px");
+}
+
+// With every track deleted, nothing is left to interpolate: "Interpolate" says so
+// and the window stays as it was, the figures of the data as loaded included.
+TEST_F(MapTest, InterpolateWithEveryTrackDeletedIsRefusedAndChangesNothing) {
+  LoadSurvey();
+  const QString maxDepth = Find<QLabel>("lblMaxDepth1")->text();
+  Choose("Fixture");
+  dialogs.messageAnswers.push_back(TModalResult::mrYes);
+  project->btnDeleteEntryClick();
+  ASSERT_EQ(data().trk.Count(), 0);
+  dialogs.shown.clear();
+
+  form->btnInterpolateClick();
+  ASSERT_EQ(dialogs.Errors().size(), 1u);
+  EXPECT_NE(dialogs.Errors()[0].find("no depth sample is left"), std::string::npos) << dialogs.Errors()[0];
+  EXPECT_FALSE(form->Interpolating());
+  EXPECT_FALSE(Ws().InterpLoaded());
+  EXPECT_FALSE(Find<QPushButton>("btnInterpolSaveBMP")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>("btnIsoMap")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>("btnInterpolate")->isEnabled());
+  EXPECT_EQ(Find<QLabel>("lblMaxDepth1")->text(), maxDepth);
+  EXPECT_EQ(form->minimumSize(), form->RestoredMinimumSize());  // no run froze the window
+  for (const std::string& line : form->LogLines()) EXPECT_EQ(line.find("Num Tasks"), std::string::npos);
 }
 
 TEST_F(MapTest, DeletedSoundingsAreGoneFromTheSamplesOfTheRun) {
@@ -292,12 +341,12 @@ TEST_F(MapTest, DeletedSoundingsAreGoneFromTheSamplesOfTheRun) {
   EXPECT_EQ(line->Count(), 37);
 
   Interpolate();
-  ASSERT_TRUE(Ws().InterpLoaded);
-  ASSERT_TRUE(Ws().InCoord);
-  EXPECT_FALSE(HasSample(*Ws().InCoord, single));
-  EXPECT_FALSE(HasSample(*Ws().InCoord, west));
-  EXPECT_FALSE(HasSample(*Ws().InCoord, east));
+  ASSERT_TRUE(Ws().InterpLoaded());
+  ASSERT_TRUE(Ws().InCoord());
+  EXPECT_FALSE(HasSample(*Ws().InCoord(), single));
+  EXPECT_FALSE(HasSample(*Ws().InCoord(), west));
+  EXPECT_FALSE(HasSample(*Ws().InCoord(), east));
   // A first point is never thinned.
-  EXPECT_TRUE(HasSample(*Ws().InCoord, PositionOf(*line->GetPoint(0))));
-  EXPECT_TRUE(HasSample(*Ws().InCoord, PositionOf(*chosen->GetPoint(0))));
+  EXPECT_TRUE(HasSample(*Ws().InCoord(), PositionOf(*line->GetPoint(0))));
+  EXPECT_TRUE(HasSample(*Ws().InCoord(), PositionOf(*chosen->GetPoint(0))));
 }

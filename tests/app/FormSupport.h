@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -15,11 +16,14 @@
 #include <vector>
 
 #include "app/QtDispatcher.h"
+#include "app/StandInControls.h"
 #include "app/Unit1.h"
 #include "formats/HTConvert.h"
+#include "mapview/GPXDraw.h"
 #include "model/GPX.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/app/logic/LogicSupport.h"
+#include "tests/app/logic/WorkspaceProbe.h"
 #include "tests/support/TempFolder.h"
 
 class TQtEnvironment : public ::testing::Environment {
@@ -102,6 +106,39 @@ protected:
     for (const std::string& l : lines)
       if (l == line) return true;
     return false;
+  }
+
+  // The view shows its data fitted to its map as the window shows it: it has the
+  // picture's size, every track point lies on the picture, and the drawn tracks
+  // span nearly its width or its height (a fit keeps a margin of 1 %).
+  static void ExpectFillsItsMap(const TGPXDraw& view, const TImage& image) {
+    const TBitmap& picture = image.Picture();
+    ASSERT_EQ(picture.Width(), image.width());
+    ASSERT_EQ(picture.Height(), image.height());
+    EXPECT_EQ(view.Width(), image.width());
+    EXPECT_EQ(view.Height(), image.height());
+    ASSERT_NE(view.GPXd, nullptr);
+    int outside = 0;
+    for (const TGPXtrk& trk : view.GPXd->trk)
+      for (const TGPXtrkseg& seg : trk)
+        for (const TPoint4D2& p : seg) {
+          const int x = view.LoToX(p.Longitude), y = view.LaToY(p.Latitude);
+          outside += x < 0 || y < 0 || x >= picture.Width() || y >= picture.Height();
+        }
+    EXPECT_EQ(outside, 0);
+    int left = picture.Width(), right = -1, top = picture.Height(), bottom = -1;
+    for (int y = 0; y < picture.Height(); ++y)
+      for (int x = 0; x < picture.Width(); ++x)
+        if (picture.Pixel(x, y) != 0xFFFFFF) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+    ASSERT_GE(right, 0) << "nothing drawn";
+    EXPECT_TRUE(right - left + 1 >= picture.Width() * 9 / 10 || bottom - top + 1 >= picture.Height() * 9 / 10)
+        << "drawn " << right - left + 1 << " x " << bottom - top + 1 << " of " << picture.Width() << " x "
+        << picture.Height();
   }
 
   static int TrackPointCount(const TGPX& doc) {

@@ -23,8 +23,9 @@ protected:
     form->SetProjectWindow(project, project);
   }
 
-  TGPXDraw& view() { return *Ws().GPXView; }
-  TGPX& data() { return *Ws().GPXdata; }
+  // The source map's view and data, open to the tests.
+  TGPXDraw& view() { return TWorkspaceProbe::GPXView(Ws()); }
+  TGPX& data() { return TWorkspaceProbe::GPXdata(Ws()); }
 
   template <class W>
   W* Project(const char* name) {

@@ -33,6 +33,31 @@ TEST(UpDown, FollowsItsEditWithinItsRange) {
   EXPECT_EQ(updown.Position(), 999);
 }
 
+TEST(UpDown, ShowsThePositionInUseWhenItsEditShowsAnythingElse) {
+  QLineEdit edit(QStringLiteral("30"));
+  TUpDown updown(&edit, 1, 999, 5);
+  for (const char* typed : {"", "abc", " 30 "}) {
+    edit.setText(QString::fromLatin1(typed));
+    updown.ShowPosition();
+    EXPECT_EQ(edit.text(), "30") << '"' << typed << '"';
+  }
+  edit.setText(QStringLiteral("0"));
+  updown.ShowPosition();
+  EXPECT_EQ(edit.text(), "1");
+}
+
+TEST(ModeButton, IsRedWhileItsModeIsOnAndGreyWhenDisabled) {
+  QPushButton button(QStringLiteral("Zoom Area"));
+  const QColor disabled = QApplication::palette(&button).color(QPalette::Disabled, QPalette::ButtonText);
+  for (const bool on : {true, false}) {
+    ShowModeOn(&button, on);
+    const QPalette palette = button.palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+      EXPECT_EQ(palette.color(group, QPalette::ButtonText) == QColor(255, 0, 0), on) << on;
+    EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::ButtonText), disabled) << on;
+  }
+}
+
 TEST(StatusBar, APanelIsFoundByItsRightEdge) {
   TStatusBar bar;
   for (int width : {490, 0, 30, 150, 100, 150}) bar.AddPanel(QString(), width);
@@ -59,6 +84,34 @@ TEST(QtFilter, TurnsTheDialogFiltersIntoQtFormMatchingAnyCase) {
   };
   for (const char* name : {"lake.gpx", "LAKE.GPX", "Shore.Kml", "track.HT", "a.b.ht"}) EXPECT_TRUE(shown(name)) << name;
   for (const char* name : {"notes.txt", "lake.gpx.bak", "ht"}) EXPECT_FALSE(shown(name)) << name;
+}
+
+TEST(QtFilter, TheSelectedEntryIsFoundByItsWholeTextOrItsDescription) {
+  const std::string filter = "GPX file|*.gpx|HT-Track|*.ht";
+  struct TCase {
+    const char* selected;
+    int index;
+  };
+  for (const TCase& c : {TCase{"HT-Track", 1}, TCase{"HT-Track (*.[hH][tT])", 1}, TCase{"GPX file", 0},
+                         TCase{"GPX file (*.[gG][pP][xX])", 0}, TCase{"", 0}, TCase{"JPEG Image", 0}})
+    EXPECT_EQ(SelectedFilterIndex(filter, c.selected), c.index) << c.selected;
+  EXPECT_EQ(SelectedFilterIndex("Bitmap Image|*.bmp|JPEG Image|*.jpg", "JPEG Image"), 1);
+}
+
+TEST(FileDialog, TypedNamesAreReadAsQtsDialogReadsThem) {
+  struct TCase {
+    const char* typed;
+    std::vector<std::string> names;
+  };
+  const TCase cases[] = {
+      {"lake.gpx", {"lake.gpx"}},
+      {"my lake.gpx", {"my lake.gpx"}},
+      {"\"lake.gpx\" \"shore line.kml\" \"notes.txt\"", {"lake.gpx", "shore line.kml", "notes.txt"}},
+      {"\"lake.gpx\"", {"lake.gpx"}},
+      {"\"lake.gpx\" \"unclosed", {"lake.gpx"}},
+      {"", {}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(TypedFileNames(c.typed), c.names) << c.typed;
 }
 
 TEST(InputBox, IsWideEnoughForItsCaptionAndPrompt) {

@@ -408,20 +408,20 @@ protected:
     ASSERT_TRUE(ws.AddFiles({folder.Path("before.ht"), folder.Path("before.gpx")}, {}));
     ws.BindView(picture, 160, 120);
     ASSERT_TRUE(dialogs.Errors().empty());
-    ASSERT_EQ(ws.GPXdata->trk.Count(), 2);
+    ASSERT_EQ(ws.GPXdata().trk.Count(), 2);
     tracksBefore = Tracks();
-    maxDepthBefore = ws.MaxDepth;
+    maxDepthBefore = ws.MaxDepth();
     dialogs.shown.clear();
   }
 
   // The loaded tracks as our writer puts them.
   std::string Tracks() const {
     TGPXFile writer;
-    return writer.ExportGPXTRKList(ws.GPXdata->trk);
+    return writer.ExportGPXTRKList(ws.GPXdata().trk);
   }
   int TrackPoints() const {
     int count = 0;
-    for (const TGPXtrkseg* segment : Segments(*ws.GPXdata)) count += segment->Count();
+    for (const TGPXtrkseg* segment : Segments(ws.GPXdata())) count += segment->Count();
     return count;
   }
 
@@ -450,15 +450,15 @@ TEST_P(HostileInput, GivesOneClearErrorOrALoadAndKeepsWhatWasLoaded) {
     EXPECT_THAT(errors[0], HasSubstr(c.error));
     EXPECT_LT(errors[0].size(), 5000u) << "a dialog shows a few lines, not what the file holds";
     EXPECT_EQ(Tracks(), tracksBefore);
-    EXPECT_EQ(ws.MaxDepth, maxDepthBefore);
+    EXPECT_EQ(ws.MaxDepth(), maxDepthBefore);
   } else {
     EXPECT_TRUE(errors.empty()) << errors[0];
-    EXPECT_EQ(ws.GPXdata->trk.Count(), 3);
+    EXPECT_EQ(ws.GPXdata().trk.Count(), 3);
     EXPECT_THAT(Tracks(), StartsWith(tracksBefore));
     EXPECT_EQ(TrackPoints(), pointsBefore + c.points);
     EXPECT_THAT(Tracks(), HasSubstr(c.inTracks));
   }
-  EXPECT_EQ(ws.GPXView->GPXd, ws.GPXdata.get());
+  EXPECT_EQ(ws.GPXView().GPXd, &ws.GPXdata());
 
   if (c.xml) {
     bool loaded = false;

@@ -18,6 +18,7 @@
 #include "platform/Dispatcher.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/app/logic/LogicSupport.h"
+#include "tests/app/logic/WorkspaceProbe.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -82,7 +83,7 @@ TEST_F(WorkspaceTest, TypedDepthsAndOffsetsFollowTheRules) {
     EXPECT_TRUE(Add({HT("case.ht", {c.points})}, {c.addDepth, c.addOffset, 30}));
     EXPECT_EQ(static_cast<int>(dialogs.OfKind("input").size()), c.prompts);
     EXPECT_TRUE(dialogs.Errors().empty());
-    const auto segments = Segments(*ws.GPXdata);
+    const auto segments = Segments(ws.GPXdata());
     ASSERT_EQ(segments.size(), 1u);
     EXPECT_EQ(segments[0]->maxdepth, c.maxdepth);
     const std::vector<double> depths = Depths(*segments[0]);
@@ -99,16 +100,16 @@ TEST_F(WorkspaceTest, TheDepthPromptNamesTheFileAndTheTrackOncePerFile) {
   Add({HT("shore.ht", {Line(0, 0, 0), Line(0, 0, 0)})}, {true, true, 30});
   const auto prompts = dialogs.OfKind("input");
   ASSERT_EQ(prompts.size(), 2u);
-  const std::string track = ws.GPXdata->trk.GetTrack(0)->name;
+  const std::string track = ws.GPXdata().trk.GetTrack(0)->name;
   EXPECT_EQ(prompts[0].caption, "Apply depth to dataset");
   EXPECT_EQ(prompts[0].text, "shore.htTrack: Fixture Depth [cm]:");
   EXPECT_EQ(prompts[0].defaultValue, "0");
   EXPECT_EQ(prompts[1].caption, "Add value to dataset");
   EXPECT_EQ(prompts[1].text, "shore.htTrack: Fixture Add Depth [cm]:");
-  for (const TGPXtrkseg* seg : Segments(*ws.GPXdata)) EXPECT_EQ(seg->maxdepth, 325);
-  EXPECT_EQ(ws.MaxDepth, 325);
-  EXPECT_EQ(ws.GPXView->MaxDepth, 325);
-  EXPECT_EQ(ws.GPXView->GPXd, ws.GPXdata.get());
+  for (const TGPXtrkseg* seg : Segments(ws.GPXdata())) EXPECT_EQ(seg->maxdepth, 325);
+  EXPECT_EQ(ws.MaxDepth(), 325);
+  EXPECT_EQ(ws.GPXView().MaxDepth, 325);
+  EXPECT_EQ(ws.GPXView().GPXd, &ws.GPXdata());
 }
 
 TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
@@ -119,7 +120,7 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   const std::string last = HT("LAST.HT", {Line(0, 500, 200)});
   int pumped = 0;
   ws.ResetRadii();
-  ws.Last_udInterpolationWidth = 30;
+  TWorkspaceProbe::SetLastInterpolationWidth(ws, 30);
   EXPECT_TRUE(ws.AddFiles({first, broken, other, last}, {}, [&] { ++pumped; }));
   EXPECT_EQ(pumped, 4);
   const auto errors = dialogs.Errors();
@@ -127,11 +128,11 @@ TEST_F(WorkspaceTest, AFileThatFailsIsNamedAndTheOthersStillLoad) {
   EXPECT_EQ(errors[0].rfind(broken + " could not be read:\n", 0), 0u) << errors[0];
   EXPECT_EQ(errors[1], "File extension not supported: " + other);
   // Both HT files are in, the later one too, and the steps after the loop ran.
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 2);
-  EXPECT_EQ(ws.MaxDepth, 500);
-  EXPECT_TRUE(ws.FileLoaded);
-  EXPECT_EQ(ws.Last_udInterpolationWidth, -1);
-  EXPECT_EQ(ws.Last_udDontCareRadius, -1);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 2);
+  EXPECT_EQ(ws.MaxDepth(), 500);
+  EXPECT_TRUE(ws.FileLoaded());
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
   EXPECT_TRUE(Contains(log, "LoadHTFile: Trying to open " + last));
   EXPECT_TRUE(Contains(log, "LoadHTFile: GetMaxDepth is 500"));
 }
@@ -178,7 +179,7 @@ TEST_F(WorkspaceTest, AMissingOrRejectedFileAddsNothing) {
   { std::ofstream(bad, std::ios::binary) << "not an HT file"; }
   EXPECT_TRUE(ws.AddFiles({bad, folder.Path("missing.ht")}, {}));
   ASSERT_EQ(dialogs.Errors().size(), 1u);  // the reader's own refusal
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 0);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 0);
   EXPECT_TRUE(Contains(log, "LoadHTFile: Appending HT Track: "));
   EXPECT_FALSE(Contains(log, "LoadHTFile: Trying to open " + folder.Path("missing.ht")));
 }
@@ -192,17 +193,17 @@ TEST_F(WorkspaceTest, FiguresAndRadiiFollowTheView) {
   EXPECT_GT(f.WidthM, 100);
   EXPECT_EQ(f.ResolutionText(), "Resolution: " + std::to_string(f.WidthM * 100 / 160) + " x " +
                                     std::to_string(f.HeightM * 100 / 120) + " cm");
-  EXPECT_DOUBLE_EQ(ws.DecimateLongitude, (ws.GPXView->BBox.E - ws.GPXView->BBox.O) / 160);
-  EXPECT_DOUBLE_EQ(ws.DecimateLatitude, (ws.GPXView->BBox.N - ws.GPXView->BBox.S) / 160);
+  EXPECT_DOUBLE_EQ(ws.DecimateLongitude(), (ws.GPXView().BBox.E - ws.GPXView().BBox.O) / 160);
+  EXPECT_DOUBLE_EQ(ws.DecimateLatitude(), (ws.GPXView().BBox.N - ws.GPXView().BBox.S) / 160);
   EXPECT_EQ(TMapFigures{}.ResolutionText(), "Resolution: 0 x 0 cm");
 
   ws.ApplyDontCareRadius(60);
-  EXPECT_DOUBLE_EQ(ws.maxDontCareRadius, std::fabs(ws.GPXView->XToLo(1) - ws.GPXView->XToLo(60)));
-  EXPECT_DOUBLE_EQ(ws.minDontCareRadius, std::fabs(ws.GPXView->XToLo(0) - ws.GPXView->XToLo(1)));
-  EXPECT_EQ(ws.Last_udDontCareRadius, 60);
+  EXPECT_DOUBLE_EQ(ws.maxDontCareRadius(), std::fabs(ws.GPXView().XToLo(1) - ws.GPXView().XToLo(60)));
+  EXPECT_DOUBLE_EQ(ws.minDontCareRadius(), std::fabs(ws.GPXView().XToLo(0) - ws.GPXView().XToLo(1)));
+  EXPECT_EQ(ws.Last_udDontCareRadius(), 60);
   ws.ResetRadii();
-  EXPECT_EQ(ws.Last_udDontCareRadius, -1);
-  EXPECT_EQ(ws.Last_udInterpolationWidth, -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
   EXPECT_GT(ws.MetresPerPixel(), 0);
 }
 
@@ -210,12 +211,12 @@ TEST_F(WorkspaceTest, ARunKeepsTheLoadersMaximumDepth) {
   TSegmentPoints survey;
   for (int i = 0; i <= 40; ++i) survey.push_back({47.0 + (i % 5) * 0.0005, 8.0 + i * 0.0002, 100.0 + i * 10});
   Add({HT("survey.ht", {survey})});
-  ASSERT_EQ(ws.MaxDepth, 500);
+  ASSERT_EQ(ws.MaxDepth(), 500);
   // The deepest point goes, as a deletion in the project window would do it.
-  TGPXtrkseg& seg = *ws.GPXdata->trk.GetTrack(0)->GetTrkSeg(0);
-  ws.GPXView->ForgetFreed(ws.GPXdata.get());
+  TGPXtrkseg& seg = *TWorkspaceProbe::GPXdata(ws).trk.GetTrack(0)->GetTrkSeg(0);
+  TWorkspaceProbe::GPXView(ws).ForgetFreed(&ws.GPXdata());
   seg.FreeAndDelete(seg.Count() - 1);
-  ASSERT_EQ(GetMaxDepth(*ws.GPXdata), 490);
+  ASSERT_EQ(GetMaxDepth(ws.GPXdata()), 490);
 
   ws.ApplyDontCareRadius(60);
   ASSERT_FALSE(ws.CannotInterpolate().has_value());
@@ -231,26 +232,114 @@ TEST_F(WorkspaceTest, ARunKeepsTheLoadersMaximumDepth) {
   ASSERT_TRUE(dispatcher.PumpUntil([&] { return finished; }));
   EXPECT_FALSE(ws.Interpolating());
   ASSERT_TRUE(ws.CompleteInterpolation());
-  EXPECT_TRUE(ws.InterpLoaded);
-  EXPECT_EQ(ws.MaxDepth, 500);
-  EXPECT_EQ(ws.InterpolatedMap->MaxDepth, 500);
-  EXPECT_TRUE(ws.Job->MissingBands().empty());
+  EXPECT_TRUE(ws.InterpLoaded());
+  EXPECT_EQ(ws.MaxDepth(), 500);
+  EXPECT_EQ(ws.InterpolatedMap()->MaxDepth, 500);
+  EXPECT_TRUE(ws.Job()->MissingBands().empty());
   // The samples: the shore's, then every track point.
-  EXPECT_EQ(ws.InCoord->size(), ws.ShoreCoord.size() + static_cast<std::size_t>(seg.Count()));
+  EXPECT_EQ(ws.InCoord()->size(), ws.ShoreCoord().size() + static_cast<std::size_t>(seg.Count()));
 
   auto unlinked = ws.StartOver();
-  EXPECT_FALSE(ws.FileLoaded);
-  EXPECT_FALSE(ws.InterpLoaded);
-  EXPECT_EQ(ws.MaxDepth, 0);
-  EXPECT_EQ(ws.GPXdata->trk.Count(), 0);
+  EXPECT_FALSE(ws.FileLoaded());
+  EXPECT_FALSE(ws.InterpLoaded());
+  EXPECT_EQ(ws.MaxDepth(), 0);
+  EXPECT_EQ(ws.GPXdata().trk.Count(), 0);
   EXPECT_EQ(unlinked.Loaded.trk.size(), 1u);
-  EXPECT_TRUE(ws.InCoord->empty());
-  EXPECT_FALSE(ws.InterpolatedMap.has_value());
-  EXPECT_EQ(ws.InterpolArray.Width(), 0);
+  EXPECT_TRUE(ws.InCoord()->empty());
+  EXPECT_FALSE(ws.InterpolatedMap().has_value());
+  EXPECT_EQ(ws.InterpolArray().Width(), 0);
 }
 
 TEST_F(WorkspaceTest, NoRunWithoutDepthOrPixels) {
   Add({HT("shore.ht", {Line(0, 0, 0)})});
   ASSERT_TRUE(ws.CannotInterpolate().has_value());
   EXPECT_NE(ws.CannotInterpolate()->find("maximum depth 0 cm"), std::string::npos);
+
+  // Depth loaded, then every sounding deleted: the shore line alone is no map.
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+  ASSERT_FALSE(ws.CannotInterpolate().has_value());
+  TGPX& data = TWorkspaceProbe::GPXdata(ws);
+  TWorkspaceProbe::GPXView(ws).ForgetFreed(&data);
+  (void)data.trk.Extract(data.trk.GetTrack(1));
+  ASSERT_EQ(ws.MaxDepth(), 300);  // as the loaders left it
+  ASSERT_TRUE(ws.CannotInterpolate().has_value());
+  EXPECT_NE(ws.CannotInterpolate()->find("no depth sample is left"), std::string::npos);
+}
+
+TEST_F(WorkspaceTest, TheTimerAppliesEachRadiusOnceAndAChangeOfTheViewAgain) {
+  std::vector<int> shown;  // what the don't-care field was given
+  const auto field = [&](int twice) {
+    shown.push_back(twice);
+    return std::min(twice, 999);  // as the field's range keeps it
+  };
+  EXPECT_FALSE(ws.TimerTick(30, 60, field).ExtrapolationApplied);  // nothing loaded
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+
+  TWorkspace::TTick tick = ws.TimerTick(30, 55, field);
+  EXPECT_TRUE(tick.ExtrapolationApplied);
+  EXPECT_EQ(ws.GPXView().ShadowMapTrackWidth, 30);
+  EXPECT_EQ(shown, std::vector<int>{60});
+  EXPECT_TRUE(tick.DontCareApplied);
+  EXPECT_EQ(tick.DontCare, 60);  // twice the extrapolation radius, not the 55 read before
+  EXPECT_DOUBLE_EQ(tick.MetresPerPixel, ws.MetresPerPixel());
+  tick = ws.TimerTick(30, 60, field);
+  EXPECT_FALSE(tick.ExtrapolationApplied || tick.DontCareApplied);
+  tick = ws.TimerTick(30, 50, field);  // typed
+  EXPECT_FALSE(tick.ExtrapolationApplied);
+  EXPECT_EQ(tick.DontCare, 50);
+  EXPECT_EQ(ws.TimerTick(600, 50, field).DontCare, 999);
+
+  // A refit puts the typed don't-care radius into the new scale; a zoom step
+  // applies the extrapolation radius again, which resets the don't-care radius.
+  ws.ViewChanged(TViewChange::Refitted);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), 600);
+  EXPECT_EQ(ws.TimerTick(600, 50, field).DontCare, 50);
+  ws.ZoomIn();
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+  // A zoom rectangle too.
+  ws.TimerTick(30, 60, field);
+  ws.ToggleZoom(TMapKind::Source);
+  ws.MouseDown(TMapKind::Source, {20, 20, true, false});
+  const TMouseResult zoomed = ws.MouseUp(TMapKind::Source, {120, 90, false, false});
+  EXPECT_TRUE(zoomed.RebuildMask);
+  EXPECT_EQ(ws.Last_udInterpolationWidth(), -1);
+  EXPECT_EQ(ws.Last_udDontCareRadius(), -1);
+}
+
+TEST_F(WorkspaceTest, TheWaterColoursReachBothViewsAndTheNextRun) {
+  Add({HT("survey.ht", {Line(0, 300, 200)})});
+  ws.SetWaterColours(0x112233, 0x445566);
+  for (const TGPXDraw* view : {&ws.GPXView(), &ws.IsoView()}) {
+    EXPECT_EQ(view->DepthColorShallow, TColor{0x112233});
+    EXPECT_EQ(view->DepthColorDeep, TColor{0x445566});
+  }
+  EXPECT_EQ(ws.clShallowWater(), TColor{0x112233});
+  EXPECT_EQ(ws.clDeepWater(), TColor{0x445566});
+  // Drawn anew: the stroke from the deepest point is in the new deep colour.
+  bool deepStroke = false;
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x) deepStroke |= picture.Pixel(x, y) == 0x445566;
+  EXPECT_TRUE(deepStroke);
+}
+
+TEST_F(WorkspaceTest, AViewBoundWhileHiddenIsFittedOnceAtTheFirstSizeItIsShownWith) {
+  ASSERT_TRUE(ws.AddFiles({HT("survey.ht", {Line(0, 300, 200)})}, {}));
+  ws.BindView(picture, {100, 30, false});  // a page never laid out
+  EXPECT_TRUE(ws.FitPending(TMapKind::Source));
+  EXPECT_FALSE(ws.MapResized(TMapKind::Source, picture, {120, 40, false}));  // still hidden
+  EXPECT_TRUE(ws.MapResized(TMapKind::Source, picture, {400, 300, true}));
+  EXPECT_FALSE(ws.FitPending(TMapKind::Source));
+  TGPXDraw fitted;
+  TBitmap reference;
+  fitted.GPXd = &TWorkspaceProbe::GPXdata(ws);
+  BindAndFit(fitted, reference, 400, 300);
+  EXPECT_EQ(ws.GPXView().BBox.Rm, fitted.BBox.Rm);
+  EXPECT_EQ(ws.GPXView().BBox.O, fitted.BBox.O);
+  // Shown, the map keeps its area when resized again.
+  EXPECT_FALSE(ws.MapResized(TMapKind::Source, picture, {300, 200, true}));
+  EXPECT_EQ(ws.GPXView().BBox.Rm, fitted.BBox.Rm);
+  EXPECT_EQ(ws.GPXView().Width(), 300);
+  EXPECT_EQ(picture.Width(), 300);
 }
