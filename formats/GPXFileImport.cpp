@@ -1,6 +1,7 @@
 // The GPX reader: the object model parses the file, a walker reads the gpx root
 // into a document of its own, and only a file read whole reaches GPXd.
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -54,6 +55,20 @@ template <class Visit>
 void ForChildrenNamed(const TXpNode* node, std::u16string_view name, Visit&& visit) {
   for (TXpNode* child : node->ChildNodes()->Nodes())
     if (child->NodeType() == ELEMENT_NODE && child->NameMatches(name)) visit(child);
+}
+
+// The first element below node, in document order, whose local name is
+// "depth" in any letter case and that is not our own h:depth; null when none.
+const TXpNode* ForeignDepthBelow(const TXpNode* node) {
+  for (const TXpNode* child : node->ChildNodes()->Nodes()) {
+    if (child->NodeType() != ELEMENT_NODE) continue;
+    const std::u16string_view name = child->NodeName();
+    const std::size_t colon = name.rfind(u':');
+    const std::u16string_view local = colon == std::u16string_view::npos ? name : name.substr(colon + 1);
+    if (XpSameAsciiText(local, u"depth") && name != u"h:depth") return child;
+    if (const TXpNode* below = ForeignDepthBelow(child)) return below;
+  }
+  return nullptr;
 }
 
 // The last node a relative path selects below node; the tree holds it.
@@ -122,12 +137,21 @@ bool TGPXFile::LoadDocument(TXpObjModel& model, const std::string& FileName, std
   model.SetIgnoreCase(true);
   model.SetLineBreakMode(lbmDefault);
   try {
-    model.LoadDataSource(XpUtf8ToWide(FileName));
+    if (model.LoadDataSource(XpUtf8ToWide(FileName))) return true;
   } catch (const std::exception& error) {
     AddLog(std::string(error.what()) + std::string(context) + "0).");
     return false;
   }
-  return true;
+  LogNotLoaded(model);
+  return false;
+}
+
+TReadResult TGPXFile::ResultSince(std::size_t logBefore, bool loaded, TReadFindings findings) const {
+  TReadResult result;
+  result.Loaded = loaded;
+  result.Lines.assign(mLog.begin() + static_cast<std::ptrdiff_t>(std::min(logBefore, mLog.size())), mLog.end());
+  result.Findings = std::move(findings);
+  return result;
 }
 
 void TGPXFile::LogNotLoaded(const TXpObjModel& model) {
@@ -337,7 +361,15 @@ private:
 
   // A point's children in one pass: the last of each name wins. A survey has
   // a million points, so the texts of numbers and times are read in place.
-  void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number) {
+  // What the points of one segment carry as depth, while it is read.
+  struct TSegmentDepth {
+    bool ours = false;         // a point has an h:depth
+    bool allNegative = true;   // every altitude is below 0
+    std::string foreign;       // the first depth element of another program
+  };
+
+  void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number,
+                    TSegmentDepth* watch = nullptr) {
     const auto what = [&] { return std::string(tag) + " " + std::to_string(number); };
     auto point = std::make_unique<TGPXwpt>();
     point->Latitude = Coordinate(node, kLat, 90, [&] { return what() + ": lat"; });
@@ -382,6 +414,7 @@ private:
     point->dgpsid = Int32Or(text(kDgpsid), -1);
     point->HBdepth = depth ? NumberIn(depth, 0) : 0;
     if (field[kExtensions]) point->extensions = ChildrenMarkup(field[kExtensions]);
+    if (watch) WatchDepth(*watch, *point, depth != nullptr, field[kExtensions]);
     list.Add(std::move(point));
     list.filled = true;
   }
@@ -471,9 +504,32 @@ private:
   std::unique_ptr<TGPXtrkseg> ImportGPXTRKSEG(const TXpNode* node) {
     auto segment = std::make_unique<TGPXtrkseg>();
     segment->extensions = Extensions(node);
-    ForEachChild(node, u"trkpt", [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+    TSegmentDepth depth;
+    ForEachChild(node, u"trkpt",
+                 [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_, &depth); });
+    // Only the first is told, and only of a segment without our depth.
+    if (findings_.ForeignDepth.empty() && !depth.ours) {
+      if (!depth.foreign.empty())
+        findings_.ForeignDepth = depth.foreign;
+      else if (segment->Count() > 0 && depth.allNegative)
+        findings_.ForeignDepth = "ele";
+    }
     return segment;
   }
+
+  // The search below a point's extensions stops once an answer is certain: a
+  // survey has a million points, each with our depth.
+  void WatchDepth(TSegmentDepth& watch, const TGPXwpt& point, bool hasOurDepth, const TXpNode* extensions) const {
+    if (!(point.Altitude < 0)) watch.allNegative = false;
+    if (hasOurDepth) watch.ours = true;
+    if (watch.ours || !watch.foreign.empty() || !findings_.ForeignDepth.empty() || !extensions) return;
+    if (const TXpNode* foreign = ForeignDepthBelow(extensions)) watch.foreign = U8(foreign->NodeName());
+  }
+
+public:
+  const TReadFindings& Findings() const { return findings_; }
+
+private:
 
   // The segment read while loading, in document order: the one asked for is
   // almost always the first waiting.
@@ -586,6 +642,7 @@ private:
   };
   std::vector<StreamedSegment> streamed_;
   std::size_t streamedTaken_ = 0;
+  TReadFindings findings_;
 };
 
 namespace {
@@ -600,45 +657,53 @@ const TXpNode* FindGPXRoot(const TXpDocument* document) {
 
 }  // namespace
 
-void TGPXFile::ImportGPXFile(const std::string& FileName) {
+TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
   model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
-  if (!LoadDocument(model, FileName, " (LoadDataSource")) return;
-  ImportGPX(model, reader);
+  const bool loaded = LoadDocument(model, FileName, " (LoadDataSource") && ImportGPX(model, reader);
+  return ResultSince(logBefore, loaded, loaded ? reader.Findings() : TReadFindings());
 }
 
-void TGPXFile::ImportGPXString(std::string_view GPXString) {
+TReadResult TGPXFile::ImportGPXString(std::string_view GPXString) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
   model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
   model.SetIgnoreCase(true);
   model.SetLineBreakMode(lbmDefault);
+  bool parsed = false;
   try {
-    model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
+    parsed = model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
   } catch (const std::exception& error) {
     AddLog(std::string(error.what()) + " (0).");
-    return;
+    return ResultSince(logBefore, false, {});
   }
-  ImportGPX(model, reader);
+  if (!parsed) {
+    LogNotLoaded(model);
+    return ResultSince(logBefore, false, {});
+  }
+  const bool loaded = ImportGPX(model, reader);
+  return ResultSince(logBefore, loaded, loaded ? reader.Findings() : TReadFindings());
 }
 
-void TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
+bool TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
   const TXpNode* root = FindGPXRoot(model.Document());
   if (!root) {
     LogNotLoaded(model);
-    return;
+    return false;
   }
   try {
     reader.Walk(root);
   } catch (const EGPXReadError& error) {
     AddLog(error.what());
     AddLog("File not loaded");
-    return;
+    return false;
   }
   model.ClearDocument();  // the tree goes before the points join GPXd
   Loaded = true;
-  if (!GPXd) return;
+  if (!GPXd) return true;
   reader.MoveInto(*GPXd);
   const TGPX& doc = *GPXd;
   int routePoints = 0, trackPoints = 0, segments = 0;
@@ -651,4 +716,5 @@ void TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
   AddLog(std::to_string(doc.rte.Count()) + " routes (" + std::to_string(routePoints) + " points))");
   AddLog(std::to_string(doc.trk.Count()) + " tracks (" + std::to_string(trackPoints) + " points in " +
          std::to_string(segments) + " track segments)");
+  return true;
 }

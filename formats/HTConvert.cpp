@@ -178,12 +178,10 @@ TDateTime LocalNow() {
   return static_cast<TDateTime>(seconds / kSecondsPerDay + kUnixEpochDays);
 }
 
-THTConvert::THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTErrorSink* errors,
-                       THTClock clock)
+THTConvert::THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTClock clock)
     : GPXdata(GPX),
       sTrackName(std::move(TrackName)),
       sFileName(std::move(FileName)),
-      errors_(errors),
       clock_(clock ? std::move(clock) : THTClock(LocalNow)) {}
 
 double THTConvert::GeodeticToCentric(double lat) {
@@ -348,11 +346,11 @@ THTConvert::TDecoded THTConvert::DecodeHT(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
-bool THTConvert::ConvertToHT() {
+bool THTConvert::ConvertToHT(std::string* refusal) {
   if (GPXdata == nullptr) return false;
   const TEncoded encoded = EncodeHT(*GPXdata, sTrackName, clock_());
   if (!encoded.Error.empty()) {
-    ShowError(sFileName + ": " + encoded.Error);
+    if (refusal) *refusal = sFileName + ": " + encoded.Error;
     return false;
   }
   TSafeFileWriter file(sFileName);
@@ -361,22 +359,20 @@ bool THTConvert::ConvertToHT() {
   return true;
 }
 
-bool THTConvert::ReadHT() {
-  if (GPXdata == nullptr) return false;
+TReadResult THTConvert::ReadHT() {
+  TReadResult result;
+  if (GPXdata == nullptr) return result;
   // One byte more than the format's size tells a longer file from a right one.
   const std::vector<std::uint8_t> bytes = ReadFilePrefix(sFileName, kFileSize + 1);
   TDecoded decoded = DecodeHT(bytes);
   if (!decoded.Track) {
-    ShowError(sFileName + ": " + decoded.Error);
-    return false;
+    result.Lines.push_back(sFileName + ": " + decoded.Error);
+    return result;
   }
   sTrackName += decoded.Name;
   decoded.Track->name = sTrackName;
   GPXdata->trk.Add(std::move(decoded.Track));
   GPXdata->trk.filled = true;
-  return true;
-}
-
-void THTConvert::ShowError(const std::string& text) const {
-  if (errors_ != nullptr) errors_->ShowError(text);
+  result.Loaded = true;
+  return result;
 }

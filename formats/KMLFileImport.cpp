@@ -192,16 +192,16 @@ private:
   int pointPlacemarkWaypoints_ = 0;
 };
 
-void TKMLFile::ImportKML(const std::string& FileName) {
-  SkippedPlacemarks = 0;
+TReadResult TKMLFile::ImportKML(const std::string& FileName) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
-  if (!LoadDocument(model, FileName, " (")) return;
+  if (!LoadDocument(model, FileName, " (")) return ResultSince(logBefore, false, {});
   TXpNode* root = nullptr;
   for (TXpNode* child : model.Document()->ChildNodes()->Nodes())
     if (LocalNameIs(child, u"kml")) root = child;
   if (!root) {
     LogNotLoaded(model);
-    return;
+    return ResultSince(logBefore, false, {});
   }
   Loaded = true;
   TKMLImport reader(*this);
@@ -214,9 +214,11 @@ void TKMLFile::ImportKML(const std::string& FileName) {
     AddLog(error.what());
     AddLog("File not loaded");
     Loaded = false;
-    return;
+    return ResultSince(logBefore, false, {});
   }
   model.ClearDocument();
-  SkippedPlacemarks = reader.Skipped();
   if (GPXd) reader.MoveInto(*GPXd);
+  TReadFindings findings;
+  findings.SkippedPlacemarks = reader.Skipped();
+  return ResultSince(logBefore, true, std::move(findings));
 }
