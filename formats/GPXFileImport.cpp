@@ -16,16 +16,8 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::optional<double> ReadNumber(std::string_view text) {
-  const std::optional<double> value = numtext::ParseDouble(TrimView(text));
+  const std::optional<double> value = numtext::ParseDouble(XpTrimXmlWhitespace(text));
   if (value && !std::isfinite(*value)) return std::nullopt;
   return value;
 }
@@ -33,7 +25,7 @@ std::optional<double> ReadNumber(std::string_view text) {
 double NumberOr(std::string_view text, double absent) { return ReadNumber(text).value_or(absent); }
 
 std::int64_t IntegerOr(std::string_view text, std::int64_t absent) {
-  return numtext::ParseInt(TrimView(text)).value_or(absent);
+  return numtext::ParseInt(XpTrimXmlWhitespace(text)).value_or(absent);
 }
 
 std::int32_t Int32Or(std::string_view text, std::int32_t absent) {
@@ -82,13 +74,13 @@ const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
 std::string ChildrenMarkup(const TXpNode* node) {
   WideString markup;
   for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup);
-  return std::string(TrimView(U8(markup)));
+  return std::string(XpTrimXmlWhitespace(U8(markup)));
 }
 
 // The markup of node's children as the writer puts it into another file:
 // every prefix they use declared.
 std::string KeptChildrenMarkup(const TXpNode* node) {
-  return std::string(TrimView(U8(GPXKeptChildrenMarkup(node))));
+  return std::string(XpTrimXmlWhitespace(U8(GPXKeptChildrenMarkup(node))));
 }
 
 // The text of a field element: its one text child read in place, or else
@@ -157,15 +149,15 @@ TReadResult TGPXFile::ResultSince(std::size_t logBefore, bool loaded, TReadFindi
 void TGPXFile::LogNotLoaded(const TXpObjModel& model) {
   std::string errors;
   for (const WideString& line : model.Errors()) errors += U8(line) + "\n";
-  AddLog(std::string(TrimView(errors)));
+  AddLog(std::string(XpTrimXmlWhitespace(errors)));
   AddLog("File not loaded");
 }
 
 double TGPXFile::ReadCoordinate(std::string_view text, double limit, const std::string& what) {
-  if (TrimView(text).empty()) throw EGPXReadError(what + " is missing");
+  if (XpTrimXmlWhitespace(text).empty()) throw EGPXReadError(what + " is missing");
   const std::optional<double> value = ReadNumber(text);
   if (!value) throw EGPXReadError(what + " \"" + std::string(text) + "\" is not a number");
-  if (std::fabs(*value) > limit) throw EGPXReadError(what + " " + std::string(TrimView(text)) + " is out of range");
+  if (std::fabs(*value) > limit) throw EGPXReadError(what + " " + std::string(XpTrimXmlWhitespace(text)) + " is out of range");
   return *value;
 }
 
@@ -474,7 +466,7 @@ private:
         text += file_.LineBreakStr + U8(GPXKeptMarkup(child));
       }
     }
-    list.extensions = std::string(TrimView(text));
+    list.extensions = std::string(XpTrimXmlWhitespace(text));
   }
 
   std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
@@ -603,7 +595,7 @@ private:
 
   std::string ImportGPXExtensions(const TXpNode* node) const {
     const WideString& name = node->NodeName();
-    std::string text(TrimView(U8(GPXKeptElementWithChildren(node))));
+    std::string text(XpTrimXmlWhitespace(U8(GPXKeptElementWithChildren(node))));
     const std::string open = "<" + U8(name) + ">", close = "</" + U8(name) + ">";
     if (text == open + "<" + U8(name) + "/>" + close) return {};
     if (const std::size_t start = text.find(open); !text.empty() && start != std::string::npos) {

@@ -10,8 +10,6 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 std::string U8(const WideString& text) { return XpWideToUtf8(text); }
 
 // KML names compare by their local part, in any letter case.
@@ -134,12 +132,6 @@ public:
 private:
   std::string What() const { return "Placemark " + std::to_string(placemarkCount_); }
 
-  static std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-  }
-
   // Tuples stand apart by any white space. A blank after a comma stays inside
   // the tuple while it has fewer than three values ("-121.99, 37.44" is one
   // position); after the third value it ends the tuple, so "9.1,47.1,0,
@@ -151,16 +143,16 @@ private:
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
-      while (i < n && IsBlank(text[i])) ++i;
+      while (i < n && XpIsXmlWhitespace(text[i])) ++i;
       tuple.clear();
       int commas = 0;
       while (i < n) {
-        while (i < n && !IsBlank(text[i])) {
+        while (i < n && !XpIsXmlWhitespace(text[i])) {
           if (text[i] == ',') ++commas;
           tuple += text[i++];
         }
         if (tuple.empty() || tuple.back() != ',' || commas >= 3) break;
-        while (i < n && IsBlank(text[i])) ++i;
+        while (i < n && XpIsXmlWhitespace(text[i])) ++i;
       }
       if (!tuple.empty() && tuple.back() == ',' && commas >= 3) tuple.pop_back();
       if (tuple.find(',') != std::string::npos) visit(std::string_view(tuple));
@@ -180,7 +172,7 @@ private:
     const std::string what = What() + ", coordinate " + std::to_string(tupleCount_);
     point.Longitude = ReadCoordinate(lon, 180, what + ": longitude");
     point.Latitude = ReadCoordinate(lat, 90, what + ": latitude");
-    point.Altitude = numtext::ParseDouble(Trim(alt)).value_or(0);
+    point.Altitude = numtext::ParseDouble(XpTrimXmlWhitespace(alt)).value_or(0);
   }
 
   TKMLFile& file_;

@@ -333,7 +333,7 @@ bool TXpParser::TryReadString(std::u16string_view keyword) {
 
 void TXpParser::SkipWhitespace(bool bCross) {
   for (;;) {
-    while (IsWhitespace(FFilter->ReadChar())) FFilter->SkipChar();
+    while (XpIsXmlWhitespace(FFilter->ReadChar())) FFilter->SkipChar();
     if (!bCross || !CanLeaveInput() || !FFilter->isEOF()) return;
     IsEndOfInput();
   }
@@ -341,7 +341,7 @@ void TXpParser::SkipWhitespace(bool bCross) {
 
 void TXpParser::RequireWhitespace() {
   IsEndOfInput();
-  if (IsWhitespace(FFilter->ReadChar())) {
+  if (XpIsXmlWhitespace(FFilter->ReadChar())) {
     SkipWhitespace(true);
     return;
   }
@@ -379,16 +379,16 @@ void TXpParser::NormalizeWhitespace() {
   // Most texts need no change: no whitespace at either end, and every inner
   // run a single space.
   const std::size_t size = FDataBuffer.size();
-  if (size > 0 && !IsWhitespace(FDataBuffer[0]) && !IsWhitespace(FDataBuffer[size - 1])) {
+  if (size > 0 && !XpIsXmlWhitespace(FDataBuffer[0]) && !XpIsXmlWhitespace(FDataBuffer[size - 1])) {
     std::size_t i = 1;
-    while (i < size && !(IsWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || IsWhitespace(FDataBuffer[i - 1]))))
+    while (i < size && !(XpIsXmlWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || XpIsXmlWhitespace(FDataBuffer[i - 1]))))
       ++i;
     if (i == size) return;
   }
   std::size_t out = 0;
   bool pendingSpace = false;
   for (char16_t c : FDataBuffer) {
-    if (IsWhitespace(c)) {
+    if (XpIsXmlWhitespace(c)) {
       pendingSpace = out > 0;
       continue;
     }
