@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/logic/InterpolationJob.h"
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/InterpolatedMap.h"
 #include "app/logic/MapFigures.h"
 #include "app/logic/MapMouse.h"
 #include "gridding/MovingSquares.h"

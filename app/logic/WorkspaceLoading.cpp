@@ -8,6 +8,7 @@
 
 #include "app/logic/DepthPreparation.h"
 #include "app/logic/Dialogs.h"
+#include "app/logic/FilePaths.h"
 #include "app/logic/Workspace.h"
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
