@@ -64,11 +64,11 @@ std::string ZeroPadded(std::int64_t value, std::size_t width) {
 // Adapts the safe file to the writer's sink.
 class TFileSink : public TGPXTextSink {
 public:
-  explicit TFileSink(TSafeFileWriter& file) : file_(file) {}
-  void Write(std::string_view text) override { file_.Write(text); }
+  explicit TFileSink(TSafeFileWriter& file) : fFile(file) {}
+  void Write(std::string_view text) override { fFile.Write(text); }
 
 private:
-  TSafeFileWriter& file_;
+  TSafeFileWriter& fFile;
 };
 
 constexpr std::string_view kDepthTail =

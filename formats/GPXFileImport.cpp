@@ -99,25 +99,25 @@ std::u16string_view FieldText(const TXpNode* node, WideString& gathered) {
 class TNarrowText {
 public:
   explicit TNarrowText(std::u16string_view text) {
-    if (text.size() <= sizeof(small_)) {
+    if (text.size() <= sizeof(fSmall)) {
       std::size_t i = 0;
-      for (; i < text.size() && text[i] < 0x80; ++i) small_[i] = static_cast<char>(text[i]);
+      for (; i < text.size() && text[i] < 0x80; ++i) fSmall[i] = static_cast<char>(text[i]);
       if (i == text.size()) {
-        view_ = std::string_view(small_, i);
+        fView = std::string_view(fSmall, i);
         return;
       }
     }
-    big_ = XpWideToUtf8(text);
-    view_ = big_;
+    fBig = XpWideToUtf8(text);
+    fView = fBig;
   }
   TNarrowText(const TNarrowText&) = delete;
   TNarrowText& operator=(const TNarrowText&) = delete;
-  std::string_view View() const { return view_; }
+  std::string_view View() const { return fView; }
 
 private:
-  char small_[64];
-  std::string big_;
-  std::string_view view_;
+  char fSmall[64];
+  std::string fBig;
+  std::string_view fView;
 };
 
 }  // namespace
@@ -190,40 +190,40 @@ std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16strin
 // written "h:depth", whatever its namespace.
 class TGPXImport {
 public:
-  explicit TGPXImport(TGPXFile& file) : file_(file) {}
+  explicit TGPXImport(TGPXFile& file) : fFile(file) {}
 
   // Reads a track segment of the gpx root as soon as the load has built it and
   // empties it, so that a survey never holds its whole tree at once. The walk
   // later takes the segment read; an error waits for the walk to reach it, so the
   // first bad point in document order is the one reported.
   void ElementLoaded(TXpElement* element) {
-    if (!streaming_) return;
+    if (!fStreaming) return;
     ForgetParent();  // the load made and freed nodes since the last call
     TXpNode* track = element->ParentNode();
     TXpNode* root = track ? track->ParentNode() : nullptr;
     if (!root || !root->ParentNode() || root->ParentNode()->NodeType() != DOCUMENT_NODE) return;
-    if (root != streamRoot_) {
+    if (root != fStreamRoot) {
       if (!IsGPXRoot(root)) return;
       SetRoot(root);
-      streamRoot_ = root;
+      fStreamRoot = root;
     }
     if (!Is(Local(element), u"trkseg") || !Is(Local(track), u"trk")) return;
-    const int countBefore = trkptCount_;
-    std::vector<std::string>& log = file_.mLog;
+    const int countBefore = fTrkptCount;
+    std::vector<std::string>& log = fFile.mLog;
     const std::size_t logBefore = log.size();
     try {
       StreamedSegment read{element, ImportGPXTRKSEG(element), {}};
       // Its log lines wait for the walk too, to keep their place in the log.
       read.log.assign(std::make_move_iterator(log.begin() + static_cast<std::ptrdiff_t>(logBefore)),
                       std::make_move_iterator(log.end()));
-      streamed_.push_back(std::move(read));
+      fStreamed.push_back(std::move(read));
     } catch (const EGPXReadError&) {
       // Read again by the walk, which reports it in its turn.
-      trkptCount_ = countBefore;
-      streaming_ = false;
+      fTrkptCount = countBefore;
+      fStreaming = false;
     }
     log.resize(logBefore);
-    if (streaming_) {
+    if (fStreaming) {
       element->RemoveAll();
       ForgetParent();
     }
@@ -237,8 +237,8 @@ public:
   }
 
   void SetRoot(const TXpNode* root) {
-    rootNamespace_ = NamespaceKey(root, PrefixOf(root->NodeName()));
-    cachedParent_ = nullptr;
+    fRootNamespace = NamespaceKey(root, PrefixOf(root->NodeName()));
+    fCachedParent = nullptr;
   }
 
   void Walk(const TXpNode* root) {
@@ -248,29 +248,29 @@ public:
       const std::u16string_view name = Local(child);
       if (name.empty()) continue;
       if (Is(name, u"metadata")) {
-        metadata_ = ImportGPXMetadata(child);
+        fMetadata = ImportGPXMetadata(child);
       } else if (Is(name, u"wpt")) {
-        ImportGPXWPT(child, waypoints_, "wpt", ++wptCount_);
+        ImportGPXWPT(child, fWaypoints, "wpt", ++fWptCount);
       } else if (Is(name, u"rte")) {
-        routes_.push_back(ImportGPXRTE(child));
+        fRoutes.push_back(ImportGPXRTE(child));
       } else if (Is(name, u"trk")) {
-        tracks_.push_back(ImportGPXTRK(child));
+        fTracks.push_back(ImportGPXTRK(child));
       } else if (Is(name, u"extensions")) {
-        extension_ = ImportGPXExtensions(child);
+        fExtension = ImportGPXExtensions(child);
       }
     }
   }
 
   // Hands everything read to the document, after what it holds.
   void MoveInto(TGPX& target) {
-    if (metadata_) target.metadata.CopyFrom(*metadata_);
-    if (extension_) target.extension.Text = *extension_;
-    for (auto& point : waypoints_.Clear()) target.wpt.Add(std::move(point));
-    if (wptCount_ > 0) target.wpt.filled = true;
-    for (auto& route : routes_) target.rte.Add(std::move(route));
-    if (!routes_.empty()) target.rte.filled = true;
-    for (auto& track : tracks_) target.trk.Add(std::move(track));
-    if (!tracks_.empty()) target.trk.filled = true;
+    if (fMetadata) target.metadata.CopyFrom(*fMetadata);
+    if (fExtension) target.extension.Text = *fExtension;
+    for (auto& point : fWaypoints.Clear()) target.wpt.Add(std::move(point));
+    if (fWptCount > 0) target.wpt.filled = true;
+    for (auto& route : fRoutes) target.rte.Add(std::move(route));
+    if (!fRoutes.empty()) target.rte.filled = true;
+    for (auto& track : fTracks) target.trk.Add(std::move(track));
+    if (!fTracks.empty()) target.trk.filled = true;
   }
 
 private:
@@ -300,17 +300,17 @@ private:
   // prefix is kept for the next child, until nodes are freed (ForgetParent).
   bool InRootNamespace(const TXpNode* node) {
     const std::u16string_view prefix = PrefixOf(node->NodeName());
-    if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == rootNamespace_;
+    if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == fRootNamespace;
     const TXpNode* parent = node->ParentNode();
-    if (parent != cachedParent_ || prefix != cachedPrefix_) {
-      cachedParent_ = parent;
-      cachedPrefix_ = prefix;
-      cachedInRoot_ = NamespaceKey(parent, prefix) == rootNamespace_;
+    if (parent != fCachedParent || prefix != fCachedPrefix) {
+      fCachedParent = parent;
+      fCachedPrefix = prefix;
+      fCachedInRoot = NamespaceKey(parent, prefix) == fRootNamespace;
     }
-    return cachedInRoot_;
+    return fCachedInRoot;
   }
 
-  void ForgetParent() { cachedParent_ = nullptr; }
+  void ForgetParent() { fCachedParent = nullptr; }
 
   // The local name of an element in the root's namespace; empty for any other.
   std::u16string_view Local(const TXpNode* node) {
@@ -427,7 +427,7 @@ private:
     try {
       return TGPXFile::ISO8601ToDateTime(text);
     } catch (const EConvertError&) {
-      return file_.ReadTime(text, what());
+      return fFile.ReadTime(text, what());
     }
   }
 
@@ -463,7 +463,7 @@ private:
         const std::string opacity = TGPXFile::GetLastNodeText(child, u"opacity");
         if (!opacity.empty()) list.LineStyle.SetOpacityStr(opacity);
       } else {
-        text += file_.LineBreakStr + U8(GPXKeptMarkup(child));
+        text += fFile.LineBreakStr + U8(GPXKeptMarkup(child));
       }
     }
     list.extensions = std::string(XpTrimXmlWhitespace(text));
@@ -472,7 +472,7 @@ private:
   std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
     auto route = std::make_unique<TGPXrte>();
     ImportHead(node, *route, route->rtype);
-    ForEachChild(node, u"rtept", [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
+    ForEachChild(node, u"rtept", [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++fRteptCount); });
     return route;
   }
 
@@ -498,13 +498,13 @@ private:
     segment->extensions = Extensions(node);
     TSegmentDepth depth;
     ForEachChild(node, u"trkpt",
-                 [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_, &depth); });
+                 [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++fTrkptCount, &depth); });
     // Only the first is told, and only of a segment without our depth.
-    if (findings_.ForeignDepth.empty() && !depth.ours) {
+    if (fFindings.ForeignDepth.empty() && !depth.ours) {
       if (!depth.foreign.empty())
-        findings_.ForeignDepth = depth.foreign;
+        fFindings.ForeignDepth = depth.foreign;
       else if (segment->Count() > 0 && depth.allNegative)
-        findings_.ForeignDepth = "ele";
+        fFindings.ForeignDepth = "ele";
     }
     return segment;
   }
@@ -514,23 +514,23 @@ private:
   void WatchDepth(TSegmentDepth& watch, const TGPXwpt& point, bool hasOurDepth, const TXpNode* extensions) const {
     if (!(point.Altitude < 0)) watch.allNegative = false;
     if (hasOurDepth) watch.ours = true;
-    if (watch.ours || !watch.foreign.empty() || !findings_.ForeignDepth.empty() || !extensions) return;
+    if (watch.ours || !watch.foreign.empty() || !fFindings.ForeignDepth.empty() || !extensions) return;
     if (const TXpNode* foreign = ForeignDepthBelow(extensions)) watch.foreign = U8(foreign->NodeName());
   }
 
 public:
-  const TReadFindings& Findings() const { return findings_; }
+  const TReadFindings& Findings() const { return fFindings; }
 
 private:
 
   // The segment read while loading, in document order: the one asked for is
   // almost always the first waiting.
   std::unique_ptr<TGPXtrkseg> TakeStreamed(const TXpNode* node) {
-    for (std::size_t i = streamedTaken_; i < streamed_.size(); ++i) {
-      StreamedSegment& read = streamed_[i];
+    for (std::size_t i = fStreamedTaken; i < fStreamed.size(); ++i) {
+      StreamedSegment& read = fStreamed[i];
       if (read.node != node) continue;
-      if (i == streamedTaken_) ++streamedTaken_;
-      for (std::string& line : read.log) file_.AddLog(std::move(line));
+      if (i == fStreamedTaken) ++fStreamedTaken;
+      for (std::string& line : read.log) fFile.AddLog(std::move(line));
       return std::move(read.segment);
     }
     return nullptr;
@@ -545,7 +545,7 @@ private:
       ImportGPXCopyright(copyright, metadata->copyright);
     if (const TXpNode* link = LastChild(node, u"link")) ImportGPXLink(link, metadata->link);
     if (const TXpNode* bounds = LastChild(node, u"bounds")) ImportGPXBounds(bounds, metadata->bounds);
-    if (LastChild(node, u"time")) metadata->mtime = file_.ReadTime(Text(node, u"time"), "metadata: time");
+    if (LastChild(node, u"time")) metadata->mtime = fFile.ReadTime(Text(node, u"time"), "metadata: time");
     metadata->keywords = Text(node, u"keywords");
     metadata->extensions = Extensions(node);
     metadata->filled = true;
@@ -614,27 +614,27 @@ private:
       u"time", u"ele", u"magvar", u"geoidheight", u"name", u"cmt", u"desc", u"src", u"link", u"sym",
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
-  TGPXFile& file_;
-  WideString rootNamespace_;
-  const TXpNode* cachedParent_ = nullptr;
-  WideString cachedPrefix_;
-  bool cachedInRoot_ = false;
-  std::unique_ptr<TGPXmetadata> metadata_;
-  std::optional<std::string> extension_;
-  TGPXwptList waypoints_;
-  std::vector<std::unique_ptr<TGPXrte>> routes_;
-  std::vector<std::unique_ptr<TGPXtrk>> tracks_;
-  int wptCount_ = 0, rteptCount_ = 0, trkptCount_ = 0;
-  bool streaming_ = true;
-  const TXpNode* streamRoot_ = nullptr;
+  TGPXFile& fFile;
+  WideString fRootNamespace;
+  const TXpNode* fCachedParent = nullptr;
+  WideString fCachedPrefix;
+  bool fCachedInRoot = false;
+  std::unique_ptr<TGPXmetadata> fMetadata;
+  std::optional<std::string> fExtension;
+  TGPXwptList fWaypoints;
+  std::vector<std::unique_ptr<TGPXrte>> fRoutes;
+  std::vector<std::unique_ptr<TGPXtrk>> fTracks;
+  int fWptCount = 0, fRteptCount = 0, fTrkptCount = 0;
+  bool fStreaming = true;
+  const TXpNode* fStreamRoot = nullptr;
   struct StreamedSegment {
     const TXpNode* node;
     std::unique_ptr<TGPXtrkseg> segment;
     std::vector<std::string> log;
   };
-  std::vector<StreamedSegment> streamed_;
-  std::size_t streamedTaken_ = 0;
-  TReadFindings findings_;
+  std::vector<StreamedSegment> fStreamed;
+  std::size_t fStreamedTaken = 0;
+  TReadFindings fFindings;
 };
 
 namespace {

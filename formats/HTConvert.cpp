@@ -182,7 +182,7 @@ THTConvert::THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, T
     : GPXdata(GPX),
       sTrackName(std::move(TrackName)),
       sFileName(std::move(FileName)),
-      clock_(clock ? std::move(clock) : THTClock(LocalNow)) {}
+      fClock(clock ? std::move(clock) : THTClock(LocalNow)) {}
 
 double THTConvert::GeodeticToCentric(double lat) {
   return Checked(std::atan(kCentric * std::tan(lat * kPi / 180)) * 180 / kPi);
@@ -348,7 +348,7 @@ THTConvert::TDecoded THTConvert::DecodeHT(std::span<const std::uint8_t> bytes) {
 
 bool THTConvert::ConvertToHT(std::string* refusal) {
   if (GPXdata == nullptr) return false;
-  const TEncoded encoded = EncodeHT(*GPXdata, sTrackName, clock_());
+  const TEncoded encoded = EncodeHT(*GPXdata, sTrackName, fClock());
   if (!encoded.Error.empty()) {
     if (refusal) *refusal = sFileName + ": " + encoded.Error;
     return false;

@@ -95,5 +95,5 @@ public:
   std::string sFileName;
 
 private:
-  THTClock clock_;
+  THTClock fClock;
 };

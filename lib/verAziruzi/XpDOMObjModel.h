@@ -167,6 +167,6 @@ private:
   TXpNodeList omStylePIs;
   std::set<WideString> omTrackedAttributes;
   std::set<WideString> omTrackedElements;
-  bool omValidationStop = false;
-  int omFindings = 0;
+  bool fValidationStop = false;
+  int fFindings = 0;
 };

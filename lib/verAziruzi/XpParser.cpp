@@ -91,7 +91,7 @@ bool TXpParser::ParseMemory(const void* aBuffer, int aSize) {
 bool TXpParser::ParseStream(TXpStream& oStream) {
   Check(!FFilter, "parse started while an input exists");
   BeginParse();
-  FDocumentBytes = oStream.Size() - oStream.Position();
+  fDocumentBytes = oStream.Size() - oStream.Position();
   auto filter = std::make_unique<TXpInCharFilter>(&oStream, BufferSize);
   filter->SetFreeStream(false);
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -136,7 +136,7 @@ bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sS
                          XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(url, u"'", u"''") + u"'"}));
   }
   stream->SetPosition(0);
-  if (!oBase) FDocumentBytes = stream->Size();
+  if (!oBase) fDocumentBytes = stream->Size();
   auto filter = std::make_unique<TXpInCharFilter>(stream.release(), BufferSize);
   filter->SetDirContext(std::move(context));
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -152,26 +152,26 @@ void TXpParser::BeginParse() {
   FIsStandAlone = false;
   FHasExternals = false;
   FXMLDecParsed = false;
-  FExternalIsPE = false;
+  fExternalIsPE = false;
   FInCharSet = ceUnknown;
   FDocLocation.clear();
   FDocName.clear();
-  FDocumentBytes = 0;
+  fDocumentBytes = 0;
   FDataBuffer.clear();
   FAttrEnum.clear();
-  FTagAttributeCount = 0;
-  FTagFoldedNames.clear();
-  FInputFloor = 0;
-  FDeclarationFrames.clear();
-  FInternalSubset = false;
-  FInternalSubsetHasPEs = false;
-  FUndeclaredInDefault.clear();
+  fTagAttributeCount = 0;
+  fTagFoldedNames.clear();
+  fInputFloor = 0;
+  fDeclarationFrames.clear();
+  fInternalSubset = false;
+  fInternalSubsetHasPEs = false;
+  fUndeclaredInDefault.clear();
 }
 
 void TXpParser::ParseMain() {
-  FExpansion.Used = 0;
-  FExpansion.Bound = std::min(kXpMaxEntityExpansion,
-                              kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(FDocumentBytes, 0));
+  fExpansion.Used = 0;
+  fExpansion.Bound = std::min(kXpMaxEntityExpansion,
+                              kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(fDocumentBytes, 0));
   try {
     try {
       InitPredefinedEntities();
@@ -208,15 +208,15 @@ void TXpParser::ClearParseState() {
   }
   FElementInfo.Clear();
   FEntityInfo.clear();
-  FFirstEntity.clear();
-  FFirstGeneralEntity.clear();
+  fFirstEntity.clear();
+  fFirstGeneralEntity.clear();
   FNotationInfo.Clear();
   FCurrentElement.clear();
   FCurrentElementContent = xpctUndeclared;
   FCDATA = false;
   FPreserve = false;
-  FInputFloor = 0;
-  FDeclarationFrames.clear();
+  fInputFloor = 0;
+  fDeclarationFrames.clear();
 }
 
 void TXpParser::Fail(int message, const WideString& detail) { FailText(WideString(XpMessageText(message)) + detail); }
@@ -281,8 +281,8 @@ void TXpParser::CheckEntityReference(const WideString& sName, bool bOpenBeforeMa
 }
 
 void TXpParser::ChargeExpansion(std::int64_t amount, const WideString& sName) {
-  FExpansion.Used += amount;
-  if (FExpansion.Exceeded()) FailText(u"Entity expansion limit exceeded at: " + sName);
+  fExpansion.Used += amount;
+  if (fExpansion.Exceeded()) FailText(u"Entity expansion limit exceeded at: " + sName);
 }
 
 void TXpParser::PushEntityText(const WideString& sName, const WideString& sText, bool bCounted) {
@@ -300,7 +300,7 @@ const WideString* TXpParser::InnermostEntity() const {
 }
 
 std::uint64_t TXpParser::MarkInput() {
-  if (FFilter->Serial == 0) FFilter->Serial = ++FInputSerial;
+  if (FFilter->Serial == 0) FFilter->Serial = ++fInputSerial;
   return FFilter->Serial;
 }
 

@@ -241,7 +241,7 @@ public:
   const WideString& DocName() const { return FDocName; }
   // While OnDTDExternalStart runs: whether it announces an external parameter
   // entity between declarations rather than the document's external subset.
-  bool ExternalStartIsParameterEntity() const { return FExternalIsPE; }
+  bool ExternalStartIsParameterEntity() const { return fExternalIsPE; }
   // The folder or address of the input being read, empty without one.
   WideString CurrentInputDir() const;
 
@@ -354,7 +354,7 @@ private:
   bool LeaveEndedInputs();
   // Whether the end of the current input may be crossed: there is a suspended
   // input, and the current one is not the floor a literal is read on.
-  bool CanLeaveInput() const { return FDocStack.size() > FInputFloor; }
+  bool CanLeaveInput() const { return FDocStack.size() > fInputFloor; }
   int InputDepth() const { return static_cast<int>(FDocStack.size()); }
   // Gives the current input its serial (once) and answers it.
   std::uint64_t MarkInput();
@@ -469,33 +469,33 @@ private:
   std::vector<std::pair<WideString, TXpEntityInfo>> FEntityInfo;
   // Indexes of the first entity of each name, built once the table outgrows a
   // linear search.
-  std::unordered_map<WideString, int> FFirstEntity;         // any kind
-  std::unordered_map<WideString, int> FFirstGeneralEntity;  // general only
+  std::unordered_map<WideString, int> fFirstEntity;         // any kind
+  std::unordered_map<WideString, int> fFirstGeneralEntity;  // general only
   std::vector<WideString> FErrors;
   std::unique_ptr<TXpParserInput> FFilter;
   TXpCharEncoding FInCharSet = ceUnknown;
   TXpFoldedTable<TXpNotationInfo> FNotationInfo;
   bool FPreserve = false;
-  std::vector<WideString> FTagAttributes;  // the first FTagAttributeCount are this tag's
-  std::size_t FTagAttributeCount = 0;
-  std::unordered_set<WideString> FTagFoldedNames;  // filled for start tags with many attributes
-  WideString FEndTagName;
+  std::vector<WideString> FTagAttributes;  // the first fTagAttributeCount are this tag's
+  std::size_t fTagAttributeCount = 0;
+  std::unordered_set<WideString> fTagFoldedNames;  // filled for start tags with many attributes
+  WideString fEndTagName;
   std::vector<WideString> FTempFiles;
   bool FIsStandAlone = false;
   bool FHasExternals = false;
   bool FXMLDecParsed = false;
-  bool FExternalIsPE = false;
+  bool fExternalIsPE = false;
 
-  TXpExpansionBudget FExpansion;    // text entities added in this parse
-  std::int64_t FDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
+  TXpExpansionBudget fExpansion;    // text entities added in this parse
+  std::int64_t fDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
   // Inputs at or below this depth are not left by reading on: the input a
   // literal is read from ends it, whatever the literal's parts expand to.
-  std::size_t FInputFloor = 0;
-  std::uint64_t FInputSerial = 0;
-  std::vector<TXpDeclarationFrame> FDeclarationFrames;  // innermost last
+  std::size_t fInputFloor = 0;
+  std::uint64_t fInputSerial = 0;
+  std::vector<TXpDeclarationFrame> fDeclarationFrames;  // innermost last
   // While set, literals note where a character reference gave an '&'.
-  std::vector<std::size_t>* FCharRefAmpersands = nullptr;
-  bool FInternalSubset = false;        // its declarations are being read
-  bool FInternalSubsetHasPEs = false;  // it referenced a parameter entity
-  WideString FUndeclaredInDefault;     // the first entity a default there named before its declaration
+  std::vector<std::size_t>* fCharRefAmpersands = nullptr;
+  bool fInternalSubset = false;        // its declarations are being read
+  bool fInternalSubsetHasPEs = false;  // it referenced a parameter entity
+  WideString fUndeclaredInDefault;     // the first entity a default there named before its declaration
 };

@@ -153,8 +153,8 @@ void TXpParser::ParseElement() {
 }
 
 bool TXpParser::ParseStartTag(int depth) {
-  FTagAttributeCount = 0;
-  FTagFoldedNames.clear();
+  fTagAttributeCount = 0;
+  fTagFoldedNames.clear();
   WideString& name = FCurrentElement;
   ReadName(true, name);
   if (name.empty()) Fail(xpmInvalidElementName, u"''");
@@ -179,7 +179,7 @@ bool TXpParser::ParseStartTag(int depth) {
     const std::vector<int>& defaulted = FElementInfo[element].Record->Defaulted();
     if (!defaulted.empty()) {
       const auto& definitions = *GetElementAttributes(element);
-      const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(FTagAttributeCount);
+      const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(fTagAttributeCount);
       const std::unordered_set<std::u16string_view> givenNames(given, givenEnd);
       for (int i : defaulted) {
         const WideString& attribute = definitions[i].Name;
@@ -188,8 +188,8 @@ bool TXpParser::ParseStartTag(int depth) {
         if (!GetAttributeDefault(name, attribute, element, value)) continue;
         // Defaults are text the declarations add, as entities are, and a tag of
         // four bytes may get thousands: they count, each with its node's weight.
-        FExpansion.Used += static_cast<std::int64_t>(attribute.size() + value.size()) + kXpNodeCharge;
-        if (FExpansion.Exceeded()) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        fExpansion.Used += static_cast<std::int64_t>(attribute.size() + value.size()) + kXpNodeCharge;
+        if (fExpansion.Exceeded()) FailText(u"Default attribute expansion limit exceeded at: " + name);
         OnAttribute(this, attribute, value, false);
       }
     }
@@ -217,20 +217,20 @@ bool TXpParser::ParseStartTag(int depth) {
 // Fails when the last attribute of the start tag repeats an earlier one, names
 // compared without regard to letter case.
 void TXpParser::CheckAttributeRepeat() {
-  const std::size_t last = FTagAttributeCount - 1;
+  const std::size_t last = fTagAttributeCount - 1;
   const WideString& name = FTagAttributes[last];
-  if (FTagAttributeCount <= kLinearAttributeCheck) {
+  if (fTagAttributeCount <= kLinearAttributeCheck) {
     for (std::size_t i = 0; i < last; ++i)
       if (EqualFolded(FTagAttributes[i], name)) Fail(xpmAttributeRedefined);
     return;
   }
-  if (FTagFoldedNames.empty())
-    for (std::size_t i = 0; i < last; ++i) FTagFoldedNames.insert(XpFoldCase(FTagAttributes[i]));
-  if (!FTagFoldedNames.insert(XpFoldCase(name)).second) Fail(xpmAttributeRedefined);
+  if (fTagFoldedNames.empty())
+    for (std::size_t i = 0; i < last; ++i) fTagFoldedNames.insert(XpFoldCase(FTagAttributes[i]));
+  if (!fTagFoldedNames.insert(XpFoldCase(name)).second) Fail(xpmAttributeRedefined);
 }
 
 void TXpParser::ParseEndTag() {
-  WideString& name = FEndTagName;
+  WideString& name = fEndTagName;
   ReadName(true, name);
   if (name != FCurrentElement)
     Fail(xpmMismatchedEndTag, u"Start tag = \"" + FCurrentElement + u"\" End tag = \"" + name + u"\"");
@@ -241,8 +241,8 @@ void TXpParser::ParseEndTag() {
 
 bool TXpParser::ParseAttribute(const WideString& sElemName, int iElement, WideString& sXmlSpace) {
   // The names of a start tag live in reused strings, one a position.
-  if (FTagAttributeCount == FTagAttributes.size()) FTagAttributes.emplace_back();
-  WideString& name = FTagAttributes[FTagAttributeCount];
+  if (fTagAttributeCount == FTagAttributes.size()) FTagAttributes.emplace_back();
+  WideString& name = FTagAttributes[fTagAttributeCount];
   ReadName(true, name);
   int type = GetAttributeType(sElemName, iElement, name);
   ParseEq();
@@ -252,7 +252,7 @@ bool TXpParser::ParseAttribute(const WideString& sElemName, int iElement, WideSt
   const WideString& value = FDataBuffer;
   if (!reference && value.find(u'<') != WideString::npos) Fail(xpmInvalidAttributeChar, u"'<'");
   if (OnAttribute) OnAttribute(this, name, value, true);
-  ++FTagAttributeCount;
+  ++fTagAttributeCount;
   const bool xmlSpace = name == u"xml:space";
   if (xmlSpace) sXmlSpace = value;
   ResetDataBuffer();
@@ -453,7 +453,7 @@ void TXpParser::RequireReferenceEnd() {
 // the declaration is read, so that an entity holding nothing else is still
 // there to be settled.
 void TXpParser::SkipTextDeclaration() {
-  const std::size_t floor = std::exchange(FInputFloor, FDocStack.size());
+  const std::size_t floor = std::exchange(fInputFloor, FDocStack.size());
   TXpParserInput& input = *FFilter;
   if (FFilter->TryRead(u"<?xml ") || FFilter->TryRead(u"<?xml\n") || FFilter->TryRead(u"<?xml\t")) {
     WideString pending = TakeDataBuffer(true);
@@ -464,7 +464,7 @@ void TXpParser::SkipTextDeclaration() {
     FDataBuffer = std::move(pending);
   }
   input.Settle();
-  FInputFloor = floor;
+  fInputFloor = floor;
 }
 
 // ---------------------------------------------------------------------------
@@ -522,7 +522,7 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
     std::size_t& floor;
     std::size_t saved;
     ~TFloor() { floor = saved; }
-  } restore{FInputFloor, std::exchange(FInputFloor, FDocStack.size())};
+  } restore{fInputFloor, std::exchange(fInputFloor, FDocStack.size())};
   for (;;) {
     TXpParserInput* input = FFilter.get();
     if (input->ReadChar() == kXpEndOfInput) {
@@ -554,7 +554,7 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       if (input->ReadChar() == u'#') {
         input->SkipChar();
         const std::size_t at = FDataBuffer.size();
-        if (ParseCharRef() == u'&' && FCharRefAmpersands) FCharRefAmpersands->push_back(at);
+        if (ParseCharRef() == u'&' && fCharRefAmpersands) fCharRefAmpersands->push_back(at);
       } else if (wMode & 2) {
         WideString name;
         ParseEntityRef(name);
