@@ -289,7 +289,7 @@ void TXpParser::PushEntityText(const WideString& sName, const WideString& sText,
   if (bCounted) ChargeExpansion(static_cast<std::int64_t>(sText.size()), sName);
   if (sText.empty()) return;
   PushDocument();
-  FFilter = std::make_unique<TXpTextInput>(sText, sName);
+  FFilter = std::make_unique<TXpTextInput>(sText, sName, FInAttributeValue);
 }
 
 const WideString* TXpParser::InnermostEntity() const {
@@ -373,6 +373,21 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
   WideString text = FDataBuffer;
   if (bReset) FDataBuffer.clear();
   return text;
+}
+
+void TXpParser::CollapseSpaces() {
+  std::size_t out = 0;
+  bool pendingSpace = false;
+  for (char16_t c : FDataBuffer) {
+    if (c == u' ') {
+      pendingSpace = out > 0;
+      continue;
+    }
+    if (pendingSpace) FDataBuffer[out++] = u' ';
+    pendingSpace = false;
+    FDataBuffer[out++] = c;
+  }
+  FDataBuffer.resize(out);
 }
 
 void TXpParser::NormalizeWhitespace() {
