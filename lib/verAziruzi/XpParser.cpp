@@ -264,6 +264,16 @@ void TXpParser::PushExternalInput(const WideString& sIdentifier) {
   }
 }
 
+bool TXpParser::InExternalEntity() const {
+  auto external = [](const TXpParserInput* input) {
+    return !input->EntityName.empty() && dynamic_cast<const TXpFilterInput*>(input) != nullptr;
+  };
+  if (FFilter && external(FFilter.get())) return true;
+  for (const auto& input : FDocStack)
+    if (external(input.get())) return true;
+  return false;
+}
+
 bool TXpParser::IsEntityOpen(const WideString& sName) const {
   if (FFilter && FFilter->EntityName == sName) return true;
   for (const auto& input : FDocStack)

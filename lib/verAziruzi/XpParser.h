@@ -461,6 +461,9 @@ private:
   // the input ended first.
   bool ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home);
   void CheckLiteralLength();
+  // Whether an external entity's file is being read, also one that the
+  // internal subset names: markup there is not the internal subset's.
+  bool InExternalEntity() const;
   void ReadName(bool bFirstCharRule, WideString& sName);
   // The name itself, without references before it.
   void ScanName(bool bFirstCharRule, WideString& sName);

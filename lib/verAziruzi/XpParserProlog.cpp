@@ -629,7 +629,7 @@ void TXpParser::ParseEntityDecl() {
   if (quote == u'"' || quote == u'\'') {
     bool reference = false;
     WideString value;
-    ParseLiteral(1 | kXpLiteralRawWhitespace | (FInternalSubset ? 0 : kXpLiteralParameterRefs), reference, value);
+    ParseLiteral(1 | kXpLiteralRawWhitespace | (FInternalSubset && !InExternalEntity() ? 0 : kXpLiteralParameterRefs), reference, value);
     if (!reference && !parameter)
       for (char16_t c : value)
         if (c == u'%' || c == u'&' || c == quote) Fail(xpmInvalidEntityValueChar, Quoted(WideString(1, c)));

@@ -375,6 +375,13 @@ TEST(XpParserFrame, ParameterEntitiesInEntityValuesOfTheExternalSubset) {
   EXPECT_THAT(recorder.Lines, ::testing::Contains("EntityInternal %i [a%b;]"));
   EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [[P<|ext!]]"));
 
+  // So also in an external parameter entity that the internal subset names.
+  std::ofstream(folder.Path("decl.ent")) << "<!ENTITY e2 '(%i;)'>";
+  std::ofstream(folder.Path("both.xml"))
+      << "<!DOCTYPE a [<!ENTITY % i 'in'><!ENTITY % decl SYSTEM 'decl.ent'>%decl;]><a>&e2;</a>";
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("both.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [(in)]"));
+
   std::ofstream(folder.Path("doc.dtd"), std::ios::trunc) << "<!ENTITY e '%none;'>";
   EXPECT_FALSE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml"))));
   EXPECT_THAT(U8(parser.Errors().back()), ::testing::EndsWith("Error: Reference to undeclared entity: none"));
