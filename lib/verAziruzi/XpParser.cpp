@@ -264,6 +264,16 @@ void TXpParser::PushExternalInput(const WideString& sIdentifier) {
   }
 }
 
+bool TXpParser::InExternalEntity() const {
+  auto external = [](const TXpParserInput* input) {
+    return !input->EntityName.empty() && dynamic_cast<const TXpFilterInput*>(input) != nullptr;
+  };
+  if (FFilter && external(FFilter.get())) return true;
+  for (const auto& input : FDocStack)
+    if (external(input.get())) return true;
+  return false;
+}
+
 bool TXpParser::IsEntityOpen(const WideString& sName) const {
   if (FFilter && FFilter->EntityName == sName) return true;
   for (const auto& input : FDocStack)
@@ -289,7 +299,7 @@ void TXpParser::PushEntityText(const WideString& sName, const WideString& sText,
   if (bCounted) ChargeExpansion(static_cast<std::int64_t>(sText.size()), sName);
   if (sText.empty()) return;
   PushDocument();
-  FFilter = std::make_unique<TXpTextInput>(sText, sName);
+  FFilter = std::make_unique<TXpTextInput>(sText, sName, fInAttributeValue);
 }
 
 const WideString* TXpParser::InnermostEntity() const {
@@ -373,6 +383,21 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
   WideString text = FDataBuffer;
   if (bReset) FDataBuffer.clear();
   return text;
+}
+
+void TXpParser::CollapseSpaces() {
+  std::size_t out = 0;
+  bool pendingSpace = false;
+  for (char16_t c : FDataBuffer) {
+    if (c == u' ') {
+      pendingSpace = out > 0;
+      continue;
+    }
+    if (pendingSpace) FDataBuffer[out++] = u' ';
+    pendingSpace = false;
+    FDataBuffer[out++] = c;
+  }
+  FDataBuffer.resize(out);
 }
 
 void TXpParser::NormalizeWhitespace() {

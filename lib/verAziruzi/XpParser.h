@@ -87,6 +87,11 @@ inline constexpr int kXpMaxConditionalNesting = 2048;
 inline constexpr int kXpMaxContentModelNesting = 256;
 // Units of one quoted value (attribute value, entity value, system literal).
 inline constexpr std::size_t kXpMaxLiteralLength = kXpMaxEntityExpansion;
+// Literal-mode bits beyond 1, 2 and 8: entity values keep their tabs and line
+// ends (only attribute values make spaces of them), and outside the internal
+// subset they expand parameter-entity references.
+inline constexpr int kXpLiteralRawWhitespace = 16;
+inline constexpr int kXpLiteralParameterRefs = 32;
 
 // ---------------------------------------------------------------------------
 // Event types. The sender is always the parser.
@@ -375,6 +380,7 @@ private:
   char16_t ReadInputCharAtEnd(bool bConsume);
   void SkipInputChar() { FFilter->SkipChar(); }
   bool TryReadString(std::u16string_view keyword);
+  static bool IsWhitespace(char16_t c) { return c == 32 || c == 9 || c == 13 || c == 10; }
   void SkipWhitespace(bool bCross);
   void RequireWhitespace();
   void Require(std::u16string_view keyword);
@@ -385,6 +391,9 @@ private:
   void AppendChar(char16_t c) { FDataBuffer.push_back(c); }
   WideString TakeDataBuffer(bool bReset);
   void NormalizeWhitespace();
+  // Attribute-value normalisation of a non-CDATA value: only spaces count, so
+  // a tab or line end that a character reference gave stays.
+  void CollapseSpaces();
 
   // Prolog and DTD.
   void ParseDocument();
@@ -451,6 +460,10 @@ private:
   // consumed), or to the end of `home` (then left) for delimiter 0; False when
   // the input ended first.
   bool ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home);
+  void CheckLiteralLength();
+  // Whether an external entity's file is being read, also one that the
+  // internal subset names: markup there is not the internal subset's.
+  bool InExternalEntity() const;
   void ReadName(bool bFirstCharRule, WideString& sName);
   // The name itself, without references before it.
   void ScanName(bool bFirstCharRule, WideString& sName);
@@ -493,9 +506,11 @@ private:
   std::size_t fInputFloor = 0;
   std::uint64_t fInputSerial = 0;
   std::vector<TXpDeclarationFrame> fDeclarationFrames;  // innermost last
-  // While set, literals note where a character reference gave an '&'.
-  std::vector<std::size_t>* fCharRefAmpersands = nullptr;
+  // While set, literals note where a character reference gave an '&', a tab
+  // or a line end: text that must not be read as markup or whitespace again.
+  std::vector<std::size_t>* fCharRefMarks = nullptr;
   bool fInternalSubset = false;        // its declarations are being read
+  bool fInAttributeValue = false;      // a literal expanding general entities is being read
   bool fInternalSubsetHasPEs = false;  // it referenced a parameter entity
   WideString fUndeclaredInDefault;     // the first entity a default there named before its declaration
 };

@@ -275,13 +275,14 @@ bool TXpParser::GetAttributeDefault(const WideString& /*sElemName*/, const WideS
   TXpAttributeInfo& info = *(*definitions)[index].Record;
   if (!info.LookupDone && !info.Value.empty()) {
     // The stored default is read as the content of one literal, with general
-    // entities expanded and whitespace normalised; it ends with its own text,
+    // entities expanded and normalised as a value of its type; it ends with its own text,
     // also when that ends in a reference.
     info.LookupDone = true;
     WideString pending = TakeDataBuffer(true);
     PushString(info.Literal.empty() ? info.Value : info.Literal);
     bool reference = false;
-    ParseLiteralBody(11, reference, 0, FFilter.get());
+    const bool cdata = info.AttrType == xpatUndeclared || info.AttrType == xpatCDATA;
+    ParseLiteralBody(cdata ? 3 : 11, reference, 0, FFilter.get());
     info.Lookup = TakeDataBuffer(true);
     FDataBuffer = std::move(pending);
   }
@@ -303,7 +304,7 @@ void TXpParser::ParseCharData() {
 void TXpParser::ParseWhitespaceOnly() {
   for (;;) {
     char16_t c = FFilter->ReadChar();
-    if (XpIsXmlWhitespace(c)) {
+    if (IsWhitespace(c)) {
       AppendChar(c);
       FFilter->SkipChar();
     } else if (c == kXpEndOfInput && !FDocStack.empty()) {
@@ -512,7 +513,7 @@ void TXpParser::ReadLiteral(int wMode, bool& bReference) {
   if (!ParseLiteralBody(wMode, bReference, delimiter, home))
     FailText(u"Expected: " + WideString(1, delimiter));
   FFilter->SkipChar();
-  if (wMode & 8) NormalizeWhitespace();
+  if (wMode & 8) CollapseSpaces();
 }
 
 bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home) {
@@ -523,6 +524,13 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
     std::size_t saved;
     ~TFloor() { floor = saved; }
   } restore{fInputFloor, std::exchange(fInputFloor, FDocStack.size())};
+  struct TFlag {
+    bool& flag;
+    bool saved;
+    ~TFlag() { flag = saved; }
+  } inAttribute{fInAttributeValue, std::exchange(fInAttributeValue, fInAttributeValue || (wMode & 2) != 0)};
+  const bool keepWhitespace = (wMode & kXpLiteralRawWhitespace) != 0;
+  const bool expandParameters = (wMode & kXpLiteralParameterRefs) != 0;
   for (;;) {
     TXpParserInput* input = FFilter.get();
     if (input->ReadChar() == kXpEndOfInput) {
@@ -534,27 +542,45 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       }
       if (delimiter != 0) return false;
       PopDocument();
-      if (wMode & 8) NormalizeWhitespace();
+      if (wMode & 8) CollapseSpaces();
       return true;
     }
     input->ScanUntil(
         FDataBuffer,
-        [delimiter](char16_t c) { return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput; },
+        [delimiter, keepWhitespace, expandParameters](char16_t c) {
+          return c == delimiter || c == u'&' || c == kXpEndOfInput || (!keepWhitespace && (c == 9 || c == 10 || c == 13)) ||
+                 (expandParameters && c == u'%');
+        },
         kXpMaxLiteralLength);
-    if (FDataBuffer.size() > kXpMaxLiteralLength)
-      FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
+    CheckLiteralLength();
     char16_t c = input->ReadChar();
     if (c == kXpEndOfInput) continue;
     if (c == delimiter && input == home) return true;
     input->SkipChar();
-    if (c == 10 || c == 13) {
+    if (!keepWhitespace && (c == 9 || c == 10 || c == 13)) {
       AppendChar(u' ');
+    } else if (c == u'%' && expandParameters) {
+      // An entity value outside the internal subset: the parameter entity's
+      // replacement text is final, so it is taken as it stands, not read again.
+      bReference = true;
+      WideString name, value;
+      ReadName(true, name);
+      const std::size_t depth = FDocStack.size();
+      // Opening an external entity reports the pending text, which here is the
+      // value read so far.
+      WideString pending = TakeDataBuffer(true);
+      ExpandPEReference(name, IsEntityOpen(name), true, true, value);
+      pending += FDataBuffer;
+      FDataBuffer = std::move(pending);
+      if (FDocStack.size() > depth) SkipTextDeclaration();
+      CheckLiteralLength();
     } else if (c == u'&' && (wMode & 1)) {
       bReference = true;
       if (input->ReadChar() == u'#') {
         input->SkipChar();
         const std::size_t at = FDataBuffer.size();
-        if (ParseCharRef() == u'&' && fCharRefAmpersands) fCharRefAmpersands->push_back(at);
+        const TXpUcs4Char code = ParseCharRef();
+        if (fCharRefMarks && (code == u'&' || code == 9 || code == 10 || code == 13)) fCharRefMarks->push_back(at);
       } else if (wMode & 2) {
         WideString name;
         ParseEntityRef(name);
@@ -570,4 +596,9 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       AppendChar(c);
     }
   }
+}
+
+void TXpParser::CheckLiteralLength() {
+  if (FDataBuffer.size() > kXpMaxLiteralLength)
+    FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
 }

@@ -551,18 +551,19 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
   int kind = xpdkValue;
   WideString value;
   bool reference = false;
-  // Where a character reference gave an '&', the default is later read with
-  // a reference there again: the '&' is data, not the start of a reference.
-  std::vector<std::size_t> ampersands;
+  // What character references gave as '&', tab or line end is written as a
+  // reference again where the default is later read, so that it is read as
+  // the character once more, neither markup nor whitespace to normalise.
+  std::vector<std::size_t> marks;
   auto readValue = [&] {
-    fCharRefAmpersands = &ampersands;
+    fCharRefMarks = &marks;
     try {
       ParseLiteral(1, reference, value);
     } catch (...) {
-      fCharRefAmpersands = nullptr;
+      fCharRefMarks = nullptr;
       throw;
     }
-    fCharRefAmpersands = nullptr;
+    fCharRefMarks = nullptr;
   };
   if (TryReadString(u"#")) {
     if (TryReadString(u"FIXED")) {
@@ -586,8 +587,8 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
     // references gave.
     std::size_t next = 0;
     for (std::size_t at = value.find(u'&'); at != WideString::npos; at = value.find(u'&', at + 1)) {
-      while (next < ampersands.size() && ampersands[next] < at) ++next;
-      if (next < ampersands.size() && ampersands[next] == at) continue;
+      while (next < marks.size() && marks[next] < at) ++next;
+      if (next < marks.size() && marks[next] == at) continue;
       const std::size_t end = value.find(u';', at);
       if (end == WideString::npos) break;
       const WideString name = value.substr(at + 1, end - at - 1);
@@ -598,11 +599,11 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
     }
   }
   WideString literal;
-  if (!ampersands.empty()) {
+  if (!marks.empty()) {
     std::size_t from = 0;
-    for (std::size_t at : ampersands) {
-      literal.append(value, from, at + 1 - from);
-      literal += u"#38;";
+    for (std::size_t at : marks) {
+      literal.append(value, from, at - from);
+      literal += u"&#" + XpFormat(u"%d", {static_cast<int>(value[at])}) + u";";
       from = at + 1;
     }
     literal.append(value, from, WideString::npos);
@@ -628,7 +629,7 @@ void TXpParser::ParseEntityDecl() {
   if (quote == u'"' || quote == u'\'') {
     bool reference = false;
     WideString value;
-    ParseLiteral(1, reference, value);
+    ParseLiteral(1 | kXpLiteralRawWhitespace | (fInternalSubset && !InExternalEntity() ? 0 : kXpLiteralParameterRefs), reference, value);
     if (!reference && !parameter)
       for (char16_t c : value)
         if (c == u'%' || c == u'&' || c == quote) Fail(xpmInvalidEntityValueChar, Quoted(WideString(1, c)));
@@ -638,7 +639,7 @@ void TXpParser::ParseEntityDecl() {
     WideString publicId, systemId, notation;
     ParseExternalID(false, publicId, systemId);
     if (systemId.empty()) Fail(xpmSystemIdMissing, Quoted(name));
-    if (XpIsXmlWhitespace(FFilter->ReadChar())) {
+    if (IsWhitespace(FFilter->ReadChar())) {
       SkipWhitespace(true);
       if (TryReadString(u"NDATA")) {
         if (parameter) Fail(xpmNDataInParameterEntity);
