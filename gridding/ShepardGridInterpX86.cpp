@@ -35,6 +35,17 @@ struct TLaneSums {
   double weightSum = 0, weightedSum = 0;
 };
 
+// The samples one group of lanes weighs, kept per thread and grown as needed.
+inline TShepardSampleList& GroupList(std::size_t most) {
+  thread_local TShepardSampleList group;
+  if (group.px.size() < most) {
+    group.px.resize(most);
+    group.py.resize(most);
+    group.value.resize(most);
+  }
+  return group;
+}
+
 // TShepardInterp::Distance in every lane of `wanted`: the candidates of
 // ShepardDistance::Candidate, step for step, and the reference itself for the
 // lanes out of its range or near a midpoint, which are rare.
@@ -166,21 +177,36 @@ struct TAvx512Kernel {
     const __m512d y = _mm512_loadu_pd(laneY);
     const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared), maxR = _mm512_set1_pd(p.maxR);
     const __m512d one = _mm512_set1_pd(1.0);
-    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
     const __mmask8 all = static_cast<__mmask8>((1u << lanes) - 1);
+    // The group's own list first: only the samples near one of its pixels, so
+    // that the loop that weighs them has no branch to mispredict and the roots
+    // and divisions of successive samples overlap.
+    TShepardSampleList& group = GroupList(list.count);
+    double* groupX = group.px.data();
+    double* groupY = group.py.data();
+    double* groupValue = group.value.data();
+    std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
       const double dx = x - list.px[j];
       const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
       const __m512d squared = _mm512_add_pd(_mm512_set1_pd(dx * dx), _mm512_mul_pd(dy, dy));
       const __mmask8 near = _mm512_mask_cmp_pd_mask(all, squared, nearlyCutOffSquared, _CMP_LE_OQ);
-      if (!near) continue;
-      const __m512d d = Distance8(x, laneY, dy, list.px[j], list.py[j], near);
-      const __mmask8 within = _mm512_mask_cmp_pd_mask(near, d, maxR, _CMP_LE_OQ);
-      if (!within) continue;
+      groupX[count] = list.px[j];
+      groupY[count] = list.py[j];
+      groupValue[count] = list.value[j];
+      count += near != 0;
+    }
+    // A lane not near a sample has a square sum above the bound, so a distance
+    // (even a candidate the exact check would still correct) beyond the cut-off.
+    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
+    for (std::size_t j = 0; j < count; ++j) {
+      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(groupY[j]));
+      const __m512d d = Distance8(x, laneY, dy, groupX[j], groupY[j], all);
+      const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
       const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
       weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
       weightedSum =
-          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(list.value[j])));
+          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(groupValue[j])));
     }
     alignas(64) double sums[kLanes], weighted[kLanes];
     _mm512_store_pd(sums, weightSum);
@@ -249,21 +275,31 @@ struct TAvx2Kernel {
     const __m256d y = _mm256_loadu_pd(laneY);
     const __m256d nearlyCutOffSquared = _mm256_set1_pd(p.nearlyCutOffSquared), maxR = _mm256_set1_pd(p.maxR);
     const __m256d one = _mm256_set1_pd(1.0);
-    __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
     const __m256d all = FirstLanes(lanes);
+    TShepardSampleList& group = GroupList(list.count);
+    double* groupX = group.px.data();
+    double* groupY = group.py.data();
+    double* groupValue = group.value.data();
+    std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
       const double dx = x - list.px[j];
       const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
       const __m256d squared = _mm256_add_pd(_mm256_set1_pd(dx * dx), _mm256_mul_pd(dy, dy));
       const __m256d near = _mm256_and_pd(all, _mm256_cmp_pd(squared, nearlyCutOffSquared, _CMP_LE_OQ));
-      if (!_mm256_movemask_pd(near)) continue;
-      const __m256d d = Distance4(x, laneY, dy, list.px[j], list.py[j], near);
-      const __m256d within = _mm256_and_pd(near, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
-      if (!_mm256_movemask_pd(within)) continue;
+      groupX[count] = list.px[j];
+      groupY[count] = list.py[j];
+      groupValue[count] = list.value[j];
+      count += _mm256_movemask_pd(near) != 0;
+    }
+    __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
+    for (std::size_t j = 0; j < count; ++j) {
+      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(groupY[j]));
+      const __m256d d = Distance4(x, laneY, dy, groupX[j], groupY[j], all);
+      const __m256d within = _mm256_and_pd(all, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
       const __m256d w = _mm256_div_pd(one, Raise4<E>(d));
       weightSum = _mm256_add_pd(weightSum, _mm256_and_pd(within, w));
       weightedSum =
-          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(list.value[j]))));
+          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(groupValue[j]))));
     }
     alignas(32) double sums[kLanes], weighted[kLanes];
     _mm256_store_pd(sums, weightSum);
