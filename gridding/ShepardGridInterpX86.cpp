@@ -58,12 +58,7 @@ __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const doub
   const __m512d sh = _mm512_add_pd(p1, p2);
   const __m512d sl = _mm512_add_pd(_mm512_sub_pd(p2, _mm512_sub_pd(sh, p1)), _mm512_add_pd(e1, e2));
   const __m512d r0 = _mm512_sqrt_pd(sh);
-  const __m512d twiceRoot = _mm512_add_pd(r0, r0);
-  const __m512d seed = _mm512_rcp14_pd(twiceRoot);  // within 2^-14: ShepardDistance::kSeedError
-  const __m512d e = _mm512_fnmadd_pd(twiceRoot, seed, _mm512_set1_pd(1.0));
-  const __m512d x1 = _mm512_fmadd_pd(seed, e, seed);
-  const __m512d reciprocal = _mm512_fmadd_pd(x1, _mm512_mul_pd(e, e), x1);
-  const __m512d c = _mm512_mul_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), reciprocal);
+  const __m512d c = _mm512_div_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), _mm512_add_pd(r0, r0));
   __m512d r = _mm512_add_pd(r0, c);
   const __m512d z = _mm512_abs_pd(_mm512_add_pd(_mm512_sub_pd(r0, r), c));
   const __m512d g = _mm512_mul_pd(
@@ -87,22 +82,6 @@ __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const doub
   return r;
 }
 
-// ShepardDistance::RefinedReciprocal from ShepardDistance::ReciprocalSeed, lane
-// by lane: AVX2 has no estimate for doubles, and a single-precision division of
-// four mantissas costs far less than a double one.
-__attribute__((target("avx2,fma"))) inline __m256d Reciprocal4(__m256d v) {
-  const __m256i bits = _mm256_castpd_si256(v);
-  const __m256d mantissa = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0x000FFFFFFFFFFFFF)),
-                                                               _mm256_set1_epi64x(0x3FF0000000000000)));
-  const __m256d scale = _mm256_castsi256_pd(
-      _mm256_slli_epi64(_mm256_sub_epi64(_mm256_set1_epi64x(2046), _mm256_srli_epi64(bits, 52)), 52));
-  const __m256d seed =
-      _mm256_mul_pd(_mm256_cvtps_pd(_mm_div_ps(_mm_set1_ps(1.0f), _mm256_cvtpd_ps(mantissa))), scale);
-  const __m256d e = _mm256_fnmadd_pd(v, seed, _mm256_set1_pd(1.0));
-  const __m256d x1 = _mm256_fmadd_pd(seed, e, seed);
-  return _mm256_fmadd_pd(x1, _mm256_mul_pd(e, e), x1);
-}
-
 // As Distance8, in four lanes.
 __attribute__((target("avx2,fma"))) inline __m256d Distance4(double x, const double* laneY, __m256d dy, double px,
                                                              double py, __m256d wanted) {
@@ -114,7 +93,7 @@ __attribute__((target("avx2,fma"))) inline __m256d Distance4(double x, const dou
   const __m256d sh = _mm256_add_pd(p1, p2);
   const __m256d sl = _mm256_add_pd(_mm256_sub_pd(p2, _mm256_sub_pd(sh, p1)), _mm256_add_pd(e1, e2));
   const __m256d r0 = _mm256_sqrt_pd(sh);
-  const __m256d c = _mm256_mul_pd(_mm256_add_pd(_mm256_fnmadd_pd(r0, r0, sh), sl), Reciprocal4(_mm256_add_pd(r0, r0)));
+  const __m256d c = _mm256_div_pd(_mm256_add_pd(_mm256_fnmadd_pd(r0, r0, sh), sl), _mm256_add_pd(r0, r0));
   __m256d r = _mm256_add_pd(r0, c);
   const __m256d z = _mm256_andnot_pd(signBit, _mm256_add_pd(_mm256_sub_pd(r0, r), c));
   const __m256d g = _mm256_mul_pd(_mm256_and_pd(r, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000))),

@@ -12,12 +12,10 @@
 // The route: the square sum exactly as p1 + e1 + p2 + e2 with fused
 // multiply-adds, a double-double sh + sl of it, a square root of sh corrected by
 // one residual step, and a check of how near the final addition came to a
-// midpoint between two doubles. The residual step divides by 2·r0 through a
-// reciprocal estimate refined to 2^-50 (a division costs as much as the root);
-// the correction, at most about two half ulps, then errs by less than 2^-47 of
-// half an ulp, so a result whose addition stayed farther than kMargin half ulps
-// from a midpoint is the correctly rounded one; the rare rest (exact ties and
-// near ties among them) goes to an exact comparison with the midpoint.
+// midpoint between two doubles. The correction errs by less than 2^-48 of half an
+// ulp, so a result whose addition stayed farther than kMargin half ulps from a
+// midpoint is the correctly rounded one; the rare rest (exact ties and near ties
+// among them) goes to an exact comparison with the midpoint.
 namespace ShepardDistance {
 
 // With a = max(|dx|, |dy|) in this range no square, residual or half ulp below
@@ -34,27 +32,6 @@ inline double HalfUlp(double r) {
   return std::bit_cast<double>(std::bit_cast<std::uint64_t>(r) & 0x7FF0000000000000u) * 0x1p-53;
 }
 
-// The largest relative error of the reciprocal estimate that RefinedReciprocal
-// starts from: the vector kernels' estimate instruction guarantees it.
-inline constexpr double kSeedError = 0x1p-14;
-
-// 1 / v from an estimate x0 within kSeedError of it: x0 (1 + e)(1 + e²) with
-// e = 1 - v·x0 leaves e⁴ < 2^-56 of it, and the three roundings about 2^-52.
-inline double RefinedReciprocal(double v, double x0) {
-  const double e = std::fma(-v, x0, 1.0);
-  const double x1 = std::fma(x0, e, x0);
-  return std::fma(x1, e * e, x1);
-}
-
-// A portable estimate of 1 / v for a normal positive v below 2^1022: the
-// single-precision reciprocal of its mantissa, within 2^-24, scaled by its exponent.
-inline double ReciprocalSeed(double v) {
-  const auto bits = std::bit_cast<std::uint64_t>(v);
-  const double mantissa = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFu) | 0x3FF0000000000000u);
-  const double scale = std::bit_cast<double>((2046 - (bits >> 52)) << 52);
-  return static_cast<double>(1.0f / static_cast<float>(mantissa)) * scale;
-}
-
 // The correctly rounded candidate for sqrt(a² + b²), a >= b >= 0, a in
 // [kLow, kHigh]; `hard` says it must go to the exact check.
 inline double Candidate(double a, double b, bool& hard) {
@@ -65,9 +42,7 @@ inline double Candidate(double a, double b, bool& hard) {
   const double sh = p1 + p2;
   const double sl = (p2 - (sh - p1)) + (e1 + e2);  // p1 >= p2: the rounding error of sh is exact
   const double r0 = std::sqrt(sh);
-  const double twiceRoot = 2 * r0;
-  // The residual of a rounded root is exact.
-  const double c = (std::fma(-r0, r0, sh) + sl) * RefinedReciprocal(twiceRoot, ReciprocalSeed(twiceRoot));
+  const double c = (std::fma(-r0, r0, sh) + sl) / (2 * r0);  // the residual of a rounded root is exact
   const double r = r0 + c;
   const double z = std::fabs((r0 - r) + c);  // how far r0 + c lies from r
   const double g = HalfUlp(r);

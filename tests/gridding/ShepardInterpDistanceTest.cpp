@@ -1,5 +1,4 @@
 #include "gridding/ShepardInterp.h"
-#include "gridding/ShepardInterpDistance.h"
 
 #include <algorithm>
 #include <bit>
@@ -226,24 +225,4 @@ TEST(ShepardDistance, TheRoundedSquareSumMissesOnManyPairs) {
     ASSERT_EQ(CheckRounding(dx, dy, TShepardInterp::Distance(dx, dy, 0, 0)), "") << Describe(dx, dy, 0);
   }
   EXPECT_GT(naiveWrong, 500);
-}
-
-TEST(ShepardDistance, TheRefinedReciprocalIsCloseEnoughFromTheWorstEstimates) {
-  // The residual step divides through RefinedReciprocal; the midpoint margin
-  // holds only while it stays within 2^-50 of 1 / v from any estimate the
-  // kernels can start with, the worst ones included.
-  std::mt19937_64 random(13);
-  double worst = 0;
-  for (int i = 0; i < 100000; ++i) {
-    const double v = WithExponent(random, static_cast<int>(random() % 900) - 450);
-    const double exact = 1 / v;
-    for (const double seedError : {ShepardDistance::kSeedError, -ShepardDistance::kSeedError, 0x1p-24, 0.0}) {
-      const double refined = ShepardDistance::RefinedReciprocal(v, exact * (1 + seedError));
-      worst = std::max(worst, std::fabs(refined - exact) / exact);
-    }
-    const double seed = ShepardDistance::ReciprocalSeed(v);
-    ASSERT_LE(std::fabs(seed - exact) / exact, ShepardDistance::kSeedError) << Describe(v, 0, seed);
-  }
-  EXPECT_LE(worst, 0x1p-50);
-  EXPECT_GT(worst, 0.0);  // the estimate really is one
 }
