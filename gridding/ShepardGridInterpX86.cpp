@@ -193,10 +193,12 @@ struct TAvx512Kernel {
     for (int lane = 0; lane < lanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
   }
 
-  // A 512-bit operation costs two 256-bit ones, so up to four pixels go to the
-  // AVX2 lanes (every AVX-512 processor has AVX2).
+  // Even a group of a few pixels stays in the 512-bit lanes: where those are full
+  // width a 256-bit group costs as much, and measured, the split lost more than it saved.
   static void SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
-                        TLaneSums* result);
+                        TLaneSums* result) {
+    Sums(x, laneY, lanes, list, p, result);
+  }
 
   // Every pixel with the snap and the failure checks: a lane stops at its first
   // sample within the cut-off radius that is closer than the snap radius, as the
@@ -330,14 +332,6 @@ struct TAvx2Kernel {
   }
 };
 
-template <unsigned E>
-void TAvx512Kernel<E>::SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
-                                 TLaneSums* result) {
-  if (lanes <= TAvx2Kernel<E>::kLanes)
-    TAvx2Kernel<E>::Sums(x, laneY, lanes, list, p, result);
-  else
-    Sums(x, laneY, lanes, list, p, result);
-}
 
 // The rows of a run in groups of one vector's lanes.
 //
