@@ -50,7 +50,8 @@ inline TShepardSampleList& GroupList(std::size_t most) {
 // ShepardDistance::Candidate, step for step, and the reference itself for the
 // lanes out of its range or near a midpoint, which are rare.
 __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const double* laneY, __m512d dy, double px,
-                                                            double py, __mmask8 wanted) {
+                                                            double py, __mmask8 wanted,
+                                                            bool checkRange = true) {
   const __m512d adx = _mm512_set1_pd(std::fabs(x - px)), ady = _mm512_abs_pd(dy);
   const __m512d a = _mm512_max_pd(adx, ady), b = _mm512_min_pd(adx, ady);
   const __m512d p1 = _mm512_mul_pd(a, a), e1 = _mm512_fmsub_pd(a, a, p1);
@@ -61,16 +62,20 @@ __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const doub
   const __m512d c = _mm512_div_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), _mm512_add_pd(r0, r0));
   __m512d r = _mm512_add_pd(r0, c);
   const __m512d z = _mm512_abs_pd(_mm512_add_pd(_mm512_sub_pd(r0, r), c));
-  const __m512d g = _mm512_mul_pd(
-      _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))),
-      _mm512_set1_pd(0x1p-53));
+  // z in half ulps of r's binade: times 2^(53 - exponent(r)), exact. The
+  // midpoints lie 1 above r and 1 below it, or 1/2 below a power of two.
+  const __m512d inHalfUlps = _mm512_castsi512_pd(_mm512_sub_epi64(
+      _mm512_set1_epi64(std::int64_t{2099} << 52),
+      _mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))));
+  const __m512d t = _mm512_mul_pd(z, inHalfUlps);
   using namespace ShepardDistance;
   const __mmask8 nearMidpoint =
-      _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(1 - kMargin)), _CMP_GE_OQ) |
-      (_mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 - kMargin)), _CMP_GE_OQ) &
-       _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 + kMargin)), _CMP_LE_OQ));
-  const __mmask8 outOfRange = _mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
-                              _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ);
+      _mm512_cmp_pd_mask(t, _mm512_set1_pd(1 - kMargin), _CMP_GE_OQ) |
+      _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(t, _mm512_set1_pd(0.5))), _mm512_set1_pd(kMargin), _CMP_LE_OQ);
+  // Where the caller knows every wanted lane in range, the check is skipped.
+  const __mmask8 outOfRange = checkRange ? static_cast<__mmask8>(_mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
+                                                                 _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ))
+                                         : static_cast<__mmask8>(0);
   const unsigned exact = (nearMidpoint | outOfRange) & wanted;
   if (exact) [[unlikely]] {
     alignas(64) double lanes[8];
@@ -177,10 +182,14 @@ struct TAvx512Kernel {
     }
     // A lane not near a sample has a square sum above the bound, so a distance
     // (even a candidate the exact check would still correct) beyond the cut-off.
+    // No pixel here has a sample closer than the snap radius, and positions the
+    // grid holds are nowhere near the top of the range: with a snap radius well
+    // inside it, every lane is too.
+    const bool checkRange = !(p.minR >= 0x1p-440);
     __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
     for (std::size_t j = 0; j < count; ++j) {
       const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(groupY[j]));
-      const __m512d d = Distance8(x, laneY, dy, groupX[j], groupY[j], all);
+      const __m512d d = Distance8(x, laneY, dy, groupX[j], groupY[j], all, checkRange);
       const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
       const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
       weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
