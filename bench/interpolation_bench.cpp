@@ -205,16 +205,20 @@ int main(int argc, char** argv) {
   TDoubleArray fast(kWidth, kHeight);
   TDoubleArray fastOne(kWidth, kHeight);
   bool runsAgree = true;
-  const auto timeFast = [&](int threads, TDoubleArray& out, bool report) {
+  // kernels < 0: as SHOALWRIGHT_KERNELS says, or the widest.
+  const auto timeFast = [&](int threads, TDoubleArray& out, bool report, int kernels = -1, int runs = kRuns) {
     std::vector<double> times, processorTimes;
     TDoubleArray later(kWidth, kHeight);
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < runs; ++run) {
       TDoubleArray& result = run == 0 ? out : later;
       const auto begin = TClock::now();
       const std::clock_t processorBegin = std::clock();
       {
         TShepardGridInterp grid(points, values, kPower, maxR, minR);
-        ChooseKernels(grid);
+        if (kernels < 0)
+          ChooseKernels(grid);
+        else
+          grid.UseKernels(static_cast<TShepardGridInterp::TKernels>(kernels));
         const double built = Seconds(begin);
         Interpolate(grid, view, mask, threads, result);
         if (report && run == 0)
@@ -239,7 +243,32 @@ int main(int argc, char** argv) {
   std::cout << "fast, 1 thread, median of " << kRuns << ": " << Fixed(fastOneSeconds, 3) << " s; " << kThreads
             << " threads are x" << Fixed(fastOneSeconds / fastSeconds, 2) << " faster\n";
 
+  // Without a choice in SHOALWRIGHT_KERNELS, the narrower kernel sets the
+  // processor has as well, each held to the reference below; the exact one
+  // (pixel by pixel) in fewer runs, as it is slow.
+  std::vector<std::unique_ptr<TDoubleArray>> others;
+  if (!std::getenv("SHOALWRIGHT_KERNELS")) {
+    TShepardGridInterp probe(points, values, kPower, maxR, minR);
+    for (const auto kernels : {TShepardGridInterp::TKernels::Avx2, TShepardGridInterp::TKernels::Exact}) {
+      if (kernels == probe.Kernels()) continue;
+      TShepardGridInterp chosen(points, values, kPower, maxR, minR);
+      chosen.UseKernels(kernels);
+      if (chosen.Kernels() != kernels) continue;
+      const int runs = kernels == TShepardGridInterp::TKernels::Exact ? 3 : kRuns;
+      others.push_back(std::make_unique<TDoubleArray>(kWidth, kHeight));
+      TDoubleArray one(kWidth, kHeight);
+      std::cout << KernelName(kernels) << " kernels:\n";
+      const double many = timeFast(kThreads, *others.back(), false, static_cast<int>(kernels), runs);
+      const double single = timeFast(1, one, false, static_cast<int>(kernels), runs);
+      for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(one[p.x][p.y], (*others.back())[p.x][p.y]);
+      std::cout << KernelName(kernels) << ", " << kThreads << " threads, median of " << runs << ": " << Fixed(many, 3)
+                << " s; 1 thread: " << Fixed(single, 3) << " s; x" << Fixed(single / many, 2) << "\n";
+    }
+  }
+
   if (referenceOff) {
+    for (const auto& other : others)
+      for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(fast[p.x][p.y], (*other)[p.x][p.y]);
     for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(fast[p.x][p.y], fastOne[p.x][p.y]);
     std::cout << "reference skipped; the fast runs agree=" << (runsAgree ? "yes" : "no") << "\n";
     return runsAgree ? 0 : 1;
@@ -261,6 +290,7 @@ int main(int argc, char** argv) {
     referenceSeconds = Seconds(start);
     for (const TPixel& p : masked) {
       identical = identical && SameBits(slow[p.x][p.y], fast[p.x][p.y]) && SameBits(slow[p.x][p.y], fastOne[p.x][p.y]);
+      for (const auto& other : others) identical = identical && SameBits(slow[p.x][p.y], (*other)[p.x][p.y]);
       ++compared;
     }
     std::cout << "reference: TShepardInterp, " << kThreads << " threads: " << Fixed(referenceSeconds, 3) << " s, "
@@ -284,6 +314,7 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < chosen.size(); ++k) {
       const TPixel& p = chosen[k];
       identical = identical && SameBits(slow[k], fast[p.x][p.y]) && SameBits(slow[k], fastOne[p.x][p.y]);
+      for (const auto& other : others) identical = identical && SameBits(slow[k], (*other)[p.x][p.y]);
       ++compared;
     }
     std::cout << "reference: TShepardInterp, " << kThreads << " threads: estimated " << Fixed(referenceSeconds, 1)
@@ -292,6 +323,8 @@ int main(int argc, char** argv) {
   }
   // The fast path's two runs must also agree with each other everywhere.
   for (const TPixel& p : masked) identical = identical && SameBits(fast[p.x][p.y], fastOne[p.x][p.y]);
+  for (const auto& other : others)
+    for (const TPixel& p : masked) identical = identical && SameBits(fast[p.x][p.y], (*other)[p.x][p.y]);
   identical = identical && runsAgree;
 
   std::cout << "compared " << compared << " pixels bit for bit\n";
