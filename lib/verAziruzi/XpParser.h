@@ -380,7 +380,6 @@ private:
   char16_t ReadInputCharAtEnd(bool bConsume);
   void SkipInputChar() { FFilter->SkipChar(); }
   bool TryReadString(std::u16string_view keyword);
-  static bool IsWhitespace(char16_t c) { return c == 32 || c == 9 || c == 13 || c == 10; }
   void SkipWhitespace(bool bCross);
   void RequireWhitespace();
   void Require(std::u16string_view keyword);

@@ -304,7 +304,7 @@ void TXpParser::ParseCharData() {
 void TXpParser::ParseWhitespaceOnly() {
   for (;;) {
     char16_t c = FFilter->ReadChar();
-    if (IsWhitespace(c)) {
+    if (XpIsXmlWhitespace(c)) {
       AppendChar(c);
       FFilter->SkipChar();
     } else if (c == kXpEndOfInput && !FDocStack.empty()) {

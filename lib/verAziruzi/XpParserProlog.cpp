@@ -639,7 +639,7 @@ void TXpParser::ParseEntityDecl() {
     WideString publicId, systemId, notation;
     ParseExternalID(false, publicId, systemId);
     if (systemId.empty()) Fail(xpmSystemIdMissing, Quoted(name));
-    if (IsWhitespace(FFilter->ReadChar())) {
+    if (XpIsXmlWhitespace(FFilter->ReadChar())) {
       SkipWhitespace(true);
       if (TryReadString(u"NDATA")) {
         if (parameter) Fail(xpmNDataInParameterEntity);
