@@ -317,6 +317,16 @@ private:
       if (Is(Local(child), name)) visit(child);
   }
 
+  // ChildrenMarkup with the buffers kept from point to point: a survey's
+  // million extensions then cost one allocation each, their own.
+  std::string PointExtensions(const TXpNode* node) {
+    markup_.clear();
+    for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup_);
+    markupUtf8_.clear();
+    XpAppendWideAsUtf8(markup_, markupUtf8_);
+    return std::string(TrimView(markupUtf8_));
+  }
+
   std::string Text(const TXpNode* node, std::u16string_view name) {
     const TXpNode* found = LastChild(node, name);
     return found ? U8(found->Text()) : std::string();
@@ -381,7 +391,7 @@ private:
     point->ageofdgpsdata = numberOr(kAgeofdgpsdata, -1);
     point->dgpsid = Int32Or(text(kDgpsid), -1);
     point->HBdepth = depth ? NumberIn(depth, 0) : 0;
-    if (field[kExtensions]) point->extensions = ChildrenMarkup(field[kExtensions]);
+    if (field[kExtensions]) point->extensions = PointExtensions(field[kExtensions]);
     list.Add(std::move(point));
     list.filled = true;
   }
@@ -567,6 +577,8 @@ private:
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
   TGPXFile& file_;
+  WideString markup_;
+  std::string markupUtf8_;
   WideString rootNamespace_;
   const TXpNode* cachedParent_ = nullptr;
   WideString cachedPrefix_;
