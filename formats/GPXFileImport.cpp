@@ -279,19 +279,39 @@ private:
     return declarations && declarations->GetNamedItem(WideString(prefix));
   }
 
-  // Whether an element is in the root's namespace. Its siblings nearly always
-  // share its prefix and declare nothing, so the answer for a parent and a
-  // prefix is kept for the next child, until nodes are freed (ForgetParent).
+  // Whether an element is in the root's namespace. The answer is the one at the
+  // nearest element above that declares the prefix; nearly always nothing on the
+  // way up to where the last answer came from declares it, so that answer is
+  // kept for the next element and the prefix, until nodes are freed (ForgetParent).
   bool InRootNamespace(const TXpNode* node) {
     const std::u16string_view prefix = PrefixOf(node->NodeName());
     if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == rootNamespace_;
-    const TXpNode* parent = node->ParentNode();
-    if (parent != cachedParent_ || prefix != cachedPrefix_) {
-      cachedParent_ = parent;
+    if (prefix != cachedPrefix_) {
       cachedPrefix_ = prefix;
-      cachedInRoot_ = NamespaceKey(parent, prefix) == rootNamespace_;
+      cachedParent_ = nullptr;
     }
-    return cachedInRoot_;
+    const TXpNode* const parent = node->ParentNode();
+    const TXpNode* topElement = nullptr;
+    for (const TXpNode* scope = parent; scope && IsElementLike(scope); scope = scope->ParentNode()) {
+      if (scope == cachedParent_) return cachedInRoot_;
+      if (DeclaresItself(scope, prefix)) {
+        cachedParent_ = scope;
+        return cachedInRoot_ = NamespaceKey(scope, prefix) == rootNamespace_;
+      }
+      topElement = scope;
+    }
+    // Declared nowhere above.
+    const bool inRoot = NamespaceKey(parent, prefix) == rootNamespace_;
+    if (topElement) {
+      cachedParent_ = topElement;
+      cachedInRoot_ = inRoot;
+    }
+    return inRoot;
+  }
+
+  // The nodes a namespace lookup climbs through.
+  static bool IsElementLike(const TXpNode* node) {
+    return node->NodeType() == ELEMENT_NODE || node->NodeType() == ATTRIBUTE_NODE;
   }
 
   void ForgetParent() { cachedParent_ = nullptr; }
@@ -319,11 +339,15 @@ private:
 
   // ChildrenMarkup with the buffers kept from point to point: a survey's
   // million extensions then cost one allocation each, their own.
+  // A survey's extensions are plain elements and text, written straight as UTF-8.
   std::string PointExtensions(const TXpNode* node) {
-    markup_.clear();
-    for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup_);
     markupUtf8_.clear();
-    XpAppendWideAsUtf8(markup_, markupUtf8_);
+    if (!XpAppendPlainChildrenUtf8(node, markupUtf8_)) {
+      markup_.clear();
+      for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup_);
+      markupUtf8_.clear();
+      XpAppendWideAsUtf8(markup_, markupUtf8_);
+    }
     return std::string(TrimView(markupUtf8_));
   }
 

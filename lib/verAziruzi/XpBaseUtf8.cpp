@@ -9,13 +9,20 @@ std::string XpWideToUtf8(std::u16string_view text) {
 }
 
 void XpAppendWideAsUtf8(std::u16string_view text, std::string& out) {
-  // Most texts are ASCII all through: those are copied unit by unit.
+  // Most texts are ASCII all through: those go in pieces through a buffer on
+  // the stack, with no fill of the string before the copy.
   std::size_t ascii = 0;
-  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
-  const std::size_t start = out.size();
-  out.resize(start + ascii);
-  char* copied = out.data() + start;
-  for (std::size_t i = 0; i < ascii; ++i) copied[i] = static_cast<char>(text[i]);
+  char piece[128];
+  while (ascii < text.size()) {
+    std::size_t n = 0;
+    while (n < sizeof(piece) && ascii + n < text.size() && text[ascii + n] < 0x80) {
+      piece[n] = static_cast<char>(text[ascii + n]);
+      ++n;
+    }
+    out.append(piece, n);
+    ascii += n;
+    if (n < sizeof(piece)) break;
+  }
   if (ascii == text.size()) return;
   out.reserve(out.size() + (text.size() - ascii) * 3 / 2);
   for (std::size_t i = ascii; i < text.size(); ++i) {
