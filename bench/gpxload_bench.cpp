@@ -6,7 +6,8 @@
 // TGPX) and as often with a baseline: pugixml loading the file into its DOM and
 // a walk reading lat, lon and extensions/h:depth of every trkpt. Every run is
 // a process of its own that does nothing else, so that its peak memory is its
-// own. Prints the medians of both, their ratio and the peaks.
+// own. Prints the medians of both, their ratio and the peaks, and the medians
+// of the CPU time the processes used.
 
 #include <pugixml.hpp>
 
@@ -26,10 +27,20 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// Appends "seconds peak-MB" to the result file the parent reads.
+// The process's user and system CPU time so far: on a shared machine the wall
+// time also holds the waits for a CPU.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Appends "seconds peak-MB cpu-seconds" to the result file the parent reads.
 void Report(const std::string& resultFile, double seconds) {
   std::ofstream out(resultFile, std::ios::app);
-  out << numtext::FormatFixed(seconds, 3) << " " << survey::PeakMegabytes() << "\n";
+  out << numtext::FormatFixed(seconds, 3) << " " << survey::PeakMegabytes() << " "
+      << numtext::FormatFixed(CpuSeconds(), 3) << "\n";
 }
 
 int ReadOurs(const std::string& path, const std::string& resultFile) {
@@ -84,7 +95,7 @@ bool RunChild(const std::string& mode, const std::string& path, const std::strin
 }
 
 struct Runs {
-  std::vector<double> seconds, peaks;
+  std::vector<double> seconds, peaks, cpu;
   double MedianSeconds() { return Median(seconds); }
   double MaxPeak() const { return peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end()); }
   static double Median(std::vector<double> values) {
@@ -97,10 +108,11 @@ struct Runs {
 Runs ReadResults(const std::string& resultFile) {
   Runs runs;
   std::ifstream in(resultFile);
-  double seconds = 0, peak = 0;
-  while (in >> seconds >> peak) {
+  double seconds = 0, peak = 0, cpu = 0;
+  while (in >> seconds >> peak >> cpu) {
     runs.seconds.push_back(seconds);
     runs.peaks.push_back(peak);
+    runs.cpu.push_back(cpu);
   }
   return runs;
 }
@@ -145,6 +157,9 @@ int main(int argc, char** argv) {
             << numtext::FormatFixed(ours.MaxPeak(), 0) << " MB\n"
             << "pugixml load+walk: " << numtext::FormatFixed(baselineMedian, 2) << " s, peak "
             << numtext::FormatFixed(baseline.MaxPeak(), 0) << " MB\n"
-            << "ratio ours/pugixml: " << numtext::FormatFixed(oursMedian / baselineMedian, 3) << "\n";
+            << "ratio ours/pugixml: " << numtext::FormatFixed(oursMedian / baselineMedian, 3) << "\n"
+            << "cpu (user+system, whole process) ours " << numtext::FormatFixed(Runs::Median(ours.cpu), 2)
+            << " s, pugixml " << numtext::FormatFixed(Runs::Median(baseline.cpu), 2) << " s, ratio "
+            << numtext::FormatFixed(Runs::Median(ours.cpu) / Runs::Median(baseline.cpu), 3) << "\n";
   return 0;
 }
