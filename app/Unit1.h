@@ -49,10 +49,11 @@ enum class TStatusPanel : int {
   Coord,     // the coordinates under the mouse
 };
 
-// What the main window asks of the project window: rebuilding its tree.
-class TProjectTree {
+// What the main window asks of the project window (the window, not the tree
+// model of app/logic/ProjectTree.h): rebuilding its tree.
+class TProjectWindow {
 public:
-  virtual ~TProjectTree() = default;
+  virtual ~TProjectWindow() = default;
   virtual void RefreshTV() = 0;
   // The source map's mouse mode changed: the delete buttons show whether theirs is on.
   virtual void MapModeChanged(TMouseMode /*mode*/) {}
@@ -87,7 +88,7 @@ public:
   const TWorkspace& Workspace() const { return *fWorkspace; }
 
   // The project window that "Edit Project..." shows, and its tree.
-  void SetProjectWindow(QWidget* window, TProjectTree* tree) {
+  void SetProjectWindow(QWidget* window, TProjectWindow* tree) {
     fProjectWindow = window;
     Form2 = tree;
   }
@@ -312,7 +313,7 @@ private:
   QTimer* Timer1 = nullptr;
 
   // ---- state -----------------------------------------------------------------------
-  TProjectTree* Form2 = nullptr;  // the project window's tree, when there is one
+  TProjectWindow* Form2 = nullptr;  // the project window's tree, when there is one
   std::unique_ptr<TDialogs> fOwnDialogs;
   TDialogs* fDialogs = nullptr;
   unsigned fCpuCount = 0;

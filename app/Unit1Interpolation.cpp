@@ -12,6 +12,8 @@
 #include "app/StandInControls.h"
 #include "app/Unit1.h"
 #include "app/logic/Dialogs.h"
+#include "app/logic/FilePaths.h"
+#include "app/logic/MapPicture.h"
 #include "mapview/GPXDraw.h"
 
 void TForm1::btnInterpolateClick() {

@@ -22,12 +22,12 @@ class QTreeWidgetItem;
 // It holds no data of its own: it reaches the loaded data through the main
 // window's workspace, and the main window's widgets (its map, status bar and
 // commands) through the main window's public handlers.
-class TForm2 : public QWidget, public TProjectTree {
+class TForm2 : public QWidget, public TProjectWindow {
 public:
   explicit TForm2(TForm1& main);
   ~TForm2() override;
 
-  // ---- TProjectTree ---------------------------------------------------------------
+  // ---- TProjectWindow -------------------------------------------------------------
   // Rebuilds the tree from the loaded data: empty unless files were loaded.
   void RefreshTV() override;
   void MapModeChanged(TMouseMode mode) override;

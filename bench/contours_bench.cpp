@@ -21,7 +21,7 @@
 #include <unistd.h>
 
 #include "app/logic/ContourOutput.h"
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/MapPicture.h"
 #include "bench/LakeMap.h"
 #include "tests/support/SyntheticLake.h"
 #include "gridding/MovingSquares.h"

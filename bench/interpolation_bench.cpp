@@ -2,9 +2,11 @@
 //
 // Interpolates the synthetic lake onto an 800 x 640 map, as "Interpolate" does with
 // the default controls (cut-off 60 px, snap 1 px, power 8), once with the plain
-// reference interpolator and once with the grid-indexed one, on the same samples,
-// grid and mask, and checks that every pixel has the same bits. Building the index
-// counts in the fast path's time.
+// reference interpolator and with the grid-indexed one in every kernel set the
+// processor has, on the same samples, grid and mask, and checks that every pixel
+// has the same bits. Building the index counts in the fast path's time; its
+// figures are medians of five runs, with the processor time beside the wall time,
+// which on a shared machine shows its other load.
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -41,7 +44,16 @@ constexpr int kBandColumns = 15;  // the program's bands hold at least 15 column
 // Above this many sample-pixel distances the reference is timed on every n-th pixel.
 constexpr double kReferenceBudget = 4e10;
 
+// Each timing of the fast path is the median of this many runs.
+constexpr int kRuns = 5;
+
 using TClock = std::chrono::steady_clock;
+
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const std::size_t n = times.size();
+  return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
 
 double Seconds(TClock::time_point since) { return std::chrono::duration<double>(TClock::now() - since).count(); }
 
@@ -182,41 +194,92 @@ int main(int argc, char** argv) {
             << numtext::FormatGeneral(maxR, 6) << " deg), snap 1 px, power " << numtext::FormatGeneral(kPower)
             << "\n";
 
-  const std::int64_t pairs = PairsWithinCutOff(*points, view, mask, maxR);
+  // SHOALWRIGHT_BENCH_REFERENCE=off leaves out the reference and this count, so
+  // that a profile of the run shows the fast path alone.
+  const char* referenceChoice = std::getenv("SHOALWRIGHT_BENCH_REFERENCE");
+  const bool referenceOff = referenceChoice && std::string(referenceChoice) == "off";
+  const std::int64_t pairs = referenceOff ? 0 : PairsWithinCutOff(*points, view, mask, maxR);
   std::cout << "pairs within the cut-off: " << pairs << " ("
             << Fixed(static_cast<double>(pairs) / std::max<std::size_t>(1, masked.size()), 0)
             << " per masked pixel)\n";
 
-  // The fast path, index included, on 8 threads and on 1.
+  // The fast path, index included, on 8 threads and on 1; the medians of kRuns runs.
   TDoubleArray fast(kWidth, kHeight);
-  auto start = TClock::now();
-  {
-    TShepardGridInterp grid(points, values, kPower, maxR, minR);
-    ChooseKernels(grid);
-    const double built = Seconds(start);
-    Interpolate(grid, view, mask, kThreads, fast);
-    std::cout << "fast: TShepardGridInterp, " << KernelName(grid.Kernels()) << " kernels, index built in "
-              << Fixed(built * 1000, 1) << " ms\n";
-  }
-  const double fastSeconds = Seconds(start);
-  std::cout << "fast, " << kThreads << " threads, index included: " << Fixed(fastSeconds, 3) << " s, "
-            << Fixed(fastSeconds * 1e9 / std::max<std::int64_t>(1, pairs), 3) << " ns per pair within the cut-off ("
-            << Fixed(fastSeconds * kThreads * 1e9 / std::max<std::int64_t>(1, pairs), 2) << " ns of one thread)\n";
-
   TDoubleArray fastOne(kWidth, kHeight);
-  start = TClock::now();
-  {
-    TShepardGridInterp grid(points, values, kPower, maxR, minR);
-    ChooseKernels(grid);
-    Interpolate(grid, view, mask, 1, fastOne);
+  bool runsAgree = true;
+  // kernels < 0: as SHOALWRIGHT_KERNELS says, or the widest.
+  const auto timeFast = [&](int threads, TDoubleArray& out, bool report, int kernels = -1, int runs = kRuns) {
+    std::vector<double> times, processorTimes;
+    TDoubleArray later(kWidth, kHeight);
+    for (int run = 0; run < runs; ++run) {
+      TDoubleArray& result = run == 0 ? out : later;
+      const auto begin = TClock::now();
+      const std::clock_t processorBegin = std::clock();
+      {
+        TShepardGridInterp grid(points, values, kPower, maxR, minR);
+        if (kernels < 0)
+          ChooseKernels(grid);
+        else
+          grid.UseKernels(static_cast<TShepardGridInterp::TKernels>(kernels));
+        const double built = Seconds(begin);
+        Interpolate(grid, view, mask, threads, result);
+        if (report && run == 0)
+          std::cout << "fast: TShepardGridInterp, " << KernelName(grid.Kernels()) << " kernels, index built in "
+                    << Fixed(built * 1000, 1) << " ms\n";
+      }
+      times.push_back(Seconds(begin));
+      processorTimes.push_back(static_cast<double>(std::clock() - processorBegin) / CLOCKS_PER_SEC);
+      if (run > 0)
+        for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(out[p.x][p.y], result[p.x][p.y]);
+    }
+    std::cout << "  (" << threads << " thread" << (threads == 1 ? "" : "s") << ": median processor time of all threads "
+              << Fixed(Median(processorTimes), 3) << " s; the machine's other load shows in the wall time)\n";
+    return Median(times);
+  };
+  const double fastSeconds = timeFast(kThreads, fast, true);
+  std::cout << "fast, " << kThreads << " threads, index included, median of " << kRuns << ": " << Fixed(fastSeconds, 3)
+            << " s, " << Fixed(fastSeconds * 1e9 / std::max<std::int64_t>(1, pairs), 3)
+            << " ns per pair within the cut-off (" << Fixed(fastSeconds * kThreads * 1e9 / std::max<std::int64_t>(1, pairs), 2)
+            << " ns of one thread)\n";
+  const double fastOneSeconds = timeFast(1, fastOne, false);
+  std::cout << "fast, 1 thread, median of " << kRuns << ": " << Fixed(fastOneSeconds, 3) << " s; " << kThreads
+            << " threads are x" << Fixed(fastOneSeconds / fastSeconds, 2) << " faster\n";
+
+  // Without a choice in SHOALWRIGHT_KERNELS, the narrower kernel sets the
+  // processor has as well, each held to the reference below; the exact one
+  // (pixel by pixel) in fewer runs, as it is slow.
+  std::vector<std::unique_ptr<TDoubleArray>> others;
+  if (!std::getenv("SHOALWRIGHT_KERNELS")) {
+    TShepardGridInterp probe(points, values, kPower, maxR, minR);
+    for (const auto kernels : {TShepardGridInterp::TKernels::Avx2, TShepardGridInterp::TKernels::Exact}) {
+      if (kernels == probe.Kernels()) continue;
+      TShepardGridInterp chosen(points, values, kPower, maxR, minR);
+      chosen.UseKernels(kernels);
+      if (chosen.Kernels() != kernels) continue;
+      const int runs = kernels == TShepardGridInterp::TKernels::Exact ? 3 : kRuns;
+      others.push_back(std::make_unique<TDoubleArray>(kWidth, kHeight));
+      TDoubleArray one(kWidth, kHeight);
+      std::cout << KernelName(kernels) << " kernels:\n";
+      const double many = timeFast(kThreads, *others.back(), false, static_cast<int>(kernels), runs);
+      const double single = timeFast(1, one, false, static_cast<int>(kernels), runs);
+      for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(one[p.x][p.y], (*others.back())[p.x][p.y]);
+      std::cout << KernelName(kernels) << ", " << kThreads << " threads, median of " << runs << ": " << Fixed(many, 3)
+                << " s; 1 thread: " << Fixed(single, 3) << " s; x" << Fixed(single / many, 2) << "\n";
+    }
   }
-  const double fastOneSeconds = Seconds(start);
-  std::cout << "fast, 1 thread: " << Fixed(fastOneSeconds, 3) << " s; " << kThreads << " threads are x"
-            << Fixed(fastOneSeconds / fastSeconds, 2) << " faster\n";
+
+  if (referenceOff) {
+    for (const auto& other : others)
+      for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(fast[p.x][p.y], (*other)[p.x][p.y]);
+    for (const TPixel& p : masked) runsAgree = runsAgree && SameBits(fast[p.x][p.y], fastOne[p.x][p.y]);
+    std::cout << "reference skipped; the fast runs agree=" << (runsAgree ? "yes" : "no") << "\n";
+    return runsAgree ? 0 : 1;
+  }
 
   // The reference: every pixel while that stays affordable, else every n-th masked
   // pixel, its time scaled up to all of them.
   const TShepardInterp reference(points, values, kPower, maxR, minR);
+  TClock::time_point start;
   const double work = static_cast<double>(masked.size()) * static_cast<double>(points->size());
   const std::size_t stride = work > kReferenceBudget ? static_cast<std::size_t>(std::ceil(work / kReferenceBudget)) : 1;
   bool identical = true;
@@ -229,6 +292,7 @@ int main(int argc, char** argv) {
     referenceSeconds = Seconds(start);
     for (const TPixel& p : masked) {
       identical = identical && SameBits(slow[p.x][p.y], fast[p.x][p.y]) && SameBits(slow[p.x][p.y], fastOne[p.x][p.y]);
+      for (const auto& other : others) identical = identical && SameBits(slow[p.x][p.y], (*other)[p.x][p.y]);
       ++compared;
     }
     std::cout << "reference: TShepardInterp, " << kThreads << " threads: " << Fixed(referenceSeconds, 3) << " s, "
@@ -252,6 +316,7 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < chosen.size(); ++k) {
       const TPixel& p = chosen[k];
       identical = identical && SameBits(slow[k], fast[p.x][p.y]) && SameBits(slow[k], fastOne[p.x][p.y]);
+      for (const auto& other : others) identical = identical && SameBits(slow[k], (*other)[p.x][p.y]);
       ++compared;
     }
     std::cout << "reference: TShepardInterp, " << kThreads << " threads: estimated " << Fixed(referenceSeconds, 1)
@@ -260,6 +325,9 @@ int main(int argc, char** argv) {
   }
   // The fast path's two runs must also agree with each other everywhere.
   for (const TPixel& p : masked) identical = identical && SameBits(fast[p.x][p.y], fastOne[p.x][p.y]);
+  for (const auto& other : others)
+    for (const TPixel& p : masked) identical = identical && SameBits(fast[p.x][p.y], (*other)[p.x][p.y]);
+  identical = identical && runsAgree;
 
   std::cout << "compared " << compared << " pixels bit for bit\n";
   std::cout << "interpolation: fast x" << Fixed(referenceSeconds / fastSeconds, 1)

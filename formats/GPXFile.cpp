@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "lib/verAziruzi/XpBase.h"
+#include "model/DateTime.h"
 #include "platform/MathErrors.h"
 #include "platform/NumberText.h"
 #include "platform/SafeFile.h"
@@ -60,27 +61,14 @@ std::string ZeroPadded(std::int64_t value, std::size_t width) {
   return value < 0 ? "-" + digits : digits;
 }
 
-// Days since 1 January 1970 to a proleptic Gregorian date.
-void CivilFromDays(std::int64_t z, std::int64_t& year, int& month, int& day) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-}
-
 // Adapts the safe file to the writer's sink.
 class TFileSink : public TGPXTextSink {
 public:
-  explicit TFileSink(TSafeFileWriter& file) : file_(file) {}
-  void Write(std::string_view text) override { file_.Write(text); }
+  explicit TFileSink(TSafeFileWriter& file) : fFile(file) {}
+  void Write(std::string_view text) override { fFile.Write(text); }
 
 private:
-  TSafeFileWriter& file_;
+  TSafeFileWriter& fFile;
 };
 
 constexpr std::string_view kDepthTail =
@@ -101,11 +89,9 @@ std::string TGPXFile::DateTimeToGPXTime(TDateTime time) {
   const auto total = static_cast<std::int64_t>(ms);
   const std::int64_t days = total / 86400000;
   const std::int64_t msOfDay = std::llabs(total % 86400000);
-  std::int64_t year = 0;
-  int month = 0, day = 0;
-  CivilFromDays(days - 25569, year, month, day);
+  const TCivilDate date = CivilFromDays(days - kUnixEpochDay);
   const std::int64_t seconds = msOfDay / 1000;
-  return ZeroPadded(year, 4) + "-" + ZeroPadded(month, 2) + "-" + ZeroPadded(day, 2) + "T" +
+  return ZeroPadded(date.Year, 4) + "-" + ZeroPadded(date.Month, 2) + "-" + ZeroPadded(date.Day, 2) + "T" +
          ZeroPadded(seconds / 3600, 2) + ":" + ZeroPadded(seconds / 60 % 60, 2) + ":" + ZeroPadded(seconds % 60, 2) +
          "Z";
 }

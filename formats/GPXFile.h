@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "lib/verAziruzi/XpBase.h"
+#include "formats/ReadResult.h"
 #include "model/CommonTypes.h"
 #include "model/GPX.h"
 #include "platform/Object.h"
@@ -66,10 +68,11 @@ public:
   // that is not XML, has no gpx root or holds a point without a valid position
   // adds nothing: the log then ends with "File not loaded" and Loaded stays as it
   // was. Otherwise the log gets the three count lines and Loaded turns True. A
-  // date out of range reads as 0, with a log line.
-  void ImportGPXFile(const std::string& FileName);
+  // date out of range reads as 0, with a log line. The result holds this
+  // read's log lines and, once loaded, the first foreign depth it saw.
+  TReadResult ImportGPXFile(const std::string& FileName);
   // The same for a document held as bytes (UTF-8 unless it declares otherwise).
-  void ImportGPXString(std::string_view GPXString);
+  TReadResult ImportGPXString(std::string_view GPXString);
 
   // The text of the last node that a relative path of child names ("name",
   // "extensions/h:depth") selects below Node; empty when it selects nothing.
@@ -131,10 +134,12 @@ public:
 protected:
   void AddLog(std::string line) { mLog.push_back(std::move(line)); }
   // The load both readers start with: the object model's settings, then the
-  // load itself; False (with a log line) when an error still escaped it.
+  // load itself; False, with the reasons logged, when it failed.
   bool LoadDocument(TXpObjModel& model, const std::string& FileName, std::string_view context);
   // Logs the object model's error lines and "File not loaded".
   void LogNotLoaded(const TXpObjModel& model);
+  // A read's result: the log lines from logBefore on.
+  TReadResult ResultSince(std::size_t logBefore, bool loaded, TReadFindings findings) const;
   // A latitude or longitude text: blanks around it are allowed, anything but a
   // finite number within +-limit throws EGPXReadError naming `what`.
   static double ReadCoordinate(std::string_view text, double limit, const std::string& what);
@@ -150,7 +155,8 @@ protected:
 private:
   friend class TGPXImport;  // the walker of GPXFileImport.cpp
   // Walks the loaded document with the reader that saw it load.
-  void ImportGPX(TXpObjModel& model, TGPXImport& reader);
+  // False when the file is not read.
+  bool ImportGPX(TXpObjModel& model, TGPXImport& reader);
 
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;

@@ -1,6 +1,7 @@
 // The GPX reader: the object model parses the file, a walker reads the gpx root
 // into a document of its own, and only a file read whole reaches GPXd.
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -15,16 +16,8 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TrimView(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::optional<double> ReadNumber(std::string_view text) {
-  const std::optional<double> value = numtext::ParseDouble(TrimView(text));
+  const std::optional<double> value = numtext::ParseDouble(XpTrimXmlWhitespace(text));
   if (value && !std::isfinite(*value)) return std::nullopt;
   return value;
 }
@@ -32,7 +25,7 @@ std::optional<double> ReadNumber(std::string_view text) {
 double NumberOr(std::string_view text, double absent) { return ReadNumber(text).value_or(absent); }
 
 std::int64_t IntegerOr(std::string_view text, std::int64_t absent) {
-  return numtext::ParseInt(TrimView(text)).value_or(absent);
+  return numtext::ParseInt(XpTrimXmlWhitespace(text)).value_or(absent);
 }
 
 std::int32_t Int32Or(std::string_view text, std::int32_t absent) {
@@ -56,6 +49,20 @@ void ForChildrenNamed(const TXpNode* node, std::u16string_view name, Visit&& vis
     if (child->NodeType() == ELEMENT_NODE && child->NameMatches(name)) visit(child);
 }
 
+// The first element below node, in document order, whose local name is
+// "depth" in any letter case and that is not our own h:depth; null when none.
+const TXpNode* ForeignDepthBelow(const TXpNode* node) {
+  for (const TXpNode* child : node->ChildNodes()->Nodes()) {
+    if (child->NodeType() != ELEMENT_NODE) continue;
+    const std::u16string_view name = child->NodeName();
+    const std::size_t colon = name.rfind(u':');
+    const std::u16string_view local = colon == std::u16string_view::npos ? name : name.substr(colon + 1);
+    if (XpSameAsciiText(local, u"depth") && name != u"h:depth") return child;
+    if (const TXpNode* below = ForeignDepthBelow(child)) return below;
+  }
+  return nullptr;
+}
+
 // The last node a relative path selects below node; the tree holds it.
 const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
   // A selection only reads the tree.
@@ -67,13 +74,13 @@ const TXpNode* LastByPath(const TXpNode* node, std::u16string_view path) {
 std::string ChildrenMarkup(const TXpNode* node) {
   WideString markup;
   for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup);
-  return std::string(TrimView(U8(markup)));
+  return std::string(XpTrimXmlWhitespace(U8(markup)));
 }
 
 // The markup of node's children as the writer puts it into another file:
 // every prefix they use declared.
 std::string KeptChildrenMarkup(const TXpNode* node) {
-  return std::string(TrimView(U8(GPXKeptChildrenMarkup(node))));
+  return std::string(XpTrimXmlWhitespace(U8(GPXKeptChildrenMarkup(node))));
 }
 
 // The text of a field element: its one text child read in place, or else
@@ -92,25 +99,25 @@ std::u16string_view FieldText(const TXpNode* node, WideString& gathered) {
 class TNarrowText {
 public:
   explicit TNarrowText(std::u16string_view text) {
-    if (text.size() <= sizeof(small_)) {
+    if (text.size() <= sizeof(fSmall)) {
       std::size_t i = 0;
-      for (; i < text.size() && text[i] < 0x80; ++i) small_[i] = static_cast<char>(text[i]);
+      for (; i < text.size() && text[i] < 0x80; ++i) fSmall[i] = static_cast<char>(text[i]);
       if (i == text.size()) {
-        view_ = std::string_view(small_, i);
+        fView = std::string_view(fSmall, i);
         return;
       }
     }
-    big_ = XpWideToUtf8(text);
-    view_ = big_;
+    fBig = XpWideToUtf8(text);
+    fView = fBig;
   }
   TNarrowText(const TNarrowText&) = delete;
   TNarrowText& operator=(const TNarrowText&) = delete;
-  std::string_view View() const { return view_; }
+  std::string_view View() const { return fView; }
 
 private:
-  char small_[64];
-  std::string big_;
-  std::string_view view_;
+  char fSmall[64];
+  std::string fBig;
+  std::string_view fView;
 };
 
 }  // namespace
@@ -122,26 +129,35 @@ bool TGPXFile::LoadDocument(TXpObjModel& model, const std::string& FileName, std
   model.SetIgnoreCase(true);
   model.SetLineBreakMode(lbmDefault);
   try {
-    model.LoadDataSource(XpUtf8ToWide(FileName));
+    if (model.LoadDataSource(XpUtf8ToWide(FileName))) return true;
   } catch (const std::exception& error) {
     AddLog(std::string(error.what()) + std::string(context) + "0).");
     return false;
   }
-  return true;
+  LogNotLoaded(model);
+  return false;
+}
+
+TReadResult TGPXFile::ResultSince(std::size_t logBefore, bool loaded, TReadFindings findings) const {
+  TReadResult result;
+  result.Loaded = loaded;
+  result.Lines.assign(mLog.begin() + static_cast<std::ptrdiff_t>(std::min(logBefore, mLog.size())), mLog.end());
+  result.Findings = std::move(findings);
+  return result;
 }
 
 void TGPXFile::LogNotLoaded(const TXpObjModel& model) {
   std::string errors;
   for (const WideString& line : model.Errors()) errors += U8(line) + "\n";
-  AddLog(std::string(TrimView(errors)));
+  AddLog(std::string(XpTrimXmlWhitespace(errors)));
   AddLog("File not loaded");
 }
 
 double TGPXFile::ReadCoordinate(std::string_view text, double limit, const std::string& what) {
-  if (TrimView(text).empty()) throw EGPXReadError(what + " is missing");
+  if (XpTrimXmlWhitespace(text).empty()) throw EGPXReadError(what + " is missing");
   const std::optional<double> value = ReadNumber(text);
   if (!value) throw EGPXReadError(what + " \"" + std::string(text) + "\" is not a number");
-  if (std::fabs(*value) > limit) throw EGPXReadError(what + " " + std::string(TrimView(text)) + " is out of range");
+  if (std::fabs(*value) > limit) throw EGPXReadError(what + " " + std::string(XpTrimXmlWhitespace(text)) + " is out of range");
   return *value;
 }
 
@@ -174,40 +190,40 @@ std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16strin
 // written "h:depth", whatever its namespace.
 class TGPXImport {
 public:
-  explicit TGPXImport(TGPXFile& file) : file_(file) {}
+  explicit TGPXImport(TGPXFile& file) : fFile(file) {}
 
   // Reads a track segment of the gpx root as soon as the load has built it and
   // empties it, so that a survey never holds its whole tree at once. The walk
   // later takes the segment read; an error waits for the walk to reach it, so the
   // first bad point in document order is the one reported.
   void ElementLoaded(TXpElement* element) {
-    if (!streaming_) return;
+    if (!fStreaming) return;
     ForgetParent();  // the load made and freed nodes since the last call
     TXpNode* track = element->ParentNode();
     TXpNode* root = track ? track->ParentNode() : nullptr;
     if (!root || !root->ParentNode() || root->ParentNode()->NodeType() != DOCUMENT_NODE) return;
-    if (root != streamRoot_) {
+    if (root != fStreamRoot) {
       if (!IsGPXRoot(root)) return;
       SetRoot(root);
-      streamRoot_ = root;
+      fStreamRoot = root;
     }
     if (!Is(Local(element), u"trkseg") || !Is(Local(track), u"trk")) return;
-    const int countBefore = trkptCount_;
-    std::vector<std::string>& log = file_.mLog;
+    const int countBefore = fTrkptCount;
+    std::vector<std::string>& log = fFile.mLog;
     const std::size_t logBefore = log.size();
     try {
       StreamedSegment read{element, ImportGPXTRKSEG(element), {}};
       // Its log lines wait for the walk too, to keep their place in the log.
       read.log.assign(std::make_move_iterator(log.begin() + static_cast<std::ptrdiff_t>(logBefore)),
                       std::make_move_iterator(log.end()));
-      streamed_.push_back(std::move(read));
+      fStreamed.push_back(std::move(read));
     } catch (const EGPXReadError&) {
       // Read again by the walk, which reports it in its turn.
-      trkptCount_ = countBefore;
-      streaming_ = false;
+      fTrkptCount = countBefore;
+      fStreaming = false;
     }
     log.resize(logBefore);
-    if (streaming_) {
+    if (fStreaming) {
       element->RemoveAll();
       ForgetParent();
     }
@@ -221,8 +237,8 @@ public:
   }
 
   void SetRoot(const TXpNode* root) {
-    rootNamespace_ = NamespaceKey(root, PrefixOf(root->NodeName()));
-    cachedParent_ = nullptr;
+    fRootNamespace = NamespaceKey(root, PrefixOf(root->NodeName()));
+    fCachedParent = nullptr;
   }
 
   void Walk(const TXpNode* root) {
@@ -232,29 +248,29 @@ public:
       const std::u16string_view name = Local(child);
       if (name.empty()) continue;
       if (Is(name, u"metadata")) {
-        metadata_ = ImportGPXMetadata(child);
+        fMetadata = ImportGPXMetadata(child);
       } else if (Is(name, u"wpt")) {
-        ImportGPXWPT(child, waypoints_, "wpt", ++wptCount_);
+        ImportGPXWPT(child, fWaypoints, "wpt", ++fWptCount);
       } else if (Is(name, u"rte")) {
-        routes_.push_back(ImportGPXRTE(child));
+        fRoutes.push_back(ImportGPXRTE(child));
       } else if (Is(name, u"trk")) {
-        tracks_.push_back(ImportGPXTRK(child));
+        fTracks.push_back(ImportGPXTRK(child));
       } else if (Is(name, u"extensions")) {
-        extension_ = ImportGPXExtensions(child);
+        fExtension = ImportGPXExtensions(child);
       }
     }
   }
 
   // Hands everything read to the document, after what it holds.
   void MoveInto(TGPX& target) {
-    if (metadata_) target.metadata.CopyFrom(*metadata_);
-    if (extension_) target.extension.Text = *extension_;
-    for (auto& point : waypoints_.Clear()) target.wpt.Add(std::move(point));
-    if (wptCount_ > 0) target.wpt.filled = true;
-    for (auto& route : routes_) target.rte.Add(std::move(route));
-    if (!routes_.empty()) target.rte.filled = true;
-    for (auto& track : tracks_) target.trk.Add(std::move(track));
-    if (!tracks_.empty()) target.trk.filled = true;
+    if (fMetadata) target.metadata.CopyFrom(*fMetadata);
+    if (fExtension) target.extension.Text = *fExtension;
+    for (auto& point : fWaypoints.Clear()) target.wpt.Add(std::move(point));
+    if (fWptCount > 0) target.wpt.filled = true;
+    for (auto& route : fRoutes) target.rte.Add(std::move(route));
+    if (!fRoutes.empty()) target.rte.filled = true;
+    for (auto& track : fTracks) target.trk.Add(std::move(track));
+    if (!fTracks.empty()) target.trk.filled = true;
   }
 
 private:
@@ -285,26 +301,26 @@ private:
   // kept for the next element and the prefix, until nodes are freed (ForgetParent).
   bool InRootNamespace(const TXpNode* node) {
     const std::u16string_view prefix = PrefixOf(node->NodeName());
-    if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == rootNamespace_;
-    if (prefix != cachedPrefix_) {
-      cachedPrefix_ = prefix;
-      cachedParent_ = nullptr;
+    if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == fRootNamespace;
+    if (prefix != fCachedPrefix) {
+      fCachedPrefix = prefix;
+      fCachedParent = nullptr;
     }
     const TXpNode* const parent = node->ParentNode();
     const TXpNode* topElement = nullptr;
     for (const TXpNode* scope = parent; scope && IsElementLike(scope); scope = scope->ParentNode()) {
-      if (scope == cachedParent_) return cachedInRoot_;
+      if (scope == fCachedParent) return fCachedInRoot;
       if (DeclaresItself(scope, prefix)) {
-        cachedParent_ = scope;
-        return cachedInRoot_ = NamespaceKey(scope, prefix) == rootNamespace_;
+        fCachedParent = scope;
+        return fCachedInRoot = NamespaceKey(scope, prefix) == fRootNamespace;
       }
       topElement = scope;
     }
     // Declared nowhere above.
-    const bool inRoot = NamespaceKey(parent, prefix) == rootNamespace_;
+    const bool inRoot = NamespaceKey(parent, prefix) == fRootNamespace;
     if (topElement) {
-      cachedParent_ = topElement;
-      cachedInRoot_ = inRoot;
+      fCachedParent = topElement;
+      fCachedInRoot = inRoot;
     }
     return inRoot;
   }
@@ -314,7 +330,7 @@ private:
     return node->NodeType() == ELEMENT_NODE || node->NodeType() == ATTRIBUTE_NODE;
   }
 
-  void ForgetParent() { cachedParent_ = nullptr; }
+  void ForgetParent() { fCachedParent = nullptr; }
 
   // The local name of an element in the root's namespace; empty for any other.
   std::u16string_view Local(const TXpNode* node) {
@@ -338,17 +354,17 @@ private:
   }
 
   // ChildrenMarkup with the buffers kept from point to point: a survey's
-  // million extensions then cost one allocation each, their own.
-  // A survey's extensions are plain elements and text, written straight as UTF-8.
+  // million extensions then cost one allocation each, their own. A survey's
+  // extensions are plain elements and text, written straight as UTF-8.
   std::string PointExtensions(const TXpNode* node) {
-    markupUtf8_.clear();
-    if (!XpAppendPlainChildrenUtf8(node, markupUtf8_)) {
-      markup_.clear();
-      for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, markup_);
-      markupUtf8_.clear();
-      XpAppendWideAsUtf8(markup_, markupUtf8_);
+    fMarkupUtf8.clear();
+    if (!XpAppendPlainChildrenUtf8(node, fMarkupUtf8)) {
+      fMarkup.clear();
+      for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, fMarkup);
+      fMarkupUtf8.clear();
+      XpAppendWideAsUtf8(fMarkup, fMarkupUtf8);
     }
-    return std::string(TrimView(markupUtf8_));
+    return std::string(XpTrimXmlWhitespace(fMarkupUtf8));
   }
 
   std::string Text(const TXpNode* node, std::u16string_view name) {
@@ -371,7 +387,15 @@ private:
 
   // A point's children in one pass: the last of each name wins. A survey has
   // a million points, so the texts of numbers and times are read in place.
-  void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number) {
+  // What the points of one segment carry as depth, while it is read.
+  struct TSegmentDepth {
+    bool ours = false;         // a point has an h:depth
+    bool allNegative = true;   // every altitude is below 0
+    std::string foreign;       // the first depth element of another program
+  };
+
+  void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number,
+                    TSegmentDepth* watch = nullptr) {
     const auto what = [&] { return std::string(tag) + " " + std::to_string(number); };
     auto point = std::make_unique<TGPXwpt>();
     point->Latitude = Coordinate(node, kLat, 90, [&] { return what() + ": lat"; });
@@ -416,6 +440,7 @@ private:
     point->dgpsid = Int32Or(text(kDgpsid), -1);
     point->HBdepth = depth ? NumberIn(depth, 0) : 0;
     if (field[kExtensions]) point->extensions = PointExtensions(field[kExtensions]);
+    if (watch) WatchDepth(*watch, *point, depth != nullptr, field[kExtensions]);
     list.Add(std::move(point));
     list.filled = true;
   }
@@ -436,7 +461,7 @@ private:
     try {
       return TGPXFile::ISO8601ToDateTime(text);
     } catch (const EConvertError&) {
-      return file_.ReadTime(text, what());
+      return fFile.ReadTime(text, what());
     }
   }
 
@@ -472,16 +497,16 @@ private:
         const std::string opacity = TGPXFile::GetLastNodeText(child, u"opacity");
         if (!opacity.empty()) list.LineStyle.SetOpacityStr(opacity);
       } else {
-        text += file_.LineBreakStr + U8(GPXKeptMarkup(child));
+        text += fFile.LineBreakStr + U8(GPXKeptMarkup(child));
       }
     }
-    list.extensions = std::string(TrimView(text));
+    list.extensions = std::string(XpTrimXmlWhitespace(text));
   }
 
   std::unique_ptr<TGPXrte> ImportGPXRTE(const TXpNode* node) {
     auto route = std::make_unique<TGPXrte>();
     ImportHead(node, *route, route->rtype);
-    ForEachChild(node, u"rtept", [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++rteptCount_); });
+    ForEachChild(node, u"rtept", [&](const TXpNode* point) { ImportGPXWPT(point, *route, "rtept", ++fRteptCount); });
     return route;
   }
 
@@ -505,18 +530,41 @@ private:
   std::unique_ptr<TGPXtrkseg> ImportGPXTRKSEG(const TXpNode* node) {
     auto segment = std::make_unique<TGPXtrkseg>();
     segment->extensions = Extensions(node);
-    ForEachChild(node, u"trkpt", [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++trkptCount_); });
+    TSegmentDepth depth;
+    ForEachChild(node, u"trkpt",
+                 [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++fTrkptCount, &depth); });
+    // Only the first is told, and only of a segment without our depth.
+    if (fFindings.ForeignDepth.empty() && !depth.ours) {
+      if (!depth.foreign.empty())
+        fFindings.ForeignDepth = depth.foreign;
+      else if (segment->Count() > 0 && depth.allNegative)
+        fFindings.ForeignDepth = "ele";
+    }
     return segment;
   }
+
+  // The search below a point's extensions stops once an answer is certain: a
+  // survey has a million points, each with our depth.
+  void WatchDepth(TSegmentDepth& watch, const TGPXwpt& point, bool hasOurDepth, const TXpNode* extensions) const {
+    if (!(point.Altitude < 0)) watch.allNegative = false;
+    if (hasOurDepth) watch.ours = true;
+    if (watch.ours || !watch.foreign.empty() || !fFindings.ForeignDepth.empty() || !extensions) return;
+    if (const TXpNode* foreign = ForeignDepthBelow(extensions)) watch.foreign = U8(foreign->NodeName());
+  }
+
+public:
+  const TReadFindings& Findings() const { return fFindings; }
+
+private:
 
   // The segment read while loading, in document order: the one asked for is
   // almost always the first waiting.
   std::unique_ptr<TGPXtrkseg> TakeStreamed(const TXpNode* node) {
-    for (std::size_t i = streamedTaken_; i < streamed_.size(); ++i) {
-      StreamedSegment& read = streamed_[i];
+    for (std::size_t i = fStreamedTaken; i < fStreamed.size(); ++i) {
+      StreamedSegment& read = fStreamed[i];
       if (read.node != node) continue;
-      if (i == streamedTaken_) ++streamedTaken_;
-      for (std::string& line : read.log) file_.AddLog(std::move(line));
+      if (i == fStreamedTaken) ++fStreamedTaken;
+      for (std::string& line : read.log) fFile.AddLog(std::move(line));
       return std::move(read.segment);
     }
     return nullptr;
@@ -531,7 +579,7 @@ private:
       ImportGPXCopyright(copyright, metadata->copyright);
     if (const TXpNode* link = LastChild(node, u"link")) ImportGPXLink(link, metadata->link);
     if (const TXpNode* bounds = LastChild(node, u"bounds")) ImportGPXBounds(bounds, metadata->bounds);
-    if (LastChild(node, u"time")) metadata->mtime = file_.ReadTime(Text(node, u"time"), "metadata: time");
+    if (LastChild(node, u"time")) metadata->mtime = fFile.ReadTime(Text(node, u"time"), "metadata: time");
     metadata->keywords = Text(node, u"keywords");
     metadata->extensions = Extensions(node);
     metadata->filled = true;
@@ -581,7 +629,7 @@ private:
 
   std::string ImportGPXExtensions(const TXpNode* node) const {
     const WideString& name = node->NodeName();
-    std::string text(TrimView(U8(GPXKeptElementWithChildren(node))));
+    std::string text(XpTrimXmlWhitespace(U8(GPXKeptElementWithChildren(node))));
     const std::string open = "<" + U8(name) + ">", close = "</" + U8(name) + ">";
     if (text == open + "<" + U8(name) + "/>" + close) return {};
     if (const std::size_t start = text.find(open); !text.empty() && start != std::string::npos) {
@@ -600,28 +648,29 @@ private:
       u"time", u"ele", u"magvar", u"geoidheight", u"name", u"cmt", u"desc", u"src", u"link", u"sym",
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
-  TGPXFile& file_;
-  WideString markup_;
-  std::string markupUtf8_;
-  WideString rootNamespace_;
-  const TXpNode* cachedParent_ = nullptr;
-  WideString cachedPrefix_;
-  bool cachedInRoot_ = false;
-  std::unique_ptr<TGPXmetadata> metadata_;
-  std::optional<std::string> extension_;
-  TGPXwptList waypoints_;
-  std::vector<std::unique_ptr<TGPXrte>> routes_;
-  std::vector<std::unique_ptr<TGPXtrk>> tracks_;
-  int wptCount_ = 0, rteptCount_ = 0, trkptCount_ = 0;
-  bool streaming_ = true;
-  const TXpNode* streamRoot_ = nullptr;
+  TGPXFile& fFile;
+  WideString fMarkup;
+  std::string fMarkupUtf8;
+  WideString fRootNamespace;
+  const TXpNode* fCachedParent = nullptr;
+  WideString fCachedPrefix;
+  bool fCachedInRoot = false;
+  std::unique_ptr<TGPXmetadata> fMetadata;
+  std::optional<std::string> fExtension;
+  TGPXwptList fWaypoints;
+  std::vector<std::unique_ptr<TGPXrte>> fRoutes;
+  std::vector<std::unique_ptr<TGPXtrk>> fTracks;
+  int fWptCount = 0, fRteptCount = 0, fTrkptCount = 0;
+  bool fStreaming = true;
+  const TXpNode* fStreamRoot = nullptr;
   struct StreamedSegment {
     const TXpNode* node;
     std::unique_ptr<TGPXtrkseg> segment;
     std::vector<std::string> log;
   };
-  std::vector<StreamedSegment> streamed_;
-  std::size_t streamedTaken_ = 0;
+  std::vector<StreamedSegment> fStreamed;
+  std::size_t fStreamedTaken = 0;
+  TReadFindings fFindings;
 };
 
 namespace {
@@ -636,45 +685,53 @@ const TXpNode* FindGPXRoot(const TXpDocument* document) {
 
 }  // namespace
 
-void TGPXFile::ImportGPXFile(const std::string& FileName) {
+TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
   model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
-  if (!LoadDocument(model, FileName, " (LoadDataSource")) return;
-  ImportGPX(model, reader);
+  const bool loaded = LoadDocument(model, FileName, " (LoadDataSource") && ImportGPX(model, reader);
+  return ResultSince(logBefore, loaded, loaded ? reader.Findings() : TReadFindings());
 }
 
-void TGPXFile::ImportGPXString(std::string_view GPXString) {
+TReadResult TGPXFile::ImportGPXString(std::string_view GPXString) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
   model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
   model.SetIgnoreCase(true);
   model.SetLineBreakMode(lbmDefault);
+  bool parsed = false;
   try {
-    model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
+    parsed = model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
   } catch (const std::exception& error) {
     AddLog(std::string(error.what()) + " (0).");
-    return;
+    return ResultSince(logBefore, false, {});
   }
-  ImportGPX(model, reader);
+  if (!parsed) {
+    LogNotLoaded(model);
+    return ResultSince(logBefore, false, {});
+  }
+  const bool loaded = ImportGPX(model, reader);
+  return ResultSince(logBefore, loaded, loaded ? reader.Findings() : TReadFindings());
 }
 
-void TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
+bool TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
   const TXpNode* root = FindGPXRoot(model.Document());
   if (!root) {
     LogNotLoaded(model);
-    return;
+    return false;
   }
   try {
     reader.Walk(root);
   } catch (const EGPXReadError& error) {
     AddLog(error.what());
     AddLog("File not loaded");
-    return;
+    return false;
   }
   model.ClearDocument();  // the tree goes before the points join GPXd
   Loaded = true;
-  if (!GPXd) return;
+  if (!GPXd) return true;
   reader.MoveInto(*GPXd);
   const TGPX& doc = *GPXd;
   int routePoints = 0, trackPoints = 0, segments = 0;
@@ -687,4 +744,5 @@ void TGPXFile::ImportGPX(TXpObjModel& model, TGPXImport& reader) {
   AddLog(std::to_string(doc.rte.Count()) + " routes (" + std::to_string(routePoints) + " points))");
   AddLog(std::to_string(doc.trk.Count()) + " tracks (" + std::to_string(trackPoints) + " points in " +
          std::to_string(segments) + " track segments)");
+  return true;
 }

@@ -7,21 +7,10 @@
 
 #include "formats/GPXFile.h"
 #include "lib/verAziruzi/XpExcept.h"
+#include "model/DateTime.h"
 #include "platform/NumberText.h"
 
 namespace {
-
-// Days from 1 January 1970 to a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-constexpr std::int64_t kUnixEpochDay = 25569;  // 1 January 1970 as a day count
 
 bool IsLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -89,13 +78,6 @@ std::int64_t PartAfterTwoOr1(const std::string& text) {
   return IntOr(part, 1);
 }
 
-std::string Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return std::string(text);
-}
-
 }  // namespace
 
 namespace {
@@ -136,7 +118,7 @@ std::optional<TDateTime> CommonUtcTime(std::string_view text) {
 TDateTime TGPXFile::ISO8601ToDateTime(std::string_view Value) {
   if (const std::optional<TDateTime> common = CommonUtcTime(Value)) return *common;
   if (Value.size() < 8) return 0;
-  const std::string text = Trimmed(Value);
+  const std::string text(XpTrimXmlWhitespace(Value));
 
   std::size_t split = text.find('T');
   if (split == std::string::npos) split = text.find(' ');

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "lib/verAziruzi/XpBase.h"
+#include "model/DateTime.h"
 #include "platform/MathErrors.h"
 #include "platform/NumberText.h"
 #include "platform/SafeFile.h"
@@ -22,7 +23,6 @@ constexpr long double kCentric = std::bit_cast<double>(std::uint64_t{0x3FEFC8F58
 constexpr long double kPi = 3.14159265358979323851L;
 constexpr long double kPiQuarter = 0.785398163397448309628L;
 constexpr long double kHalfCircumference = 20038297.0L;  // pi * R in whole metres
-constexpr long double kUnixEpochDays = 25569.0L;         // day count of 1 January 1970
 constexpr long double kSecondsPerDay = 86400.0L;
 
 // The header's fields by their offsets from the start of the file; every
@@ -175,16 +175,14 @@ TDateTime LocalNow() {
   localtime_r(&now.tv_sec, &local);
   const long double seconds = static_cast<long double>(now.tv_sec) + static_cast<long double>(local.tm_gmtoff) +
                               static_cast<long double>(now.tv_nsec) / 1e9L;
-  return static_cast<TDateTime>(seconds / kSecondsPerDay + kUnixEpochDays);
+  return static_cast<TDateTime>(seconds / kSecondsPerDay + static_cast<long double>(kUnixEpochDay));
 }
 
-THTConvert::THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTErrorSink* errors,
-                       THTClock clock)
+THTConvert::THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTClock clock)
     : GPXdata(GPX),
       sTrackName(std::move(TrackName)),
       sFileName(std::move(FileName)),
-      errors_(errors),
-      clock_(clock ? std::move(clock) : THTClock(LocalNow)) {}
+      fClock(clock ? std::move(clock) : THTClock(LocalNow)) {}
 
 double THTConvert::GeodeticToCentric(double lat) {
   return Checked(std::atan(kCentric * std::tan(lat * kPi / 180)) * 180 / kPi);
@@ -220,7 +218,7 @@ double THTConvert::NorthingToLat(std::int32_t N) { return CentricToGeodetic(Nort
 double THTConvert::EastingToLon(std::int32_t E) { return Checked(E / kHalfCircumference * 180); }
 
 std::int64_t THTConvert::DateTimeToUnixTime(TDateTime t) {
-  const long double seconds = std::nearbyint((t - kUnixEpochDays) * kSecondsPerDay);
+  const long double seconds = std::nearbyint((t - static_cast<long double>(kUnixEpochDay)) * kSecondsPerDay);
   if (!(std::fabs(seconds) < 9.2e18L)) throw EInvalidOp();
   return static_cast<std::int64_t>(seconds);
 }
@@ -348,11 +346,11 @@ THTConvert::TDecoded THTConvert::DecodeHT(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
-bool THTConvert::ConvertToHT() {
+bool THTConvert::ConvertToHT(std::string* refusal) {
   if (GPXdata == nullptr) return false;
-  const TEncoded encoded = EncodeHT(*GPXdata, sTrackName, clock_());
+  const TEncoded encoded = EncodeHT(*GPXdata, sTrackName, fClock());
   if (!encoded.Error.empty()) {
-    ShowError(sFileName + ": " + encoded.Error);
+    if (refusal) *refusal = sFileName + ": " + encoded.Error;
     return false;
   }
   TSafeFileWriter file(sFileName);
@@ -361,22 +359,20 @@ bool THTConvert::ConvertToHT() {
   return true;
 }
 
-bool THTConvert::ReadHT() {
-  if (GPXdata == nullptr) return false;
+TReadResult THTConvert::ReadHT() {
+  TReadResult result;
+  if (GPXdata == nullptr) return result;
   // One byte more than the format's size tells a longer file from a right one.
   const std::vector<std::uint8_t> bytes = ReadFilePrefix(sFileName, kFileSize + 1);
   TDecoded decoded = DecodeHT(bytes);
   if (!decoded.Track) {
-    ShowError(sFileName + ": " + decoded.Error);
-    return false;
+    result.Lines.push_back(sFileName + ": " + decoded.Error);
+    return result;
   }
   sTrackName += decoded.Name;
   decoded.Track->name = sTrackName;
   GPXdata->trk.Add(std::move(decoded.Track));
   GPXdata->trk.filled = true;
-  return true;
-}
-
-void THTConvert::ShowError(const std::string& text) const {
-  if (errors_ != nullptr) errors_->ShowError(text);
+  result.Loaded = true;
+  return result;
 }

@@ -9,17 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/ReadResult.h"
 #include "model/CommonTypes.h"
 #include "model/GPX.h"
 #include "platform/Object.h"
-
-// Where the HT converter reports what it refuses. The windows show each text in
-// an error dialog; code without a window may pass none.
-class THTErrorSink {
-public:
-  virtual ~THTErrorSink() = default;
-  virtual void ShowError(const std::string& text) = 0;
-};
 
 // The local wall-clock time as a day count. The converter asks it for the
 // creation time it stamps into a file; tests give a fixed one.
@@ -45,23 +38,23 @@ public:
   // per axis. -32768 would fit too, but the end records use it as a marker.
   static constexpr int kMaxStep = 32767;
 
-  // GPX is referenced, never freed; errors may be null (then refusals are only
-  // seen in the result).
-  THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTErrorSink* errors = nullptr,
-             THTClock clock = LocalNow);
+  // GPX is referenced, never freed.
+  THTConvert(TGPX* GPX, std::string TrackName, std::string FileName, THTClock clock = LocalNow);
   const char* ClassName() const override { return "THTConvert"; }
 
   // Writes GPXdata to sFileName, replacing the file only once it is complete.
-  // The model is not changed. False, with the reason shown and nothing written,
-  // when there is no document or the data does not fit the format. A failure of
-  // the file system throws EFileError.
-  bool ConvertToHT();
+  // The model is not changed. False, with nothing written, when there is no
+  // document or the data does not fit the format; then refusal (when given)
+  // gets the reason, after the file's path and ": ". A failure of the file
+  // system throws EFileError.
+  bool ConvertToHT(std::string* refusal = nullptr);
 
   // Reads sFileName and appends one track to GPXdata, named sTrackName followed
-  // by the file's name (which is also appended to sTrackName). False, with the
-  // reason shown and the model unchanged, when there is no document or the file
-  // is not an HT file. A file that cannot be read throws EFileError.
-  bool ReadHT();
+  // by the file's name (which is also appended to sTrackName). Not loaded, with
+  // the model unchanged, when there is no document or the file is not an HT
+  // file; the one line then is the reason, after the file's path and ": ". A
+  // file that cannot be read throws EFileError.
+  TReadResult ReadHT();
 
   // Projection and time (angles in degrees, lengths in metres).
   static double GeodeticToCentric(double lat);
@@ -102,8 +95,5 @@ public:
   std::string sFileName;
 
 private:
-  void ShowError(const std::string& text) const;
-
-  THTErrorSink* errors_;
-  THTClock clock_;
+  THTClock fClock;
 };

@@ -32,12 +32,9 @@ public:
   // track of one segment named after the placemark's parent (a line of one
   // point a waypoint of that name). A file that is not XML, has no kml root or
   // holds a coordinate that is no position adds nothing and logs "File not
-  // loaded"; Loaded turns True once a kml root was read.
-  void ImportKML(const std::string& FileName);
-
-  // Placemarks of the last ImportKML that gave nothing: polygons, multiple
-  // geometries, gx:Track and the like.
-  int SkippedPlacemarks = 0;
+  // loaded"; Loaded turns True once a kml root was read. The result holds
+  // this read's log lines and the placemarks that gave nothing.
+  TReadResult ImportKML(const std::string& FileName);
 
 private:
   class TKMLImport;

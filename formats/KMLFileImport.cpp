@@ -10,8 +10,6 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 std::string U8(const WideString& text) { return XpWideToUtf8(text); }
 
 // KML names compare by their local part, in any letter case.
@@ -77,10 +75,10 @@ std::string BreaksToCRLF(const std::string& text) {
 
 class TKMLFile::TKMLImport {
 public:
-  explicit TKMLImport(TKMLFile& file) : file_(file) {}
+  explicit TKMLImport(TKMLFile& file) : fFile(file) {}
 
   void ReadPlacemark(const TXpNode* placemark) {
-    ++placemarkCount_;
+    ++fPlacemarkCount;
     if (const TXpNode* geometry = KMLChild(placemark, u"Point")) {
       const std::string coordinates = CoordinatesOf(KMLChild(geometry, u"coordinates"));
       std::string tuple;
@@ -92,10 +90,10 @@ public:
       ReadTuple(tuple, *point);
       point->name = StringOf(KMLChild(placemark, u"name"));
       if (const TXpNode* when = KMLChild(placemark, u"TimeStamp", u"when"))
-        point->DateTime = file_.ReadTime(StringOf(when), What() + ": when");
+        point->DateTime = fFile.ReadTime(StringOf(when), What() + ": when");
       point->desc = BreaksToCRLF(StringOf(KMLChild(placemark, u"Snippet")));
-      waypoints_.push_back(std::move(point));
-      ++pointPlacemarkWaypoints_;
+      fWaypoints.push_back(std::move(point));
+      ++fPointPlacemarkWaypoints;
     } else if (const TXpNode* line = KMLChild(placemark, u"LineString")) {
       const std::string coordinates = CoordinatesOf(KMLChild(line, u"coordinates"));
       const std::string name = StringOf(KMLChild(placemark->ParentNode(), u"name"));
@@ -109,36 +107,30 @@ public:
       if (segment->Count() == 1) {
         auto point = std::unique_ptr<TGPXwpt>(static_cast<TGPXwpt*>(segment->Delete(0).release()));
         point->name = name;
-        waypoints_.push_back(std::move(point));
+        fWaypoints.push_back(std::move(point));
       } else if (segment->Count() >= 2) {
         auto track = std::make_unique<TGPXtrk>();
         track->name = name;
         track->Add(std::move(segment));
-        tracks_.push_back(std::move(track));
+        fTracks.push_back(std::move(track));
       }
     } else {
-      ++skipped_;
+      ++fSkipped;
     }
   }
 
   void MoveInto(TGPX& target) {
-    for (auto& point : waypoints_) target.wpt.Add(std::move(point));
+    for (auto& point : fWaypoints) target.wpt.Add(std::move(point));
     // Only point placemarks mark the list as filled, as one-point lines never did.
-    if (pointPlacemarkWaypoints_) target.wpt.filled = true;
-    for (auto& track : tracks_) target.trk.Add(std::move(track));
-    if (!tracks_.empty()) target.trk.filled = true;
+    if (fPointPlacemarkWaypoints) target.wpt.filled = true;
+    for (auto& track : fTracks) target.trk.Add(std::move(track));
+    if (!fTracks.empty()) target.trk.filled = true;
   }
 
-  int Skipped() const { return skipped_; }
+  int Skipped() const { return fSkipped; }
 
 private:
-  std::string What() const { return "Placemark " + std::to_string(placemarkCount_); }
-
-  static std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-  }
+  std::string What() const { return "Placemark " + std::to_string(fPlacemarkCount); }
 
   // Tuples stand apart by any white space. A blank after a comma stays inside
   // the tuple while it has fewer than three values ("-121.99, 37.44" is one
@@ -151,16 +143,16 @@ private:
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
-      while (i < n && IsBlank(text[i])) ++i;
+      while (i < n && XpIsXmlWhitespace(text[i])) ++i;
       tuple.clear();
       int commas = 0;
       while (i < n) {
-        while (i < n && !IsBlank(text[i])) {
+        while (i < n && !XpIsXmlWhitespace(text[i])) {
           if (text[i] == ',') ++commas;
           tuple += text[i++];
         }
         if (tuple.empty() || tuple.back() != ',' || commas >= 3) break;
-        while (i < n && IsBlank(text[i])) ++i;
+        while (i < n && XpIsXmlWhitespace(text[i])) ++i;
       }
       if (!tuple.empty() && tuple.back() == ',' && commas >= 3) tuple.pop_back();
       if (tuple.find(',') != std::string::npos) visit(std::string_view(tuple));
@@ -170,38 +162,38 @@ private:
   // "lon,lat[,alt]": lon and lat must be a position, a missing or unreadable
   // altitude reads as 0.
   void ReadTuple(std::string_view tuple, TGPXwpt& point) {
-    ++tupleCount_;
+    ++fTupleCount;
     const std::size_t first = tuple.find(',');
     const std::string_view lon = tuple.substr(0, first);
     std::string_view rest = tuple.substr(first + 1);
     const std::size_t second = rest.find(',');
     const std::string_view lat = rest.substr(0, second);
     const std::string_view alt = second == std::string_view::npos ? std::string_view("0") : rest.substr(second + 1);
-    const std::string what = What() + ", coordinate " + std::to_string(tupleCount_);
+    const std::string what = What() + ", coordinate " + std::to_string(fTupleCount);
     point.Longitude = ReadCoordinate(lon, 180, what + ": longitude");
     point.Latitude = ReadCoordinate(lat, 90, what + ": latitude");
-    point.Altitude = numtext::ParseDouble(Trim(alt)).value_or(0);
+    point.Altitude = numtext::ParseDouble(XpTrimXmlWhitespace(alt)).value_or(0);
   }
 
-  TKMLFile& file_;
-  std::vector<std::unique_ptr<TGPXwpt>> waypoints_;
-  std::vector<std::unique_ptr<TGPXtrk>> tracks_;
-  int placemarkCount_ = 0;
-  int tupleCount_ = 0;
-  int skipped_ = 0;
-  int pointPlacemarkWaypoints_ = 0;
+  TKMLFile& fFile;
+  std::vector<std::unique_ptr<TGPXwpt>> fWaypoints;
+  std::vector<std::unique_ptr<TGPXtrk>> fTracks;
+  int fPlacemarkCount = 0;
+  int fTupleCount = 0;
+  int fSkipped = 0;
+  int fPointPlacemarkWaypoints = 0;
 };
 
-void TKMLFile::ImportKML(const std::string& FileName) {
-  SkippedPlacemarks = 0;
+TReadResult TKMLFile::ImportKML(const std::string& FileName) {
+  const std::size_t logBefore = mLog.size();
   TXpObjModel model;
-  if (!LoadDocument(model, FileName, " (")) return;
+  if (!LoadDocument(model, FileName, " (")) return ResultSince(logBefore, false, {});
   TXpNode* root = nullptr;
   for (TXpNode* child : model.Document()->ChildNodes()->Nodes())
     if (LocalNameIs(child, u"kml")) root = child;
   if (!root) {
     LogNotLoaded(model);
-    return;
+    return ResultSince(logBefore, false, {});
   }
   Loaded = true;
   TKMLImport reader(*this);
@@ -214,9 +206,11 @@ void TKMLFile::ImportKML(const std::string& FileName) {
     AddLog(error.what());
     AddLog("File not loaded");
     Loaded = false;
-    return;
+    return ResultSince(logBefore, false, {});
   }
   model.ClearDocument();
-  SkippedPlacemarks = reader.Skipped();
   if (GPXd) reader.MoveInto(*GPXd);
+  TReadFindings findings;
+  findings.SkippedPlacemarks = reader.Skipped();
+  return ResultSince(logBefore, true, std::move(findings));
 }

@@ -75,8 +75,12 @@ void TShepardGridInterp::InterpRun(double x, const double* ys, const int* rows, 
   const double maxR = fReference.CutOffRadius();
   // A sample within the cut-off radius has a rounded square sum below
   // maxR² (1 + 2^-50); the margin passes a few more, which their distances sort out.
-  const TShepardRunParams params{maxR, fReference.SnapRadius(), fReference.Power(), fWeightsCannotFail,
-                                 maxR * maxR * (1 + 0x1p-40)};
+  const TShepardRunParams params{maxR,
+                                 fReference.SnapRadius(),
+                                 fReference.Power(),
+                                 fWeightsCannotFail,
+                                 maxR * maxR * (1 + 0x1p-40),
+                                 NearlySquared(fReference.SnapRadius())};
   TShepardRunLists& lists = ThisThreadsRunLists();
   double yLow, yHigh;
   RowSpan(ys, rows, rowCount, yLow, yHigh);

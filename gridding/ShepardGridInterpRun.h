@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "gridding/ShepardGridInterp.h"
@@ -22,7 +23,18 @@ struct TShepardRunParams {
   // cut-off radius: a cheap test that passes a few samples too many, whose
   // distances then decide.
   double nearlyCutOffSquared;
+  // The same for the snap radius: above it, a sample cannot be snapped to.
+  double nearlySnapSquared;
 };
+
+// A bound above which a rounded square sum belongs to a distance of at least
+// `radius`: the rounded sum lies within 2^-51 of the exact one and the rounded
+// root within 2^-53 of the true root, far inside the margin. Where the square
+// of the radius would leave the normal doubles no bound is taken (infinity).
+inline double NearlySquared(double radius) {
+  if (!(radius >= 1e-140 && radius <= 1e140)) return HUGE_VAL;
+  return radius * radius * (1 + 0x1p-40);
+}
 
 // The samples within reach of the cut-off radius of a stretch of the run's
 // column, gathered when a kernel asks.
@@ -76,6 +88,10 @@ inline double PixelExactly(double x, double y, const TShepardSampleList& list, c
 inline bool FindSnap(double x, double y, const TShepardSampleList& near, const TShepardRunParams& p,
                      double& result) {
   for (std::size_t j = 0; j < near.count; ++j) {
+    // Most of the list lies beyond the snap radius, which the square sum tells
+    // without the correctly rounded root.
+    const double dx = x - near.px[j], dy = y - near.py[j];
+    if (!(dx * dx + dy * dy <= p.nearlySnapSquared)) continue;
     const double d = TShepardInterp::Distance(x, y, near.px[j], near.py[j]);
     if (d > p.maxR) continue;
     if (d < p.minR) {

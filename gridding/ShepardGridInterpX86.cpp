@@ -35,11 +35,23 @@ struct TLaneSums {
   double weightSum = 0, weightedSum = 0;
 };
 
+// The samples one group of lanes weighs, kept per thread and grown as needed.
+inline TShepardSampleList& GroupList(std::size_t most) {
+  thread_local TShepardSampleList group;
+  if (group.px.size() < most) {
+    group.px.resize(most);
+    group.py.resize(most);
+    group.value.resize(most);
+  }
+  return group;
+}
+
 // TShepardInterp::Distance in every lane of `wanted`: the candidates of
 // ShepardDistance::Candidate, step for step, and the reference itself for the
 // lanes out of its range or near a midpoint, which are rare.
 __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const double* laneY, __m512d dy, double px,
-                                                            double py, __mmask8 wanted) {
+                                                            double py, __mmask8 wanted,
+                                                            bool checkRange = true) {
   const __m512d adx = _mm512_set1_pd(std::fabs(x - px)), ady = _mm512_abs_pd(dy);
   const __m512d a = _mm512_max_pd(adx, ady), b = _mm512_min_pd(adx, ady);
   const __m512d p1 = _mm512_mul_pd(a, a), e1 = _mm512_fmsub_pd(a, a, p1);
@@ -50,16 +62,20 @@ __attribute__((target("avx512f"))) inline __m512d Distance8(double x, const doub
   const __m512d c = _mm512_div_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), _mm512_add_pd(r0, r0));
   __m512d r = _mm512_add_pd(r0, c);
   const __m512d z = _mm512_abs_pd(_mm512_add_pd(_mm512_sub_pd(r0, r), c));
-  const __m512d g = _mm512_mul_pd(
-      _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))),
-      _mm512_set1_pd(0x1p-53));
+  // z in half ulps of r's binade: times 2^(53 - exponent(r)), exact. The
+  // midpoints lie 1 above r and 1 below it, or 1/2 below a power of two.
+  const __m512d inHalfUlps = _mm512_castsi512_pd(_mm512_sub_epi64(
+      _mm512_set1_epi64(std::int64_t{2099} << 52),
+      _mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))));
+  const __m512d t = _mm512_mul_pd(z, inHalfUlps);
   using namespace ShepardDistance;
   const __mmask8 nearMidpoint =
-      _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(1 - kMargin)), _CMP_GE_OQ) |
-      (_mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 - kMargin)), _CMP_GE_OQ) &
-       _mm512_cmp_pd_mask(z, _mm512_mul_pd(g, _mm512_set1_pd(0.5 + kMargin)), _CMP_LE_OQ));
-  const __mmask8 outOfRange = _mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
-                              _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ);
+      _mm512_cmp_pd_mask(t, _mm512_set1_pd(1 - kMargin), _CMP_GE_OQ) |
+      _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(t, _mm512_set1_pd(0.5))), _mm512_set1_pd(kMargin), _CMP_LE_OQ);
+  // Where the caller knows every wanted lane in range, the check is skipped.
+  const __mmask8 outOfRange = checkRange ? static_cast<__mmask8>(_mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
+                                                                 _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ))
+                                         : static_cast<__mmask8>(0);
   const unsigned exact = (nearMidpoint | outOfRange) & wanted;
   if (exact) [[unlikely]] {
     alignas(64) double lanes[8];
@@ -145,21 +161,40 @@ struct TAvx512Kernel {
     const __m512d y = _mm512_loadu_pd(laneY);
     const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared), maxR = _mm512_set1_pd(p.maxR);
     const __m512d one = _mm512_set1_pd(1.0);
-    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
     const __mmask8 all = static_cast<__mmask8>((1u << lanes) - 1);
+    // The group's own list first: only the samples near one of its pixels, so
+    // that the loop that weighs them has no branch to mispredict and the roots
+    // and divisions of successive samples overlap.
+    TShepardSampleList& group = GroupList(list.count);
+    double* groupX = group.px.data();
+    double* groupY = group.py.data();
+    double* groupValue = group.value.data();
+    std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
       const double dx = x - list.px[j];
       const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
       const __m512d squared = _mm512_add_pd(_mm512_set1_pd(dx * dx), _mm512_mul_pd(dy, dy));
       const __mmask8 near = _mm512_mask_cmp_pd_mask(all, squared, nearlyCutOffSquared, _CMP_LE_OQ);
-      if (!near) continue;
-      const __m512d d = Distance8(x, laneY, dy, list.px[j], list.py[j], near);
-      const __mmask8 within = _mm512_mask_cmp_pd_mask(near, d, maxR, _CMP_LE_OQ);
-      if (!within) continue;
+      groupX[count] = list.px[j];
+      groupY[count] = list.py[j];
+      groupValue[count] = list.value[j];
+      count += near != 0;
+    }
+    // A lane not near a sample has a square sum above the bound, so a distance
+    // (even a candidate the exact check would still correct) beyond the cut-off.
+    // No pixel here has a sample closer than the snap radius, and positions the
+    // grid holds are nowhere near the top of the range: with a snap radius well
+    // inside it, every lane is too.
+    const bool checkRange = !(p.minR >= 0x1p-440);
+    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
+    for (std::size_t j = 0; j < count; ++j) {
+      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(groupY[j]));
+      const __m512d d = Distance8(x, laneY, dy, groupX[j], groupY[j], all, checkRange);
+      const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
       const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
       weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
       weightedSum =
-          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(list.value[j])));
+          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(groupValue[j])));
     }
     alignas(64) double sums[kLanes], weighted[kLanes];
     _mm512_store_pd(sums, weightSum);
@@ -167,10 +202,12 @@ struct TAvx512Kernel {
     for (int lane = 0; lane < lanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
   }
 
-  // A 512-bit operation costs two 256-bit ones, so up to four pixels go to the
-  // AVX2 lanes (every AVX-512 processor has AVX2).
+  // Even a group of a few pixels stays in the 512-bit lanes: where those are full
+  // width a 256-bit group costs as much, and measured, the split lost more than it saved.
   static void SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
-                        TLaneSums* result);
+                        TLaneSums* result) {
+    Sums(x, laneY, lanes, list, p, result);
+  }
 
   // Every pixel with the snap and the failure checks: a lane stops at its first
   // sample within the cut-off radius that is closer than the snap radius, as the
@@ -228,21 +265,31 @@ struct TAvx2Kernel {
     const __m256d y = _mm256_loadu_pd(laneY);
     const __m256d nearlyCutOffSquared = _mm256_set1_pd(p.nearlyCutOffSquared), maxR = _mm256_set1_pd(p.maxR);
     const __m256d one = _mm256_set1_pd(1.0);
-    __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
     const __m256d all = FirstLanes(lanes);
+    TShepardSampleList& group = GroupList(list.count);
+    double* groupX = group.px.data();
+    double* groupY = group.py.data();
+    double* groupValue = group.value.data();
+    std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
       const double dx = x - list.px[j];
       const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
       const __m256d squared = _mm256_add_pd(_mm256_set1_pd(dx * dx), _mm256_mul_pd(dy, dy));
       const __m256d near = _mm256_and_pd(all, _mm256_cmp_pd(squared, nearlyCutOffSquared, _CMP_LE_OQ));
-      if (!_mm256_movemask_pd(near)) continue;
-      const __m256d d = Distance4(x, laneY, dy, list.px[j], list.py[j], near);
-      const __m256d within = _mm256_and_pd(near, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
-      if (!_mm256_movemask_pd(within)) continue;
+      groupX[count] = list.px[j];
+      groupY[count] = list.py[j];
+      groupValue[count] = list.value[j];
+      count += _mm256_movemask_pd(near) != 0;
+    }
+    __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
+    for (std::size_t j = 0; j < count; ++j) {
+      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(groupY[j]));
+      const __m256d d = Distance4(x, laneY, dy, groupX[j], groupY[j], all);
+      const __m256d within = _mm256_and_pd(all, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
       const __m256d w = _mm256_div_pd(one, Raise4<E>(d));
       weightSum = _mm256_add_pd(weightSum, _mm256_and_pd(within, w));
       weightedSum =
-          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(list.value[j]))));
+          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(groupValue[j]))));
     }
     alignas(32) double sums[kLanes], weighted[kLanes];
     _mm256_store_pd(sums, weightSum);
@@ -294,14 +341,6 @@ struct TAvx2Kernel {
   }
 };
 
-template <unsigned E>
-void TAvx512Kernel<E>::SumsOfFew(double x, const double* laneY, int lanes, const TShepardSampleList& list, const TShepardRunParams& p,
-                                 TLaneSums* result) {
-  if (lanes <= TAvx2Kernel<E>::kLanes)
-    TAvx2Kernel<E>::Sums(x, laneY, lanes, list, p, result);
-  else
-    Sums(x, laneY, lanes, list, p, result);
-}
 
 // The rows of a run in groups of one vector's lanes.
 //

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "model/DateTime.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -30,21 +31,6 @@ std::string TwoDigits(long long v) {
   return digits;
 }
 
-// Days since 1 January 1970 to the proleptic Gregorian calendar.
-void CivilFromDays(long long z, long long& year, unsigned& month, unsigned& day) {
-  z += 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = doy - (153 * mp + 2) / 5 + 1;
-  month = mp < 10 ? mp + 3 : mp - 9;
-  year = static_cast<long long>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
-// 30 December 1899 counted from 1 January 1970.
-constexpr long long kDay0FromUnixEpoch = -25569;
 constexpr long long kMillisecondsPerDay = 86400000;
 // The range of a day count that names a date in years 1 to 9999.
 constexpr double kFirstDay = -693593.0;
@@ -110,10 +96,8 @@ std::string TPoint4D2::DateTimeStr() const {
     ms -= kMillisecondsPerDay;
     days += DateTime < 0 ? -1 : 1;
   }
-  long long year = 0;
-  unsigned month = 0, day = 0;
-  CivilFromDays(days + kDay0FromUnixEpoch, year, month, day);
-  std::string text = numtext::FormatInt(year) + "-" + TwoDigits(month) + "-" + TwoDigits(day);
+  const TCivilDate date = CivilFromDays(days - kUnixEpochDay);
+  std::string text = numtext::FormatInt(date.Year) + "-" + TwoDigits(date.Month) + "-" + TwoDigits(date.Day);
   if (ms == 0) return text;
   const long long seconds = ms / 1000;
   return text + " " + TwoDigits(seconds / 3600) + ":" + TwoDigits(seconds / 60 % 60) + ":" + TwoDigits(seconds % 60);

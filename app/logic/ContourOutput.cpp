@@ -169,24 +169,16 @@ std::string HTTrackName(std::string_view answer) {
   return std::string(answer.substr(0, end));
 }
 
-namespace {
-// The converter's refusals, kept to be shown with the command's own message.
-class TReasonSink : public THTErrorSink {
-public:
-  void ShowError(const std::string& text) override { Reason = text; }
-  std::string Reason;
-};
-}  // namespace
-
 bool WriteHTFile(TDialogs& dialogs, TGPX& data, const std::string& trackName, const std::string& path) {
-  TReasonSink reason;
+  // The converter's refusal is shown with the command's own message.
+  std::string reason;
   try {
-    THTConvert writer(&data, trackName, path, &reason);
-    if (writer.ConvertToHT()) return true;
+    THTConvert writer(&data, trackName, path);
+    if (writer.ConvertToHT(&reason)) return true;
   } catch (const std::exception& e) {
-    reason.Reason = e.what();
+    reason = e.what();
   }
-  dialogs.ShowError("Error while writing HT file" + (reason.Reason.empty() ? "" : "\r\n" + reason.Reason));
+  dialogs.ShowError("Error while writing HT file" + (reason.empty() ? "" : "\r\n" + reason));
   return false;
 }
 

@@ -82,13 +82,3 @@ private:
 // 1 gives "jpg"): that of its first pattern, without the dot; empty when the
 // pattern names none ("*.*", "*").
 std::string FilterExtension(const std::string& filter, int index);
-
-// `path` with "." + defaultExt appended when its file name has no extension.
-std::string WithDefaultExt(const std::string& path, const std::string& defaultExt);
-
-// The extension of a path in lower case: from the last "." after the last folder
-// separator, dot included; empty when there is none.
-std::string LowerExtension(const std::string& path);
-
-// The file name of a path without its folder.
-std::string FileNameOnly(const std::string& path);

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/InterpolatedMap.h"
+#include "app/logic/InterpolationBands.h"
 #include "gridding/ShepardThread.h"
 #include "platform/Dispatcher.h"
 

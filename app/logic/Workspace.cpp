@@ -6,6 +6,8 @@
 #include "app/logic/DepthPreparation.h"
 #include "app/logic/Dialogs.h"
 #include "app/logic/InterpolationArea.h"
+#include "app/logic/InterpolationSamples.h"
+#include "app/logic/MapPicture.h"
 #include "app/logic/ProjectEditing.h"
 #include "app/logic/WindowNumbers.h"
 #include "mapview/GPXDraw.h"

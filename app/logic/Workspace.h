@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/logic/InterpolationJob.h"
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/InterpolatedMap.h"
 #include "app/logic/MapFigures.h"
 #include "app/logic/MapMouse.h"
 #include "gridding/MovingSquares.h"
@@ -21,7 +21,7 @@ class TCanvas;
 class TDialogs;
 class TDispatcher;
 class TGPXDraw;
-class TGPXFile;
+struct TReadResult;
 class TGPXtrkList;
 class TGPXtrkseg;
 class TObject;
@@ -290,10 +290,10 @@ private:
   std::int32_t AskTypedDepths(std::int32_t d, bool askDepth, bool askOffset, const std::string& name,
                               const std::function<void(std::int32_t)>& setDepth,
                               const std::function<void(std::int32_t)>& addDepth);
-  // Shows and logs why a reader refused a file; False then.
-  bool ReaderSucceeded(const std::string& FileName, const TGPXFile& reader);
+  // Shows and logs why a reader refused a file: under a heading that names the
+  // file, or, for a reader whose lines name it, the lines alone.
+  void ShowRefusal(const std::string& FileName, const TReadResult& result, bool headed);
   void ReportNoTrackLines(const std::string& FileName, const std::vector<std::string>& skipped);
-  static std::string UnreadDepthElement(const TGPXtrkseg& segment);
   // After a loader appended tracks: the maximum depth and the view's data.
   void LoadedDataChanged(const TLoadOptions& options);
 

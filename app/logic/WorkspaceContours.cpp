@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/logic/ContourOutput.h"
+#include "app/logic/MapPicture.h"
 #include "app/logic/Workspace.h"
 #include "mapview/GPXDraw.h"
 

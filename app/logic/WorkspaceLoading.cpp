@@ -1,12 +1,14 @@
 // Adding files: the loaders of the workspace and the depth decisions they take.
 
-#include <cctype>
+#include <algorithm>
+#include <iterator>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
 
 #include "app/logic/DepthPreparation.h"
 #include "app/logic/Dialogs.h"
+#include "app/logic/FilePaths.h"
 #include "app/logic/Workspace.h"
 #include "formats/GPXFile.h"
 #include "formats/HTConvert.h"
@@ -17,15 +19,6 @@
 #include "platform/SafeFile.h"
 
 namespace {
-// The converter's refusals go to the error dialog.
-class TDialogErrorSink : public THTErrorSink {
-public:
-  explicit TDialogErrorSink(TDialogs& dialogs) : fDialogs(dialogs) {}
-  void ShowError(const std::string& text) override { fDialogs.ShowError(text); }
-
-private:
-  TDialogs& fDialogs;
-};
 // "3 waypoints", "2 placemarks without a line": the noun takes the plural, what
 // follows it stays. Empty for none.
 std::string CountOf(int count, const std::string& noun, const std::string& after = {}) {
@@ -38,26 +31,6 @@ bool HasTrackPoints(const TGPX& doc) {
     for (const TGPXtrkseg& segment : track)
       if (segment.Count() > 0) return true;
   return false;
-}
-
-bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-// The first element in a point's extension text whose local name is "depth" in
-// any letter case; empty when there is none or when it is our own h:depth.
-std::string DepthElementIn(const std::string& extensions) {
-  for (std::size_t open = extensions.find('<'); open != std::string::npos; open = extensions.find('<', open + 1)) {
-    std::size_t end = open + 1;
-    while (end < extensions.size() && IsNameChar(extensions[end])) ++end;
-    const std::string name = extensions.substr(open + 1, end - open - 1);
-    const std::size_t colon = name.rfind(':');
-    std::string local = colon == std::string::npos ? name : name.substr(colon + 1);
-    for (char& c : local) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (local == "depth") return name;
-  }
-  return {};
 }
 
 // The loaded document is the loader's own: its tracks move over whole, as
@@ -80,34 +53,22 @@ std::string ShownLine(const std::string& line) {
 
 }  // namespace
 
-// What a segment without our depth carries that looks like depth: another
-// program's depth element, or "ele" when every altitude is negative (sounders
-// that write depth so). Empty when nothing does.
-std::string TWorkspace::UnreadDepthElement(const TGPXtrkseg& segment) {
-  bool allNegative = segment.Count() > 0;
-  std::string other;
-  for (const TGPXwpt& point : segment.Waypoints()) {
-    const std::string element = DepthElementIn(point.extensions);
-    if (element == "h:depth") return {};
-    if (other.empty()) other = element;
-    if (!(point.Altitude < 0)) allNegative = false;
-  }
-  if (!other.empty()) return other;
-  return allNegative ? "ele" : std::string();
-}
-
 bool TWorkspace::AddFiles(const std::vector<std::string>& files, const TLoadOptions& options,
                           const std::function<void()>& afterEach) {
+  struct TFileKind {
+    std::string_view Extension;  // lower case
+    void (TWorkspace::*Load)(const std::string&, const TLoadOptions&);
+  };
+  static constexpr TFileKind kKinds[] = {
+      {".gpx", &TWorkspace::LoadGPXFile}, {".kml", &TWorkspace::LoadKMLFile}, {".ht", &TWorkspace::LoadHTFile}};
   fInterpolatable = false;
   for (const std::string& path : files) {
     const std::string ext = LowerExtension(path);
+    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [&](const TFileKind& k) { return k.Extension == ext; });
     try {
-      if (ext == ".gpx")
-        LoadGPXFile(path, options);
-      else if (ext == ".kml")
-        LoadKMLFile(path, options);
-      else if (ext == ".ht")
-        LoadHTFile(path, options);
+      if (kind != std::end(kKinds))
+        (this->*kind->Load)(path, options);
       else
         fDialogs.ShowError("File extension not supported: " + path);
     } catch (const std::exception& e) {
@@ -135,15 +96,19 @@ void TWorkspace::LoadHTFile(const std::string& FileName, const TLoadOptions& opt
   if (!std::filesystem::is_regular_file(FileName, ec)) return;
   Log("LoadHTFile: Trying to open " + FileName);
   TGPX T;
-  TDialogErrorSink errors(fDialogs);
-  THTConvert converter(&T, "", FileName, &errors);
+  THTConvert converter(&T, "", FileName);
+  TReadResult result;
   try {
-    converter.ReadHT();
+    result = converter.ReadHT();
   } catch (const EFileError& e) {
     // A file that cannot be read adds nothing; the other files still load.
-    fDialogs.ShowError(e.what());
+    result.Lines = {e.what()};
+    ShowRefusal(FileName, result, false);
     return;
   }
+  // A refused file adds nothing, but its data set is still asked for: the
+  // command goes on as it always has.
+  if (!result.Loaded) ShowRefusal(FileName, result, false);
   Log("LoadHTFile: Appending HT Track: " + converter.sTrackName);
   // The whole file is one data set: one depth check, one prompt, one stamp.
   std::int32_t d = GetMaxDepth(T);
@@ -179,13 +144,12 @@ std::int32_t TWorkspace::AskTypedDepths(std::int32_t d, bool askDepth, bool askO
   return d;
 }
 
-bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& reader) {
-  if (reader.Loaded) return true;
-  std::string text = FileName + " could not be read:";
+void TWorkspace::ShowRefusal(const std::string& FileName, const TReadResult& result, bool headed) {
+  std::string text = headed ? FileName + " could not be read:" : std::string();
   // A parse that found no error (a file with another root) leaves an empty line
   // in the reader's log, and a quoted text may hold blank lines; the dialog
   // shows none of them.
-  for (const std::string& entry : reader.mLog) {
+  for (const std::string& entry : result.Lines) {
     const std::string shown = ShownLine(entry);
     for (std::size_t start = 0; start <= shown.size();) {
       std::size_t end = shown.find('\n', start);
@@ -194,11 +158,10 @@ bool TWorkspace::ReaderSucceeded(const std::string& FileName, const TGPXFile& re
       start = end + 1;
       if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
       Log(line);
-      text += "\n" + line;
+      text += (text.empty() ? "" : "\n") + line;
     }
   }
   fDialogs.ShowError(text);
-  return false;
 }
 
 void TWorkspace::ReportNoTrackLines(const std::string& FileName, const std::vector<std::string>& skipped) {
@@ -218,8 +181,11 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
   TGPX T;
   TGPXFile reader;
   reader.GPXd = &T;
-  reader.ImportGPXFile(FileName);
-  if (!ReaderSucceeded(FileName, reader)) return;
+  const TReadResult result = reader.ImportGPXFile(FileName);
+  if (!result.Loaded) {
+    ShowRefusal(FileName, result, true);
+    return;
+  }
   if (!HasTrackPoints(T)) {
     int routePoints = 0;
     for (const TGPXrte& route : T.rte) routePoints += route.Count();
@@ -228,7 +194,6 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
     return;
   }
   // Each segment is judged on its own: depth recording or shore line.
-  std::string foreignDepth;
   for (TGPXtrk& track : T.trk) {
     Log("LoadGPXFile: Examining Track " + track.name);
     const std::string name = FileNameOnly(FileName) + "Track: " + track.name;
@@ -239,8 +204,6 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
         Log("LoadGPXFile: Track has valid depth readings");
         Log("LoadGPXFile: Removing all 0m readings");
         RemoveTrackSegZeroDepth(segment);
-      } else if (foreignDepth.empty()) {
-        foreignDepth = UnreadDepthElement(segment);
       }
       // An empty segment has nothing to give a depth to.
       segment.maxdepth = AskTypedDepths(
@@ -248,7 +211,7 @@ void TWorkspace::LoadGPXFile(const std::string& FileName, const TLoadOptions& op
           [&](std::int32_t v) { SetTrackSegDepth(segment, v); }, [&](std::int32_t o) { AddTrackSegDepth(segment, o); });
     }
   }
-  if (!foreignDepth.empty()) {
+  if (const std::string& foreignDepth = result.Findings.ForeignDepth; !foreignDepth.empty()) {
     const std::string text = FileName + ": the depth in <" + foreignDepth +
                              "> is not read; only h:depth gives a depth, so those segments count as shore lines";
     Log(text);
@@ -265,22 +228,22 @@ void TWorkspace::LoadKMLFile(const std::string& FileName, const TLoadOptions& op
   TGPX T;
   TKMLFile reader;
   reader.GPXd = &T;
-  reader.ImportKML(FileName);
-  if (!ReaderSucceeded(FileName, reader)) return;
-  if (!HasTrackPoints(T)) {
-    ReportNoTrackLines(FileName, {CountOf(T.wpt.Count(), "waypoint"),
-                                  CountOf(reader.SkippedPlacemarks, "placemark", " without a line")});
+  const TReadResult result = reader.ImportKML(FileName);
+  if (!result.Loaded) {
+    ShowRefusal(FileName, result, true);
     return;
   }
-  // The whole file is one data set: one typed depth at most, never an offset.
-  std::int32_t d = 0;
-  if (options.AddDepth) {
-    std::int32_t v = AskCentimetres(fDialogs, "Apply depth to dataset", FileNameOnly(FileName) + " Depth [cm]:");
-    if (v < 0) v = 0;
-    SetDepth(T, v);
-    d = v;
-    fInterpolatable = true;
+  if (!HasTrackPoints(T)) {
+    ReportNoTrackLines(FileName, {CountOf(T.wpt.Count(), "waypoint"),
+                                  CountOf(result.Findings.SkippedPlacemarks, "placemark", " without a line")});
+    return;
   }
+  // The whole file is one data set without depth: one typed depth at most,
+  // never an offset; only a typed depth makes it one to interpolate.
+  const std::int32_t d = AskTypedDepths(
+      0, options.AddDepth, false, FileNameOnly(FileName), [&](std::int32_t v) { SetDepth(T, v); },
+      [&](std::int32_t o) { AddDepth(T, o); });
+  if (options.AddDepth) fInterpolatable = true;
   StampMaxDepth(T, d);
   AppendTracks(fGPXdata->trk, T.trk);
   LoadedDataChanged(options);

@@ -4,6 +4,7 @@
 
 #include "app/logic/ContourOutput.h"
 #include "app/logic/Dialogs.h"
+#include "app/logic/FilePaths.h"
 #include "app/logic/Workspace.h"
 #include "model/GPX.h"
 #include "platform/NumberText.h"

@@ -22,6 +22,17 @@ using TXpUtf8Char = std::array<std::uint8_t, 7>;
 
 enum TXpCharEncoding { ceUnknown, ceUTF8, ceUTF16LE, ceUTF16BE, ceISO88591 };
 
+// XML's white space: tab, line feed, carriage return or space; for a code
+// unit of any width (a UTF-8 byte of a longer character, negative as a char,
+// is none).
+constexpr bool XpIsXmlWhitespace(TXpUcs4Char c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+// The text without the white space at either end.
+constexpr std::string_view XpTrimXmlWhitespace(std::string_view text) {
+  while (!text.empty() && XpIsXmlWhitespace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && XpIsXmlWhitespace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 // The library's version times 10000.
 inline constexpr int XpVersionNumber = 25700;
 

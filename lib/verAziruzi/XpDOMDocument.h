@@ -254,7 +254,5 @@ public:
                      TXpNodeList* list);
 };
 
-// Tab, line feed, carriage return or space.
-inline bool XpIsXmlWhitespace(TXpUcs4Char c) { return c == 9 || c == 10 || c == 13 || c == 32; }
 WideString XpNormalizeSpace(const WideString& text);
 WideString XpTranslate(const WideString& text, const WideString& from, const WideString& to);

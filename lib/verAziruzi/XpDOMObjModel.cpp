@@ -154,19 +154,47 @@ bool TXpObjModel::LoadMemory(const void* buffer, int aSize) {
 // ---------------------------------------------------------------------------
 // Saving
 
-void TXpObjModel::Encode(TXpStream& stream) const {
+namespace {
+
+// The index of the first unit of text that forms no character, or npos.
+std::size_t FindLoneSurrogate(const WideString& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+      ++i;
+    else if (unit >= 0xD800 && unit <= 0xDFFF)
+      return i;
+  }
+  return WideString::npos;
+}
+
+}  // namespace
+
+bool TXpObjModel::Encode(TXpStream& stream) const {
   const WideString text = XmlDocument();
+  // Checked before the filter exists: it would write what stands before.
+  if (FindLoneSurrogate(text) != WideString::npos) return false;
   TXpOutCharFilter filter(&stream, static_cast<int>(2 * text.size()) + 16);
   filter.SetWriteUTF8Signature(WriteUTF8Signature);
   filter.SetFormat(XpEncodingToStreamFormat(OutCharSet));
-  filter.PutString(text);
+  const bool whole = filter.PutString(text);
   filter.Flush();
+  return whole;
 }
 
-bool TXpObjModel::SaveToStream(TXpStream& oStream) {
-  Encode(oStream);
-  return true;
+bool TXpObjModel::EncodeForSave(TXpStream& stream, const WideString& target) {
+  WideString reason;
+  try {
+    if (Encode(stream)) return true;
+    reason = u"The document holds an unpaired surrogate and cannot be written";
+  } catch (const EInOutError& error) {
+    reason = error.Message();
+  }
+  omErrors.push_back(XpFormatMessage(xpmErrorLine, {target, 0, 0, reason}));
+  return false;
 }
+
+bool TXpObjModel::SaveToStream(TXpStream& oStream) { return EncodeForSave(oStream, WideString()); }
 
 bool TXpObjModel::SaveToFile(const WideString& sFile) {
   if (StartsWithText(sFile, u"ftp://")) {
@@ -177,11 +205,12 @@ bool TXpObjModel::SaveToFile(const WideString& sFile) {
     const WideString tempName = XpMakeTempFileName();
     bool uploaded = false;
     try {
+      bool encoded = false;
       {
         TXpFileStream temp(fmCreate, tempName);
-        Encode(temp);
+        encoded = EncodeForSave(temp, sFile);
       }
-      uploaded = XpFtpPutFile(sFile.substr(6), UserName(), Password(), tempName, omErrors);
+      if (encoded) uploaded = XpFtpPutFile(sFile.substr(6), UserName(), Password(), tempName, omErrors);
     } catch (...) {
       std::remove(XpWideToUtf8(tempName).c_str());
       throw;
@@ -193,7 +222,7 @@ bool TXpObjModel::SaveToFile(const WideString& sFile) {
   // The whole text is encoded before the file is touched, so neither a
   // character the encoding cannot hold nor a full disk costs the old file.
   TXpMemoryStream encoded;
-  Encode(encoded);
+  if (!EncodeForSave(encoded, local)) return false;
   try {
     TSafeFileWriter file(XpWideToUtf8(local));
     file.Write(encoded.Memory(), static_cast<std::size_t>(encoded.Size()));

@@ -38,9 +38,10 @@ public:
 
   // --- Saving, in OutCharSet. A local file is replaced only when the whole text
   // is written; "file://" in any letter case names a local file, a leading
-  // "ftp://" an upload. False, with the reason in Errors, when the file system
-  // or the transfer refuses; a character the encoding cannot hold raises
-  // EXpStreamError before anything is written.
+  // "ftp://" an upload. False, with the reason in Errors, when the file system,
+  // the stream or the transfer refuses, or the text holds a lone surrogate; a
+  // character the encoding cannot hold raises EXpStreamError before anything
+  // is written.
   bool SaveToFile(const WideString& sFile);
   bool SaveToStream(TXpStream& oStream);
 
@@ -150,8 +151,13 @@ private:
   void RecoverFromError(const WideString& source, const WideString& message);
   void ReleaseBuildState();
   // Encodes the document text in OutCharSet; EXpStreamError for a character it
-  // cannot hold.
-  void Encode(TXpStream& stream) const;
+  // cannot hold, EInOutError when the stream takes fewer bytes. False, having
+  // written nothing, when the text holds a lone surrogate, which no encoding
+  // can write: the text would end there.
+  bool Encode(TXpStream& stream) const;
+  // Encode for a save to `target`: False with the reason in Errors when the
+  // text cannot be written whole.
+  bool EncodeForSave(TXpStream& stream, const WideString& target);
 
   TXpNode* Top() const { return omStack.back(); }
   void Add(TXpNode* node, bool push = false);
@@ -167,6 +173,6 @@ private:
   TXpNodeList omStylePIs;
   std::set<WideString> omTrackedAttributes;
   std::set<WideString> omTrackedElements;
-  bool omValidationStop = false;
-  int omFindings = 0;
+  bool fValidationStop = false;
+  int fFindings = 0;
 };

@@ -317,21 +317,21 @@ private:
 // Findings
 
 void TXpObjModel::ReportInvalid(int code, TXpNode* node) {
-  ++omFindings;
-  if (OnInvalidDocument) OnInvalidDocument(this, code, node, omValidationStop);
+  ++fFindings;
+  if (OnInvalidDocument) OnInvalidDocument(this, code, node, fValidationStop);
 }
 
 void TXpObjModel::Find(int code, TXpNode* node, const WideString& stopText) {
   ReportInvalid(code, node);
-  if (omValidationStop) throw TXpInvalidHalt(stopText);
+  if (fValidationStop) throw TXpInvalidHalt(stopText);
 }
 
 // ---------------------------------------------------------------------------
 // Entry points
 
 bool TXpObjModel::ValidateDocument() {
-  omValidationStop = false;
-  const int before = omFindings;
+  fValidationStop = false;
+  const int before = fFindings;
   TXpDocumentType* type = omDocument->DocType();
   if (!type) {
     ReportInvalid(1, nullptr);
@@ -344,27 +344,27 @@ bool TXpObjModel::ValidateDocument() {
   }
   if (root->NodeName() != type->Name()) {
     ReportInvalid(4, nullptr);
-    if (omValidationStop) return false;
+    if (fValidationStop) return false;
   }
   if (omParser->IsStandAlone() && omParser->HasExternals()) {
     ReportInvalid(14, nullptr);
-    if (omValidationStop) return false;
+    if (fValidationStop) return false;
   }
   try {
     if (!ValidateTree(root, type)) return false;
   } catch (...) {
     return false;
   }
-  return omFindings == before;
+  return fFindings == before;
 }
 
 bool TXpObjModel::ValidateElement(TXpElement* oElem, TXpDocumentType* oDTD) {
-  omValidationStop = false;
+  fValidationStop = false;
   return ValidateTree(oElem, oDTD);
 }
 
 bool TXpObjModel::ValidateTree(TXpElement* root, TXpDocumentType* dtd) {
-  const int before = omFindings;
+  const int before = fFindings;
   if (!dtd) {
     ReportInvalid(1, nullptr);
     return false;
@@ -380,7 +380,7 @@ bool TXpObjModel::ValidateTree(TXpElement* root, TXpDocumentType* dtd) {
     if (!CheckElement(static_cast<TXpElement*>(node), declarations)) valid = false;
     return TXpWalkStep::Continue;
   });
-  return valid && omFindings == before;
+  return valid && fFindings == before;
 }
 
 // ---------------------------------------------------------------------------

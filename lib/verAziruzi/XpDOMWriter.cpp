@@ -499,14 +499,13 @@ void XpWriteAttributeDefault(const TXpNode* node, WideString& out, std::u16strin
     if (unit == u'&' && StartsEntityReference(text, i)) {
       out += unit;  // kept as written, expanded when the default is applied
       ++i;
-    } else if (IsPlain(unit) || unit == u'\t') {
-      // A tab here was most likely written raw, and a reader makes a space of
-      // it when it applies the default, as it did before. A line end read raw
-      // is a space already, so one here came from a reference.
+    } else if (IsPlain(unit)) {
       out += unit;
       ++i;
     } else if (unit < 127) {
-      AppendReference(out, unit);  // '&', '<', '"' and line ends
+      // A tab or line end read raw is a space already, so one here came from
+      // a reference and is written as one.
+      AppendReference(out, unit);  // '&', '<', '"', tabs and line ends
       ++i;
     } else {
       AppendOther(settings, text, out, i);

@@ -91,7 +91,7 @@ bool TXpParser::ParseMemory(const void* aBuffer, int aSize) {
 bool TXpParser::ParseStream(TXpStream& oStream) {
   Check(!FFilter, "parse started while an input exists");
   BeginParse();
-  FDocumentBytes = oStream.Size() - oStream.Position();
+  fDocumentBytes = oStream.Size() - oStream.Position();
   auto filter = std::make_unique<TXpInCharFilter>(&oStream, BufferSize);
   filter->SetFreeStream(false);
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -136,7 +136,7 @@ bool TXpParser::OpenDataSource(const TXpParserInput* oBase, const WideString& sS
                          XpFormatMessage(xpmFileNotFound, {u"'" + XpReplaceAll(url, u"'", u"''") + u"'"}));
   }
   stream->SetPosition(0);
-  if (!oBase) FDocumentBytes = stream->Size();
+  if (!oBase) fDocumentBytes = stream->Size();
   auto filter = std::make_unique<TXpInCharFilter>(stream.release(), BufferSize);
   filter->SetDirContext(std::move(context));
   FFilter = std::make_unique<TXpFilterInput>(std::move(filter));
@@ -152,26 +152,26 @@ void TXpParser::BeginParse() {
   FIsStandAlone = false;
   FHasExternals = false;
   FXMLDecParsed = false;
-  FExternalIsPE = false;
+  fExternalIsPE = false;
   FInCharSet = ceUnknown;
   FDocLocation.clear();
   FDocName.clear();
-  FDocumentBytes = 0;
+  fDocumentBytes = 0;
   FDataBuffer.clear();
   FAttrEnum.clear();
-  FTagAttributeCount = 0;
-  FTagFoldedNames.clear();
-  FInputFloor = 0;
-  FDeclarationFrames.clear();
-  FInternalSubset = false;
-  FInternalSubsetHasPEs = false;
-  FUndeclaredInDefault.clear();
+  fTagAttributeCount = 0;
+  fTagFoldedNames.clear();
+  fInputFloor = 0;
+  fDeclarationFrames.clear();
+  fInternalSubset = false;
+  fInternalSubsetHasPEs = false;
+  fUndeclaredInDefault.clear();
 }
 
 void TXpParser::ParseMain() {
-  FExpansion.Used = 0;
-  FExpansion.Bound = std::min(kXpMaxEntityExpansion,
-                              kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(FDocumentBytes, 0));
+  fExpansion.Used = 0;
+  fExpansion.Bound = std::min(kXpMaxEntityExpansion,
+                              kXpExpansionFloor + kXpExpansionPerByte * std::max<std::int64_t>(fDocumentBytes, 0));
   try {
     try {
       InitPredefinedEntities();
@@ -208,15 +208,15 @@ void TXpParser::ClearParseState() {
   }
   FElementInfo.Clear();
   FEntityInfo.clear();
-  FFirstEntity.clear();
-  FFirstGeneralEntity.clear();
+  fFirstEntity.clear();
+  fFirstGeneralEntity.clear();
   FNotationInfo.Clear();
   FCurrentElement.clear();
   FCurrentElementContent = xpctUndeclared;
   FCDATA = false;
   FPreserve = false;
-  FInputFloor = 0;
-  FDeclarationFrames.clear();
+  fInputFloor = 0;
+  fDeclarationFrames.clear();
 }
 
 void TXpParser::Fail(int message, const WideString& detail) { FailText(WideString(XpMessageText(message)) + detail); }
@@ -264,6 +264,16 @@ void TXpParser::PushExternalInput(const WideString& sIdentifier) {
   }
 }
 
+bool TXpParser::InExternalEntity() const {
+  auto external = [](const TXpParserInput* input) {
+    return !input->EntityName.empty() && dynamic_cast<const TXpFilterInput*>(input) != nullptr;
+  };
+  if (FFilter && external(FFilter.get())) return true;
+  for (const auto& input : FDocStack)
+    if (external(input.get())) return true;
+  return false;
+}
+
 bool TXpParser::IsEntityOpen(const WideString& sName) const {
   if (FFilter && FFilter->EntityName == sName) return true;
   for (const auto& input : FDocStack)
@@ -281,15 +291,15 @@ void TXpParser::CheckEntityReference(const WideString& sName, bool bOpenBeforeMa
 }
 
 void TXpParser::ChargeExpansion(std::int64_t amount, const WideString& sName) {
-  FExpansion.Used += amount;
-  if (FExpansion.Exceeded()) FailText(u"Entity expansion limit exceeded at: " + sName);
+  fExpansion.Used += amount;
+  if (fExpansion.Exceeded()) FailText(u"Entity expansion limit exceeded at: " + sName);
 }
 
 void TXpParser::PushEntityText(const WideString& sName, const WideString& sText, bool bCounted) {
   if (bCounted) ChargeExpansion(static_cast<std::int64_t>(sText.size()), sName);
   if (sText.empty()) return;
   PushDocument();
-  FFilter = std::make_unique<TXpTextInput>(sText, sName);
+  FFilter = std::make_unique<TXpTextInput>(sText, sName, fInAttributeValue);
 }
 
 const WideString* TXpParser::InnermostEntity() const {
@@ -300,7 +310,7 @@ const WideString* TXpParser::InnermostEntity() const {
 }
 
 std::uint64_t TXpParser::MarkInput() {
-  if (FFilter->Serial == 0) FFilter->Serial = ++FInputSerial;
+  if (FFilter->Serial == 0) FFilter->Serial = ++fInputSerial;
   return FFilter->Serial;
 }
 
@@ -333,7 +343,7 @@ bool TXpParser::TryReadString(std::u16string_view keyword) {
 
 void TXpParser::SkipWhitespace(bool bCross) {
   for (;;) {
-    while (IsWhitespace(FFilter->ReadChar())) FFilter->SkipChar();
+    while (XpIsXmlWhitespace(FFilter->ReadChar())) FFilter->SkipChar();
     if (!bCross || !CanLeaveInput() || !FFilter->isEOF()) return;
     IsEndOfInput();
   }
@@ -341,7 +351,7 @@ void TXpParser::SkipWhitespace(bool bCross) {
 
 void TXpParser::RequireWhitespace() {
   IsEndOfInput();
-  if (IsWhitespace(FFilter->ReadChar())) {
+  if (XpIsXmlWhitespace(FFilter->ReadChar())) {
     SkipWhitespace(true);
     return;
   }
@@ -375,20 +385,35 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
   return text;
 }
 
+void TXpParser::CollapseSpaces() {
+  std::size_t out = 0;
+  bool pendingSpace = false;
+  for (char16_t c : FDataBuffer) {
+    if (c == u' ') {
+      pendingSpace = out > 0;
+      continue;
+    }
+    if (pendingSpace) FDataBuffer[out++] = u' ';
+    pendingSpace = false;
+    FDataBuffer[out++] = c;
+  }
+  FDataBuffer.resize(out);
+}
+
 void TXpParser::NormalizeWhitespace() {
   // Most texts need no change: no whitespace at either end, and every inner
   // run a single space.
   const std::size_t size = FDataBuffer.size();
-  if (size > 0 && !IsWhitespace(FDataBuffer[0]) && !IsWhitespace(FDataBuffer[size - 1])) {
+  if (size > 0 && !XpIsXmlWhitespace(FDataBuffer[0]) && !XpIsXmlWhitespace(FDataBuffer[size - 1])) {
     std::size_t i = 1;
-    while (i < size && !(IsWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || IsWhitespace(FDataBuffer[i - 1]))))
+    while (i < size && !(XpIsXmlWhitespace(FDataBuffer[i]) && (FDataBuffer[i] != u' ' || XpIsXmlWhitespace(FDataBuffer[i - 1]))))
       ++i;
     if (i == size) return;
   }
   std::size_t out = 0;
   bool pendingSpace = false;
   for (char16_t c : FDataBuffer) {
-    if (IsWhitespace(c)) {
+    if (XpIsXmlWhitespace(c)) {
       pendingSpace = out > 0;
       continue;
     }

@@ -87,6 +87,11 @@ inline constexpr int kXpMaxConditionalNesting = 2048;
 inline constexpr int kXpMaxContentModelNesting = 256;
 // Units of one quoted value (attribute value, entity value, system literal).
 inline constexpr std::size_t kXpMaxLiteralLength = kXpMaxEntityExpansion;
+// Literal-mode bits beyond 1, 2 and 8: entity values keep their tabs and line
+// ends (only attribute values make spaces of them), and outside the internal
+// subset they expand parameter-entity references.
+inline constexpr int kXpLiteralRawWhitespace = 16;
+inline constexpr int kXpLiteralParameterRefs = 32;
 
 // ---------------------------------------------------------------------------
 // Event types. The sender is always the parser.
@@ -241,7 +246,7 @@ public:
   const WideString& DocName() const { return FDocName; }
   // While OnDTDExternalStart runs: whether it announces an external parameter
   // entity between declarations rather than the document's external subset.
-  bool ExternalStartIsParameterEntity() const { return FExternalIsPE; }
+  bool ExternalStartIsParameterEntity() const { return fExternalIsPE; }
   // The folder or address of the input being read, empty without one.
   WideString CurrentInputDir() const;
 
@@ -354,7 +359,7 @@ private:
   bool LeaveEndedInputs();
   // Whether the end of the current input may be crossed: there is a suspended
   // input, and the current one is not the floor a literal is read on.
-  bool CanLeaveInput() const { return FDocStack.size() > FInputFloor; }
+  bool CanLeaveInput() const { return FDocStack.size() > fInputFloor; }
   int InputDepth() const { return static_cast<int>(FDocStack.size()); }
   // Gives the current input its serial (once) and answers it.
   std::uint64_t MarkInput();
@@ -386,6 +391,9 @@ private:
   void AppendChar(char16_t c) { FDataBuffer.push_back(c); }
   WideString TakeDataBuffer(bool bReset);
   void NormalizeWhitespace();
+  // Attribute-value normalisation of a non-CDATA value: only spaces count, so
+  // a tab or line end that a character reference gave stays.
+  void CollapseSpaces();
 
   // Prolog and DTD.
   void ParseDocument();
@@ -452,6 +460,10 @@ private:
   // consumed), or to the end of `home` (then left) for delimiter 0; False when
   // the input ended first.
   bool ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home);
+  void CheckLiteralLength();
+  // Whether an external entity's file is being read, also one that the
+  // internal subset names: markup there is not the internal subset's.
+  bool InExternalEntity() const;
   void ReadName(bool bFirstCharRule, WideString& sName);
   // The name itself, without references before it.
   void ScanName(bool bFirstCharRule, WideString& sName);
@@ -470,33 +482,35 @@ private:
   std::vector<std::pair<WideString, TXpEntityInfo>> FEntityInfo;
   // Indexes of the first entity of each name, built once the table outgrows a
   // linear search.
-  std::unordered_map<WideString, int> FFirstEntity;         // any kind
-  std::unordered_map<WideString, int> FFirstGeneralEntity;  // general only
+  std::unordered_map<WideString, int> fFirstEntity;         // any kind
+  std::unordered_map<WideString, int> fFirstGeneralEntity;  // general only
   std::vector<WideString> FErrors;
   std::unique_ptr<TXpParserInput> FFilter;
   TXpCharEncoding FInCharSet = ceUnknown;
   TXpFoldedTable<TXpNotationInfo> FNotationInfo;
   bool FPreserve = false;
-  std::vector<WideString> FTagAttributes;  // the first FTagAttributeCount are this tag's
-  std::size_t FTagAttributeCount = 0;
-  std::unordered_set<WideString> FTagFoldedNames;  // filled for start tags with many attributes
-  WideString FEndTagName;
+  std::vector<WideString> FTagAttributes;  // the first fTagAttributeCount are this tag's
+  std::size_t fTagAttributeCount = 0;
+  std::unordered_set<WideString> fTagFoldedNames;  // filled for start tags with many attributes
+  WideString fEndTagName;
   std::vector<WideString> FTempFiles;
   bool FIsStandAlone = false;
   bool FHasExternals = false;
   bool FXMLDecParsed = false;
-  bool FExternalIsPE = false;
+  bool fExternalIsPE = false;
 
-  TXpExpansionBudget FExpansion;    // text entities added in this parse
-  std::int64_t FDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
+  TXpExpansionBudget fExpansion;    // text entities added in this parse
+  std::int64_t fDocumentBytes = 0;  // size of the document being parsed, 0 when unknown
   // Inputs at or below this depth are not left by reading on: the input a
   // literal is read from ends it, whatever the literal's parts expand to.
-  std::size_t FInputFloor = 0;
-  std::uint64_t FInputSerial = 0;
-  std::vector<TXpDeclarationFrame> FDeclarationFrames;  // innermost last
-  // While set, literals note where a character reference gave an '&'.
-  std::vector<std::size_t>* FCharRefAmpersands = nullptr;
-  bool FInternalSubset = false;        // its declarations are being read
-  bool FInternalSubsetHasPEs = false;  // it referenced a parameter entity
-  WideString FUndeclaredInDefault;     // the first entity a default there named before its declaration
+  std::size_t fInputFloor = 0;
+  std::uint64_t fInputSerial = 0;
+  std::vector<TXpDeclarationFrame> fDeclarationFrames;  // innermost last
+  // While set, literals note where a character reference gave an '&', a tab
+  // or a line end: text that must not be read as markup or whitespace again.
+  std::vector<std::size_t>* fCharRefMarks = nullptr;
+  bool fInternalSubset = false;        // its declarations are being read
+  bool fInAttributeValue = false;      // a literal expanding general entities is being read
+  bool fInternalSubsetHasPEs = false;  // it referenced a parameter entity
+  WideString fUndeclaredInDefault;     // the first entity a default there named before its declaration
 };

@@ -153,8 +153,8 @@ void TXpParser::ParseElement() {
 }
 
 bool TXpParser::ParseStartTag(int depth) {
-  FTagAttributeCount = 0;
-  FTagFoldedNames.clear();
+  fTagAttributeCount = 0;
+  fTagFoldedNames.clear();
   WideString& name = FCurrentElement;
   ReadName(true, name);
   if (name.empty()) Fail(xpmInvalidElementName, u"''");
@@ -179,7 +179,7 @@ bool TXpParser::ParseStartTag(int depth) {
     const std::vector<int>& defaulted = FElementInfo[element].Record->Defaulted();
     if (!defaulted.empty()) {
       const auto& definitions = *GetElementAttributes(element);
-      const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(FTagAttributeCount);
+      const auto given = FTagAttributes.begin(), givenEnd = given + static_cast<std::ptrdiff_t>(fTagAttributeCount);
       const std::unordered_set<std::u16string_view> givenNames(given, givenEnd);
       for (int i : defaulted) {
         const WideString& attribute = definitions[i].Name;
@@ -188,8 +188,8 @@ bool TXpParser::ParseStartTag(int depth) {
         if (!GetAttributeDefault(name, attribute, element, value)) continue;
         // Defaults are text the declarations add, as entities are, and a tag of
         // four bytes may get thousands: they count, each with its node's weight.
-        FExpansion.Used += static_cast<std::int64_t>(attribute.size() + value.size()) + kXpNodeCharge;
-        if (FExpansion.Exceeded()) FailText(u"Default attribute expansion limit exceeded at: " + name);
+        fExpansion.Used += static_cast<std::int64_t>(attribute.size() + value.size()) + kXpNodeCharge;
+        if (fExpansion.Exceeded()) FailText(u"Default attribute expansion limit exceeded at: " + name);
         OnAttribute(this, attribute, value, false);
       }
     }
@@ -217,20 +217,20 @@ bool TXpParser::ParseStartTag(int depth) {
 // Fails when the last attribute of the start tag repeats an earlier one, names
 // compared without regard to letter case.
 void TXpParser::CheckAttributeRepeat() {
-  const std::size_t last = FTagAttributeCount - 1;
+  const std::size_t last = fTagAttributeCount - 1;
   const WideString& name = FTagAttributes[last];
-  if (FTagAttributeCount <= kLinearAttributeCheck) {
+  if (fTagAttributeCount <= kLinearAttributeCheck) {
     for (std::size_t i = 0; i < last; ++i)
       if (EqualFolded(FTagAttributes[i], name)) Fail(xpmAttributeRedefined);
     return;
   }
-  if (FTagFoldedNames.empty())
-    for (std::size_t i = 0; i < last; ++i) FTagFoldedNames.insert(XpFoldCase(FTagAttributes[i]));
-  if (!FTagFoldedNames.insert(XpFoldCase(name)).second) Fail(xpmAttributeRedefined);
+  if (fTagFoldedNames.empty())
+    for (std::size_t i = 0; i < last; ++i) fTagFoldedNames.insert(XpFoldCase(FTagAttributes[i]));
+  if (!fTagFoldedNames.insert(XpFoldCase(name)).second) Fail(xpmAttributeRedefined);
 }
 
 void TXpParser::ParseEndTag() {
-  WideString& name = FEndTagName;
+  WideString& name = fEndTagName;
   ReadName(true, name);
   if (name != FCurrentElement)
     Fail(xpmMismatchedEndTag, u"Start tag = \"" + FCurrentElement + u"\" End tag = \"" + name + u"\"");
@@ -241,8 +241,8 @@ void TXpParser::ParseEndTag() {
 
 bool TXpParser::ParseAttribute(const WideString& sElemName, int iElement, WideString& sXmlSpace) {
   // The names of a start tag live in reused strings, one a position.
-  if (FTagAttributeCount == FTagAttributes.size()) FTagAttributes.emplace_back();
-  WideString& name = FTagAttributes[FTagAttributeCount];
+  if (fTagAttributeCount == FTagAttributes.size()) FTagAttributes.emplace_back();
+  WideString& name = FTagAttributes[fTagAttributeCount];
   ReadName(true, name);
   int type = GetAttributeType(sElemName, iElement, name);
   ParseEq();
@@ -252,7 +252,7 @@ bool TXpParser::ParseAttribute(const WideString& sElemName, int iElement, WideSt
   const WideString& value = FDataBuffer;
   if (!reference && value.find(u'<') != WideString::npos) Fail(xpmInvalidAttributeChar, u"'<'");
   if (OnAttribute) OnAttribute(this, name, value, true);
-  ++FTagAttributeCount;
+  ++fTagAttributeCount;
   const bool xmlSpace = name == u"xml:space";
   if (xmlSpace) sXmlSpace = value;
   ResetDataBuffer();
@@ -275,13 +275,14 @@ bool TXpParser::GetAttributeDefault(const WideString& /*sElemName*/, const WideS
   TXpAttributeInfo& info = *(*definitions)[index].Record;
   if (!info.LookupDone && !info.Value.empty()) {
     // The stored default is read as the content of one literal, with general
-    // entities expanded and whitespace normalised; it ends with its own text,
+    // entities expanded and normalised as a value of its type; it ends with its own text,
     // also when that ends in a reference.
     info.LookupDone = true;
     WideString pending = TakeDataBuffer(true);
     PushString(info.Literal.empty() ? info.Value : info.Literal);
     bool reference = false;
-    ParseLiteralBody(11, reference, 0, FFilter.get());
+    const bool cdata = info.AttrType == xpatUndeclared || info.AttrType == xpatCDATA;
+    ParseLiteralBody(cdata ? 3 : 11, reference, 0, FFilter.get());
     info.Lookup = TakeDataBuffer(true);
     FDataBuffer = std::move(pending);
   }
@@ -453,7 +454,7 @@ void TXpParser::RequireReferenceEnd() {
 // the declaration is read, so that an entity holding nothing else is still
 // there to be settled.
 void TXpParser::SkipTextDeclaration() {
-  const std::size_t floor = std::exchange(FInputFloor, FDocStack.size());
+  const std::size_t floor = std::exchange(fInputFloor, FDocStack.size());
   TXpParserInput& input = *FFilter;
   if (FFilter->TryRead(u"<?xml ") || FFilter->TryRead(u"<?xml\n") || FFilter->TryRead(u"<?xml\t")) {
     WideString pending = TakeDataBuffer(true);
@@ -464,7 +465,7 @@ void TXpParser::SkipTextDeclaration() {
     FDataBuffer = std::move(pending);
   }
   input.Settle();
-  FInputFloor = floor;
+  fInputFloor = floor;
 }
 
 // ---------------------------------------------------------------------------
@@ -516,7 +517,7 @@ void TXpParser::ReadLiteral(int wMode, bool& bReference) {
   if (!ParseLiteralBody(wMode, bReference, delimiter, home))
     FailText(u"Expected: " + WideString(1, delimiter));
   FFilter->SkipChar();
-  if (wMode & 8) NormalizeWhitespace();
+  if (wMode & 8) CollapseSpaces();
 }
 
 bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter, TXpParserInput* home) {
@@ -526,7 +527,14 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
     std::size_t& floor;
     std::size_t saved;
     ~TFloor() { floor = saved; }
-  } restore{FInputFloor, std::exchange(FInputFloor, FDocStack.size())};
+  } restore{fInputFloor, std::exchange(fInputFloor, FDocStack.size())};
+  struct TFlag {
+    bool& flag;
+    bool saved;
+    ~TFlag() { flag = saved; }
+  } inAttribute{fInAttributeValue, std::exchange(fInAttributeValue, fInAttributeValue || (wMode & 2) != 0)};
+  const bool keepWhitespace = (wMode & kXpLiteralRawWhitespace) != 0;
+  const bool expandParameters = (wMode & kXpLiteralParameterRefs) != 0;
   for (;;) {
     TXpParserInput* input = FFilter.get();
     if (input->ReadChar() == kXpEndOfInput) {
@@ -538,27 +546,45 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       }
       if (delimiter != 0) return false;
       PopDocument();
-      if (wMode & 8) NormalizeWhitespace();
+      if (wMode & 8) CollapseSpaces();
       return true;
     }
     input->ScanUntil(
         FDataBuffer,
-        [delimiter](char16_t c) { return c == delimiter || c == u'&' || c == 10 || c == 13 || c == kXpEndOfInput; },
+        [delimiter, keepWhitespace, expandParameters](char16_t c) {
+          return c == delimiter || c == u'&' || c == kXpEndOfInput || (!keepWhitespace && (c == 9 || c == 10 || c == 13)) ||
+                 (expandParameters && c == u'%');
+        },
         kXpMaxLiteralLength);
-    if (FDataBuffer.size() > kXpMaxLiteralLength)
-      FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
+    CheckLiteralLength();
     char16_t c = input->ReadChar();
     if (c == kXpEndOfInput) continue;
     if (c == delimiter && input == home) return true;
     input->SkipChar();
-    if (c == 10 || c == 13) {
+    if (!keepWhitespace && (c == 9 || c == 10 || c == 13)) {
       AppendChar(u' ');
+    } else if (c == u'%' && expandParameters) {
+      // An entity value outside the internal subset: the parameter entity's
+      // replacement text is final, so it is taken as it stands, not read again.
+      bReference = true;
+      WideString name, value;
+      ReadName(true, name);
+      const std::size_t depth = FDocStack.size();
+      // Opening an external entity reports the pending text, which here is the
+      // value read so far.
+      WideString pending = TakeDataBuffer(true);
+      ExpandPEReference(name, IsEntityOpen(name), true, true, value);
+      pending += FDataBuffer;
+      FDataBuffer = std::move(pending);
+      if (FDocStack.size() > depth) SkipTextDeclaration();
+      CheckLiteralLength();
     } else if (c == u'&' && (wMode & 1)) {
       bReference = true;
       if (input->ReadChar() == u'#') {
         input->SkipChar();
         const std::size_t at = FDataBuffer.size();
-        if (ParseCharRef() == u'&' && FCharRefAmpersands) FCharRefAmpersands->push_back(at);
+        const TXpUcs4Char code = ParseCharRef();
+        if (fCharRefMarks && (code == u'&' || code == 9 || code == 10 || code == 13)) fCharRefMarks->push_back(at);
       } else if (wMode & 2) {
         WideString name;
         ParseEntityRef(name);
@@ -574,4 +600,9 @@ bool TXpParser::ParseLiteralBody(int wMode, bool& bReference, char16_t delimiter
       AppendChar(c);
     }
   }
+}
+
+void TXpParser::CheckLiteralLength() {
+  if (FDataBuffer.size() > kXpMaxLiteralLength)
+    FailText(u"Value longer than " + XpFormat(u"%d", {static_cast<int>(kXpMaxLiteralLength)}) + u" characters");
 }

@@ -65,14 +65,15 @@ bool TXpParserInput::ScanCharData(WideString& out) {
 
 // ---------------------------------------------------------------------------
 
-TXpTextInput::TXpTextInput(const WideString& text, const WideString& entityName) {
+TXpTextInput::TXpTextInput(const WideString& text, const WideString& entityName, bool bKeepCR) {
   EntityName = entityName;
   fBuf.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
     // Runs of plain units are taken whole.
     std::size_t run = i;
-    while (run < text.size() && text[run] != 13 && IsXmlUnit(text[run]) && !XpIsSurrogateUnit(text[run])) ++run;
+    while (run < text.size() && (bKeepCR || text[run] != 13) && IsXmlUnit(text[run]) && !XpIsSurrogateUnit(text[run]))
+      ++run;
     fBuf.append(text, i, run - i);
     i = run;
     if (i == text.size()) break;

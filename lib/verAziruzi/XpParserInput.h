@@ -145,7 +145,9 @@ private:
 // folded and characters outside XML 1.0 refused.
 class TXpTextInput : public TXpParserInput {
 public:
-  TXpTextInput(const WideString& text, const WideString& entityName);
+  // Line ends are normalised unless bKeepCR: an attribute value makes a space
+  // of each CR and LF that replacement text holds, as it stands.
+  TXpTextInput(const WideString& text, const WideString& entityName, bool bKeepCR = false);
 
 protected:
   bool Available(std::size_t count) override;

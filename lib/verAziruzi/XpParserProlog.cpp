@@ -112,7 +112,7 @@ void TXpParser::ParseDocTypeDecl() {
   if (OnDTDStart) OnDTDStart(this, root, publicId, systemId);
 
   if (TryReadString(u"[")) {
-    FInternalSubset = true;
+    fInternalSubset = true;
     // A parameter entity between declarations is read on as input: its text,
     // or the file an external one names. Its input stays until that has been
     // read, so a reference in it to an entity still open is found.
@@ -127,11 +127,11 @@ void TXpParser::ParseDocTypeDecl() {
       if (TryReadString(u"]")) break;
       ParseMarkupDecl(true);
     }
-    FInternalSubset = false;
+    fInternalSubset = false;
     // Where the internal subset is all the DTD, an entity a default refers to
     // must be declared before that default.
-    if (systemId.empty() && !FInternalSubsetHasPEs && !FUndeclaredInDefault.empty())
-      Fail(xpmUndeclaredEntity, u"'" + FUndeclaredInDefault + u"'");
+    if (systemId.empty() && !fInternalSubsetHasPEs && !fUndeclaredInDefault.empty())
+      Fail(xpmUndeclaredEntity, u"'" + fUndeclaredInDefault + u"'");
   }
 
   if (!systemId.empty()) {
@@ -151,14 +151,14 @@ void TXpParser::ParseDocTypeDecl() {
 }
 
 // One loop for the declarations of the external subset and of everything it
-// opens: parameter entities and INCLUDE sections nest on FDeclarationFrames,
+// opens: parameter entities and INCLUDE sections nest on fDeclarationFrames,
 // never on the call stack.
 void TXpParser::ReadDeclarations(bool bToInputEnd) {
-  const std::size_t frames = FDeclarationFrames.size();
+  const std::size_t frames = fDeclarationFrames.size();
   const std::size_t depth = FDocStack.size();
   const std::uint64_t serial = MarkInput();
   auto endEntity = [this] {
-    FDeclarationFrames.pop_back();
+    fDeclarationFrames.pop_back();
     if (OnDTDExternalEnd) OnDTDExternalEnd(this);
     FXMLDecParsed = true;
   };
@@ -166,15 +166,15 @@ void TXpParser::ReadDeclarations(bool bToInputEnd) {
     SkipWhitespace(false);
     // A declaration read beyond the end of the entity that held it ends that
     // entity too; a section cannot end where it did not begin.
-    while (FDeclarationFrames.size() > frames &&
-           !IsInputOpen(FDeclarationFrames.back().Depth, FDeclarationFrames.back().Serial)) {
-      if (FDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
+    while (fDeclarationFrames.size() > frames &&
+           !IsInputOpen(fDeclarationFrames.back().Depth, fDeclarationFrames.back().Serial)) {
+      if (fDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
       endEntity();
     }
     if (!IsInputOpen(depth, serial)) return;  // nor the subset
     if (FFilter->isEOF()) {
-      if (FDeclarationFrames.size() > frames && FDeclarationFrames.back().Serial == FFilter->Serial) {
-        if (FDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
+      if (fDeclarationFrames.size() > frames && fDeclarationFrames.back().Serial == FFilter->Serial) {
+        if (fDeclarationFrames.back().Include) Fail(xpmExpectedString, u"']]>'");
         PopDocument();
         endEntity();
       } else if (FFilter->Serial == serial) {
@@ -185,10 +185,10 @@ void TXpParser::ReadDeclarations(bool bToInputEnd) {
       }
       continue;
     }
-    if (FDeclarationFrames.size() > frames) {
-      const TXpDeclarationFrame& top = FDeclarationFrames.back();
+    if (fDeclarationFrames.size() > frames) {
+      const TXpDeclarationFrame& top = fDeclarationFrames.back();
       if (top.Include && top.Serial == FFilter->Serial && FFilter->TryRead(u"]]>")) {
-        FDeclarationFrames.pop_back();
+        fDeclarationFrames.pop_back();
         if (OnDTDConditionalEnd) OnDTDConditionalEnd(this);
         continue;
       }
@@ -269,14 +269,14 @@ void TXpParser::ParseParameterEntityBetweenDeclarations(bool bInternalSubset) {
   WideString identifier = GetEntitySystemId(name);
   if (identifier.empty()) return;
   if (OnDTDExternalStart) {
-    FExternalIsPE = true;
+    fExternalIsPE = true;
     try {
       OnDTDExternalStart(this, identifier);
     } catch (...) {
-      FExternalIsPE = false;
+      fExternalIsPE = false;
       throw;
     }
-    FExternalIsPE = false;
+    fExternalIsPE = false;
   }
   FXMLDecParsed = false;
   CheckEntityReference(name, open);
@@ -284,7 +284,7 @@ void TXpParser::ParseParameterEntityBetweenDeclarations(bool bInternalSubset) {
   WideString value;
   ResolveExternalEntity(name, GetEntityPublicId(name), identifier, value);
   if (FDocStack.size() > depth) {
-    FDeclarationFrames.push_back({false, FDocStack.size(), MarkInput()});
+    fDeclarationFrames.push_back({false, FDocStack.size(), MarkInput()});
     return;
   }
   if (OnDTDExternalEnd) OnDTDExternalEnd(this);
@@ -551,18 +551,19 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
   int kind = xpdkValue;
   WideString value;
   bool reference = false;
-  // Where a character reference gave an '&', the default is later read with
-  // a reference there again: the '&' is data, not the start of a reference.
-  std::vector<std::size_t> ampersands;
+  // What character references gave as '&', tab or line end is written as a
+  // reference again where the default is later read, so that it is read as
+  // the character once more, neither markup nor whitespace to normalise.
+  std::vector<std::size_t> marks;
   auto readValue = [&] {
-    FCharRefAmpersands = &ampersands;
+    fCharRefMarks = &marks;
     try {
       ParseLiteral(1, reference, value);
     } catch (...) {
-      FCharRefAmpersands = nullptr;
+      fCharRefMarks = nullptr;
       throw;
     }
-    FCharRefAmpersands = nullptr;
+    fCharRefMarks = nullptr;
   };
   if (TryReadString(u"#")) {
     if (TryReadString(u"FIXED")) {
@@ -581,28 +582,28 @@ void TXpParser::ParseAttDefault(const WideString& sElemName, const WideString& s
   } else {
     readValue();
   }
-  if (FInternalSubset && FUndeclaredInDefault.empty()) {
+  if (fInternalSubset && fUndeclaredInDefault.empty()) {
     // The references kept as written: every '&' but those character
     // references gave.
     std::size_t next = 0;
     for (std::size_t at = value.find(u'&'); at != WideString::npos; at = value.find(u'&', at + 1)) {
-      while (next < ampersands.size() && ampersands[next] < at) ++next;
-      if (next < ampersands.size() && ampersands[next] == at) continue;
+      while (next < marks.size() && marks[next] < at) ++next;
+      if (next < marks.size() && marks[next] == at) continue;
       const std::size_t end = value.find(u';', at);
       if (end == WideString::npos) break;
       const WideString name = value.substr(at + 1, end - at - 1);
       if (GetEntityClass(name, false) == xpecUndeclared) {
-        FUndeclaredInDefault = name;
+        fUndeclaredInDefault = name;
         break;
       }
     }
   }
   WideString literal;
-  if (!ampersands.empty()) {
+  if (!marks.empty()) {
     std::size_t from = 0;
-    for (std::size_t at : ampersands) {
-      literal.append(value, from, at + 1 - from);
-      literal += u"#38;";
+    for (std::size_t at : marks) {
+      literal.append(value, from, at - from);
+      literal += u"&#" + XpFormat(u"%d", {static_cast<int>(value[at])}) + u";";
       from = at + 1;
     }
     literal.append(value, from, WideString::npos);
@@ -628,7 +629,7 @@ void TXpParser::ParseEntityDecl() {
   if (quote == u'"' || quote == u'\'') {
     bool reference = false;
     WideString value;
-    ParseLiteral(1, reference, value);
+    ParseLiteral(1 | kXpLiteralRawWhitespace | (fInternalSubset && !InExternalEntity() ? 0 : kXpLiteralParameterRefs), reference, value);
     if (!reference && !parameter)
       for (char16_t c : value)
         if (c == u'%' || c == u'&' || c == quote) Fail(xpmInvalidEntityValueChar, Quoted(WideString(1, c)));
@@ -684,10 +685,10 @@ void TXpParser::ParseConditionalSection() {
     // Its declarations are read by the declaration loop, up to the "]]>" in
     // this input.
     int open = 0;
-    for (const TXpDeclarationFrame& frame : FDeclarationFrames) open += frame.Include ? 1 : 0;
+    for (const TXpDeclarationFrame& frame : fDeclarationFrames) open += frame.Include ? 1 : 0;
     if (open >= kXpMaxConditionalNesting)
       FailText(u"Conditional section nesting deeper than " + XpFormat(u"%d", {kXpMaxConditionalNesting}) + u" levels");
-    FDeclarationFrames.push_back({true, FDocStack.size(), MarkInput()});
+    fDeclarationFrames.push_back({true, FDocStack.size(), MarkInput()});
     if (OnDTDConditionalStart) OnDTDConditionalStart(this, xpcsInclude);
   } else if (TryReadString(u"IGNORE")) {
     SkipWhitespace(true);
@@ -735,7 +736,7 @@ void TXpParser::ParsePEReference(bool bAnyKind, bool bAppend, WideString& sValue
 
 void TXpParser::ExpandPEReference(const WideString& name, bool open, bool bAnyKind, bool bAppend,
                                   WideString& sValue) {
-  if (FInternalSubset) FInternalSubsetHasPEs = true;
+  if (fInternalSubset) fInternalSubsetHasPEs = true;
   RequireReferenceEnd();
   switch (GetEntityClass(name, bAnyKind)) {
     case xpecUndeclared:

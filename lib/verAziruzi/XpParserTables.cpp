@@ -84,7 +84,7 @@ int TXpParser::FindEntity(const WideString& sName, bool bAnyKind) const {
         return static_cast<int>(i);
     return -1;
   }
-  const auto& index = bAnyKind ? FFirstEntity : FFirstGeneralEntity;
+  const auto& index = bAnyKind ? fFirstEntity : fFirstGeneralEntity;
   auto it = index.find(sName);
   return it == index.end() ? -1 : it->second;
 }
@@ -127,8 +127,8 @@ void TXpParser::AddEntity(const WideString& sName, int wClass, bool bPeFlag, con
   const std::size_t from = FEntityInfo.size() == kLinearEntities + 1 ? 0 : FEntityInfo.size() - 1;
   for (std::size_t i = from; i < FEntityInfo.size(); ++i) {
     const auto& [name, entity] = FEntityInfo[i];
-    FFirstEntity.try_emplace(name, static_cast<int>(i));
-    if (!entity.IsParameterEntity) FFirstGeneralEntity.try_emplace(name, static_cast<int>(i));
+    fFirstEntity.try_emplace(name, static_cast<int>(i));
+    if (!entity.IsParameterEntity) fFirstGeneralEntity.try_emplace(name, static_cast<int>(i));
   }
 }
 
@@ -167,7 +167,7 @@ void TXpParser::ResolveExternalEntity(const WideString& sName, const WideString&
   ChargeExpansion(kXpEntityOpeningCharge, sName);
   PushExternalInput(identifier);
   FFilter->EntityName = sName;
-  FFilter->SetBudget(&FExpansion);
+  FFilter->SetBudget(&fExpansion);
 }
 
 // ---------------------------------------------------------------------------

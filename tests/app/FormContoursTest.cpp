@@ -49,7 +49,7 @@ void ExpectSaveDialog(const TScriptedDialogs::TShown& shown, const std::string& 
 std::unique_ptr<TGPX> ReadHTBack(const std::string& path) {
   auto doc = std::make_unique<TGPX>();
   THTConvert reader(doc.get(), "", path);
-  EXPECT_TRUE(reader.ReadHT()) << path;
+  EXPECT_TRUE(reader.ReadHT().Loaded) << path;
   return doc;
 }
 
@@ -502,7 +502,7 @@ TEST_F(FormContoursTest, ProjectIsSavedAsGPXOrHTAndTheLoadedDataStays) {
   EXPECT_TRUE(HasLine(form->LogLines(), "Generated Points: " + std::to_string(CountPoints(loaded, 9))));
   auto back = std::make_unique<TGPX>();
   THTConvert reader(back.get(), "", Path("project.HT"));
-  ASSERT_TRUE(reader.ReadHT());
+  ASSERT_TRUE(reader.ReadHT().Loaded);
   EXPECT_EQ(reader.sTrackName, "ABCDEFGHIJKLMNOPQRST");
   // The same points, segment by segment (the first point is the file's start
   // position, which reads back as no point).

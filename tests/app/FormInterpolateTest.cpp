@@ -12,7 +12,9 @@
 #include <cmath>
 #include <fstream>
 
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/InterpolatedMap.h"
+#include "app/logic/InterpolationBands.h"
+#include "app/logic/MapPicture.h"
 #include "app/StandInControls.h"
 #include "tests/support/SyntheticLake.h"
 #include "mapview/GPXDraw.h"

@@ -89,7 +89,7 @@ TEST_F(FormMainRoadTest, FromHTFilesOfALakeToContourFilesForTheDevice) {
     ASSERT_EQ(std::filesystem::file_size(path), THTConvert::kFileSize) << path;
     TGPX back;
     THTConvert reader(&back, "", path);
-    ASSERT_TRUE(reader.ReadHT()) << path;
+    ASSERT_TRUE(reader.ReadHT().Loaded) << path;
     EXPECT_LE(CountPoints(back, kHTOverhead), kHTChunkLimit) << path;
     for (const TGPXtrkseg& seg : *back.trk.GetTrack(0))
       for (const TPoint4D2& p : seg) {

@@ -30,7 +30,7 @@ protected:
     std::ofstream(path, std::ios::binary) << bytes;
     file = std::make_unique<TGPXFile>();
     file->GPXd = &doc;
-    file->ImportGPXFile(path);
+    result = file->ImportGPXFile(path);
     return *file;
   }
   std::string LastLog() const { return file->mLog.empty() ? "" : file->mLog.back(); }
@@ -38,6 +38,7 @@ protected:
   TTempFolder folder{"gpxread"};
   TGPX doc;
   std::unique_ptr<TGPXFile> file;
+  TReadResult result;  // of the last Read
 };
 
 TEST_F(GPXRead, OurOwnFilesReadBackWhole) {
@@ -381,6 +382,8 @@ TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
   const Case cases[] = {
       {"not xml at all", "File: "},
       {"<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\">", "File: "},
+      // a segment read while loading goes with the rest of a broken file
+      {"<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk><trk>", "File: "},
       {"<kml><Document/></kml>", ""},
       {"<gpx><trk><trkseg><trkpt lon=\"2\"/></trkseg></trk></gpx>", "trkpt 1: lat is missing"},
       {"<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"1\" lon=\"abc\"/></gpx>", "wpt 2: lon \"abc\" is not a number"},
@@ -393,6 +396,8 @@ TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
   for (const Case& c : cases) {
     Read(c.bytes);
     EXPECT_FALSE(file->Loaded) << c.bytes;
+    EXPECT_FALSE(result.Loaded) << c.bytes;
+    EXPECT_EQ(result.Lines, file->mLog) << c.bytes;
     ASSERT_GE(file->mLog.size(), 2u) << c.bytes;
     EXPECT_EQ(LastLog(), "File not loaded");
     EXPECT_THAT(file->mLog[file->mLog.size() - 2], HasSubstr(c.line)) << c.bytes;
@@ -402,6 +407,39 @@ TEST_F(GPXRead, BadInputAddsNothingAndSaysWhy) {
   }
   file->ImportGPXFile(folder.Path("missing.gpx"));
   EXPECT_EQ(LastLog(), "File not loaded");
+}
+
+// The reader names the first depth of another program in a segment without
+// ours; a waypoint's is none of its business.
+TEST_F(GPXRead, AForeignDepthIsAFindingOfTheRead) {
+  const auto point = [](const std::string& inside) { return "<trkpt lat=\"47\" lon=\"8\">" + inside + "</trkpt>"; };
+  const std::string tpx = "<extensions><gpxtpx:TrackPointExtension><gpxtpx:depth>4.5</gpxtpx:depth>"
+                          "</gpxtpx:TrackPointExtension></extensions>";
+  const std::string ours = "<extensions><h:depth>120</h:depth></extensions>";
+  const std::string other = "<extensions><x:Depth>3</x:Depth></extensions>";
+  struct Case {
+    std::string segments;
+    std::string found;
+  };
+  const Case cases[] = {
+      {"<trkseg>" + point("") + point(tpx) + "</trkseg>", "gpxtpx:depth"},
+      {"<trkseg>" + point(tpx) + point(ours) + "</trkseg><trkseg>" + point(other) + "</trkseg>", "x:Depth"},
+      {"<trkseg>" + point("<ele>-3.5</ele>") + point("<ele>-4</ele>") + "</trkseg>", "ele"},
+      {"<trkseg>" + point("<ele>-3.5</ele>") + point("<ele>0</ele>") + "</trkseg>", ""},
+      {"<trkseg>" + point("<ele>-3.5</ele>" + ours) + "</trkseg>", ""},
+      {"<trkseg></trkseg><trkseg>" + point(ours) + "</trkseg>", ""},
+      {"<trkseg>" + point(other) + "</trkseg><trkseg>" + point(tpx) + "</trkseg>", "x:Depth"},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = "<gpx><wpt lat=\"1\" lon=\"1\">" + other + "</wpt><trk>" + c.segments + "</trk></gpx>";
+    Read(bytes);
+    ASSERT_TRUE(result.Loaded) << bytes;
+    EXPECT_EQ(result.Findings.ForeignDepth, c.found) << bytes;
+    EXPECT_EQ(result.Lines, file->mLog);
+  }
+  TGPXFile fromText;
+  EXPECT_EQ(fromText.ImportGPXString("<gpx><trk>" + cases[0].segments + "</trk></gpx>").Findings.ForeignDepth,
+            "gpxtpx:depth");
 }
 
 // Track segments are read while the file loads; errors and log lines still

@@ -71,12 +71,6 @@ std::vector<int> PointDepths(const Bytes& b) {
 }
 const Rec kEnd1{32767, 32767, 0}, kEnd2{-32768, -32768, 0}, kEnd3{0, 0, 0};
 
-class CollectErrors : public THTErrorSink {
-public:
-  void ShowError(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
-
 class HTFileTest : public ::testing::Test {
 protected:
   std::string Path(const std::string& name) const { return folder_.Path(name); }
@@ -86,11 +80,23 @@ protected:
     w.Commit();
   }
   THTConvert Converter(TGPX* gpx, const std::string& name, const std::string& path) {
-    return THTConvert(gpx, name, path, &errors_, [] { return kWorkedTime; });
+    return THTConvert(gpx, name, path, [] { return kWorkedTime; });
+  }
+  // Reads, keeping the refusal's lines as a dialog would show them.
+  bool Read(THTConvert&& reader) {
+    const TReadResult result = reader.ReadHT();
+    shown_.insert(shown_.end(), result.Lines.begin(), result.Lines.end());
+    return result.Loaded;
+  }
+  bool Write(THTConvert&& writer) {
+    std::string refusal;
+    const bool written = writer.ConvertToHT(&refusal);
+    if (!refusal.empty()) shown_.push_back(refusal);
+    return written;
   }
 
   TTempFolder folder_{"htconvert"};
-  CollectErrors errors_;
+  std::vector<std::string> shown_;
 };
 
 // ---------------------------------------------------------------------------
@@ -304,20 +310,20 @@ TEST_F(HTFileTest, ConvertToHTWritesTheFileOrNothing) {
   TGPX gpx;
   gpx.trk.Add(MakeTrack({{{0, 0, 500}, {0, 0.0009, 510}, {0.0009, 0.0009, 520}}}));
   const std::string path = Path("000.ht");
-  EXPECT_TRUE(Converter(&gpx, "NewTrack", path).ConvertToHT());
+  EXPECT_TRUE(Write(Converter(&gpx, "NewTrack", path)));
   EXPECT_EQ(ReadFilePrefix(path, 200000), Encode(gpx));
 
   // A refused write keeps the file that was there and says why.
   TGPX bad;
   bad.trk.Add(MakeTrack({{{0, 0, 1}, {89.9, 0, 1}}}));
-  EXPECT_FALSE(Converter(&bad, "x", path).ConvertToHT());
+  EXPECT_FALSE(Write(Converter(&bad, "x", path)));
   EXPECT_EQ(ReadFilePrefix(path, 200000), Encode(gpx));
-  ASSERT_EQ(errors_.shown.size(), 1u);
-  EXPECT_THAT(errors_.shown[0], ::testing::StartsWith(path + ": jump of "));
+  ASSERT_EQ(shown_.size(), 1u);
+  EXPECT_THAT(shown_[0], ::testing::StartsWith(path + ": jump of "));
 
-  EXPECT_FALSE(Converter(nullptr, "x", Path("none.ht")).ConvertToHT());
+  EXPECT_FALSE(Write(Converter(nullptr, "x", Path("none.ht"))));
   EXPECT_FALSE(fs::exists(Path("none.ht")));
-  EXPECT_THROW(Converter(&gpx, "x", Path("missing/000.ht")).ConvertToHT(), EFileError);
+  EXPECT_THROW(Write(Converter(&gpx, "x", Path("missing/000.ht"))), EFileError);
 }
 
 // ---------------------------------------------------------------------------
@@ -439,8 +445,8 @@ TEST_F(HTFileTest, ReadHTAppendsANamedTrackOrShowsWhy) {
   TGPX gpx;
   gpx.trk.Add(MakeTrack({{{1, 2, 3}}}, "kept"));
   THTConvert reader = Converter(&gpx, "", path);
-  ASSERT_TRUE(reader.ReadHT());
-  ASSERT_TRUE(reader.ReadHT());
+  ASSERT_TRUE(reader.ReadHT().Loaded);
+  ASSERT_TRUE(reader.ReadHT().Loaded);
   EXPECT_EQ(reader.sTrackName, "L\xC3\xA4keL\xC3\xA4ke");  // appended on every read
   ASSERT_EQ(gpx.trk.Count(), 3);
   EXPECT_EQ(gpx.trk.GetTrack(0)->name, "kept");
@@ -455,13 +461,13 @@ TEST_F(HTFileTest, ReadHTAppendsANamedTrackOrShowsWhy) {
   Bytes bad = b;
   bad[0] = 2;
   WriteBytes(badPath, bad);
-  EXPECT_FALSE(Converter(&gpx, "", shortPath).ReadHT());
-  EXPECT_FALSE(Converter(&gpx, "", badPath).ReadHT());
-  EXPECT_THAT(errors_.shown, ElementsAre(shortPath + ": wrong file size.", badPath + ": error in file header."));
+  EXPECT_FALSE(Read(Converter(&gpx, "", shortPath)));
+  EXPECT_FALSE(Read(Converter(&gpx, "", badPath)));
+  EXPECT_THAT(shown_, ElementsAre(shortPath + ": wrong file size.", badPath + ": error in file header."));
   EXPECT_EQ(gpx.trk.Count(), 3);
 
-  EXPECT_FALSE(Converter(nullptr, "", path).ReadHT());
-  EXPECT_THROW(Converter(&gpx, "", Path("missing.ht")).ReadHT(), EFileError);
+  EXPECT_FALSE(Read(Converter(nullptr, "", path)));
+  EXPECT_THROW(Read(Converter(&gpx, "", Path("missing.ht"))), EFileError);
 }
 
 TEST_F(HTFileTest, AWrittenProjectReadsBackSegmentBySegment) {
@@ -469,10 +475,10 @@ TEST_F(HTFileTest, AWrittenProjectReadsBackSegmentBySegment) {
   gpx.trk.Add(MakeTrack({{{-33.9, -122.4, 100}, {-33.9001, -122.4001, 110}}}));
   gpx.trk.Add(MakeTrack({{{-33.9002, -122.4, 120}, {-33.9003, -122.3999, 130}}}));
   const std::string path = Path("project.ht");
-  ASSERT_TRUE(Converter(&gpx, "Project", path).ConvertToHT());
+  ASSERT_TRUE(Write(Converter(&gpx, "Project", path)));
 
   TGPX back;
-  ASSERT_TRUE(Converter(&back, "", path).ReadHT());
+  ASSERT_TRUE(Read(Converter(&back, "", path)));
   const TGPXtrk& t = *back.trk.GetTrack(0);
   EXPECT_EQ(t.name, "Project");
   ASSERT_EQ(t.Count(), 2);

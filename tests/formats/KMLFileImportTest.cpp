@@ -20,7 +20,7 @@ protected:
     std::ofstream(path, std::ios::binary) << bytes;
     file = std::make_unique<TKMLFile>();
     file->GPXd = &doc;
-    file->ImportKML(path);
+    result = file->ImportKML(path);
     return *file;
   }
   static std::string Kml(const std::string& body) {
@@ -30,6 +30,7 @@ protected:
   TTempFolder folder{"kmlread"};
   TGPX doc;
   std::unique_ptr<TKMLFile> file;
+  TReadResult result;  // of the last Read
 };
 
 TEST_F(KMLRead, PointPlacemarksBecomeWaypoints) {
@@ -77,7 +78,7 @@ TEST_F(KMLRead, LineStringsBecomeTracksNamedAfterTheirParent) {
   ASSERT_EQ(doc.wpt.Count(), 1);  // the one-point line
   EXPECT_EQ(doc.wpt.GetWaypoint(0)->name, "Inner");
   EXPECT_FALSE(doc.wpt.filled);
-  EXPECT_EQ(file->SkippedPlacemarks, 1);
+  EXPECT_EQ(result.Findings.SkippedPlacemarks, 1);
 }
 
 // Coordinates as globe viewers, GPS loggers and hand editors write them.
@@ -225,7 +226,7 @@ TEST_F(KMLRead, ChildrenMatchTheirNamespaceNotTheirPrefix) {
     ASSERT_TRUE(file->Loaded) << c.bytes;
     if (!c.read) {
       EXPECT_EQ(doc.wpt.Count() + doc.trk.Count(), 0) << c.bytes;
-      EXPECT_EQ(file->SkippedPlacemarks, 2) << c.bytes;
+      EXPECT_EQ(result.Findings.SkippedPlacemarks, 2) << c.bytes;
       continue;
     }
     ASSERT_EQ(doc.wpt.Count(), 1) << c.bytes;

@@ -263,7 +263,9 @@ const THostileCase kCases[] = {
     {"GpxHundredThousandParameterEntitiesInTheDtd", "chain-dtd.gpx",
      WithFiles([](auto&) { return Gpx("<!DOCTYPE gpx SYSTEM 'chain.dtd'>\n", Track("t", TrackPoint("47", "8"))); },
                [] { return TCompanions{{"chain.dtd", ParameterEntityChain(100000, "%e0;")}}; }),
-     "Entity nesting deeper than 64 levels at: e64", 0, true},
+     // Outside the internal subset an entity value takes the named entity's
+     // text when it is declared, so the first link finds the next undeclared.
+     "Reference to undeclared entity: e1", 0, true},
     {"GpxChainOfExternalParameterEntities", "external-chain.gpx",
      WithFiles([](auto&) { return Gpx("<!DOCTYPE gpx SYSTEM 'files.dtd'>\n", Track("t", TrackPoint("47", "8"))); },
                [] {

@@ -43,6 +43,6 @@ inline std::vector<const TGPXtrkseg*> Segments(const TGPX& doc) {
 inline bool WriteHTFile(const std::string& path, const std::vector<TSegmentPoints>& segments) {
   TGPX doc;
   doc.trk.Add(MakeTrack(segments));
-  THTConvert writer(&doc, "Fixture", path, nullptr, [] { return 45000.5; });
+  THTConvert writer(&doc, "Fixture", path, [] { return 45000.5; });
   return writer.ConvertToHT();
 }

@@ -97,6 +97,20 @@ TEST(XpStrings, Utf8ConversionRoundTripsAndReplacesWhatCannotBeCarried) {
 // ---------------------------------------------------------------------------
 // Buffers
 
+TEST(XpStrings, TrimTakesOnlyXmlWhitespaceFromTheEnds) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {" \t\r\n 4.5 m \n", "4.5 m"},
+      {"", ""},
+      {" \t\r\n", ""},
+      {"\xC2\xA0" "7\xC2\xA0", "\xC2\xA0" "7\xC2\xA0"},  // a no-break space is text
+      {"\v7\f", "\v7\f"},
+  };
+  for (const auto& [text, trimmed] : cases) EXPECT_EQ(XpTrimXmlWhitespace(text), trimmed) << text;
+  EXPECT_TRUE(XpIsXmlWhitespace(u'\r'));
+  EXPECT_FALSE(XpIsXmlWhitespace('\xA0'));
+  EXPECT_FALSE(XpIsXmlWhitespace(u'\u3000'));
+}
+
 TEST(XpBuffers, AppendGrowsToTwiceTheCapacityPlusTheText) {
   WideString buffer = u"abc_";  // capacity 4, 3 used
   int used = 3;

@@ -241,6 +241,32 @@ TEST_F(ObjModelTest, SavesTheEncodingReadAndReplacesFilesSafely) {
   EXPECT_GE(model.ErrorCount(), 1);
 }
 
+// A stream that takes no byte, as a full disk or a closed pipe does.
+class TRefusingStream : public TXpStream {
+public:
+  std::int64_t Read(void*, std::int64_t) override { return 0; }
+  std::int64_t Write(const void*, std::int64_t) override { return 0; }
+  std::int64_t Seek(std::int64_t, TXpSeekOrigin) override { return 0; }
+  std::int64_t Size() override { return 0; }
+};
+
+TEST_F(ObjModelTest, ASaveThatCannotWriteTheWholeTextFailsAndKeepsTheOldFile) {
+  ASSERT_TRUE(Load("<z>text</z>"));
+  TRefusingStream refusing;
+  EXPECT_FALSE(model.SaveToStream(refusing));
+  EXPECT_EQ(model.ErrorCount(), 1) << Errors();
+
+  // No encoding can write a lone surrogate: the text would end before it.
+  const std::string out = Write("old.xml", "<old/>");
+  doc->DocumentElement()->AppendChild(doc->CreateComment(u"before \xD800 after"));
+  EXPECT_FALSE(model.SaveToFile(WideString(out.begin(), out.end())));
+  EXPECT_NE(Errors().find("unpaired surrogate"), std::string::npos) << Errors();
+  EXPECT_EQ(Read(out), "<old/>");
+  TXpMemoryStream stream;
+  EXPECT_FALSE(model.SaveToStream(stream));
+  EXPECT_EQ(stream.Size(), 0);
+}
+
 TEST_F(ObjModelTest, OnlyALeadingFtpSchemeUploadsAndNeverWithNetworkOff) {
   ASSERT_TRUE(Load("<z/>"));
   EXPECT_FALSE(model.SaveToFile(u"FTP://127.0.0.1:9/x.xml"));

@@ -92,10 +92,10 @@ TEST(XpParserContent, EventsOfContent) {
        "<!DOCTYPE a [<!ATTLIST a t NMTOKENS #IMPLIED>]><a t='  a   b ' u='  a   b '/>",
        {"DTDStart a [] []", "AttlistStart a", "AttDef t 8 2 []", "AttlistEnd", "DTDEnd", "DocType a [] []",
         "Attr t=[a b]", "Attr u=[  a   b ]", "Start a", "End a"}},
-      {"defaults after the given attributes",
+      {"defaults after the given attributes, a CDATA default not collapsed",
        "<!DOCTYPE a [<!ATTLIST a d CDATA ' x  y ' g CDATA #IMPLIED>]><a g='1'/>",
        {"DTDStart a [] []", "AttlistStart a", "AttDef d 1 1 [ x  y ]", "AttDef g 1 2 []", "AttlistEnd", "DTDEnd",
-        "DocType a [] []", "Attr g=[1]", "Attr d=[x y] default", "Start a", "End a"}},
+        "DocType a [] []", "Attr g=[1]", "Attr d=[ x  y ] default", "Start a", "End a"}},
       {"element content whitespace and CDATA",
        "<!DOCTYPE a [<!ELEMENT a (b)*>]><a> <b/> <![CDATA[x]]></a>",
        {"DTDStart a [] []", "ElementStart(a, 4)", "GroupStart", "Content(b, 0, 1)", "GroupEnd(2, 1)",
@@ -131,6 +131,39 @@ TEST(XpParserContent, DefaultsEndingInAReferenceAreReadWhole) {
                                      parsed.lines.end());
     EXPECT_THAT(content, ElementsAre("Start r", "Attr d=[" + std::string(d.value) + "] default", "Start a", "End a",
                                      "Attr d=[given]", "Start a", "End a", "Text [tail]", "End r"));
+  }
+}
+
+// Line ends, tabs and references in literals, as XML reads them: entity
+// values keep their whitespace, attribute values make a space of every raw
+// one, of those an entity's text holds too, but not of character references.
+TEST(XpParserContent, LiteralsKeepOrNormaliseWhitespaceAsXmlSays) {
+  struct TLiteralCase {
+    const char* name;
+    std::string document;
+    std::vector<std::string> values;  // the entity and attribute events, in order
+  };
+  const TLiteralCase cases[] = {
+      {"entity value keeps line ends and tabs", "<!DOCTYPE r [<!ENTITY e 'a\nb\r\nc\td'>]><r a='&e;'/>",
+       {"EntityInternal e [a\nb\nc\td]", "Attr a=[a b c d]"}},
+      {"raw whitespace in a value", "<r a='x\ty\nz\r\nw'/>", {"Attr a=[x y z w]"}},
+      {"character references stay", "<r a='&#9;&#10;&#13;'/>", {"Attr a=[\t\n\r]"}},
+      {"CR LF from an entity's text is two spaces", "<!DOCTYPE r [<!ENTITY e '&#13;&#10;'>]><r a='x&e;y'/>",
+       {"EntityInternal e [\r\n]", "Attr a=[x  y]"}},
+      {"a non-CDATA value collapses spaces only",
+       "<!DOCTYPE r [<!ATTLIST r t NMTOKENS #IMPLIED>]><r t=' a&#10; &#9;b\t '/>", {"Attr t=[a\n \tb]"}},
+      {"defaults are normalised by their type, references expanded once",
+       "<!DOCTYPE r [<!ATTLIST r d CDATA ' x\ty&#9;z&#38;#60; ' n NMTOKENS ' a\t b&#10;'>]><r/>",
+       {"Attr d=[ x y\tz&#60; ] default", "Attr n=[a b\n] default"}},
+  };
+  for (const TLiteralCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TParsed parsed = Parse(c.document);
+    ASSERT_TRUE(parsed.ok) << parsed.lines[0];
+    std::vector<std::string> values;
+    for (const std::string& line : parsed.lines)
+      if (line.rfind("Attr ", 0) == 0 || line.rfind("EntityInternal ", 0) == 0) values.push_back(line);
+    EXPECT_THAT(values, ElementsAreArray(c.values));
   }
 }
 
@@ -324,6 +357,34 @@ TEST(XpParserFrame, ExternalSubsetTakesInternalParameterEntitiesAndRelativeNames
   ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("sub/doc.xml")))) << U8(parser.GetErrorMsg(0));
   EXPECT_THAT(recorder.Lines, ::testing::Contains("ElementStart(a, 1)"));
   EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [external]"));
+}
+
+// Outside the internal subset a parameter-entity reference in an entity value
+// is replaced by the entity's text as it stands, an external one's after its
+// text declaration; inside it the '%' is an ordinary character.
+TEST(XpParserFrame, ParameterEntitiesInEntityValuesOfTheExternalSubset) {
+  TTempFolder folder("xpparser");
+  std::ofstream(folder.Path("doc.dtd"))
+      << "<!ENTITY % p 'P&#38;#60;'>\n<!ENTITY % x SYSTEM 'x.ent'>\n<!ENTITY e '[%p;|%x;]'>\n";
+  std::ofstream(folder.Path("x.ent")) << "<?xml encoding='UTF-8'?>ext&#33;";
+  std::ofstream(folder.Path("doc.xml")) << "<!DOCTYPE a SYSTEM 'doc.dtd' [<!ENTITY % i 'a%b;'>]><a>&e;</a>";
+  TXpParser parser;
+  TXpParserRecorder recorder(parser);
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("EntityInternal e [[P&#60;|ext!]]"));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("EntityInternal %i [a%b;]"));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [[P<|ext!]]"));
+
+  // So also in an external parameter entity that the internal subset names.
+  std::ofstream(folder.Path("decl.ent")) << "<!ENTITY e2 '(%i;)'>";
+  std::ofstream(folder.Path("both.xml"))
+      << "<!DOCTYPE a [<!ENTITY % i 'in'><!ENTITY % decl SYSTEM 'decl.ent'>%decl;]><a>&e2;</a>";
+  ASSERT_TRUE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("both.xml")))) << U8(parser.GetErrorMsg(0));
+  EXPECT_THAT(recorder.Lines, ::testing::Contains("Text [(in)]"));
+
+  std::ofstream(folder.Path("doc.dtd"), std::ios::trunc) << "<!ENTITY e '%none;'>";
+  EXPECT_FALSE(parser.ParseDataSource(XpUtf8ToWide(folder.Path("doc.xml"))));
+  EXPECT_THAT(U8(parser.Errors().back()), ::testing::EndsWith("Error: Reference to undeclared entity: none"));
 }
 
 TEST(XpParserFrame, SettingsAndErrorIndex) {

@@ -1,55 +1,10 @@
-#include "app/logic/InterpolationRun.h"
+#include "app/logic/MapPicture.h"
 
-#include <cmath>
+#include <algorithm>
+#include <cstdint>
 
 #include "model/GPX.h"
 #include "platform/Canvas.h"
-
-std::vector<TBand> PlanBands(int width) {
-  std::vector<TBand> bands;
-  if (width <= 0) return bands;
-  const int last = width - 1;
-  const int count = last / 15;
-  if (count == 0) {
-    bands.push_back({0, last});
-    return bands;
-  }
-  const int size = last / count;
-  for (int k = 1; k <= count; ++k) bands.push_back({size * (k - 1), k == count ? last : size * k - 1});
-  return bands;
-}
-
-int DecimateTracks(TGPX& doc, double stepLatitude, double stepLongitude) {
-  int dropped = 0;
-  for (TGPXtrk& trk : doc.trk)
-    for (TGPXtrkseg& seg : trk) {
-      if (seg.Count() == 0) continue;
-      double lastLat = seg.GetPoint(0)->Latitude;
-      double lastLon = seg.GetPoint(0)->Longitude;
-      int i = 1;
-      while (i < seg.Count()) {
-        const TPoint4D2& p = *seg.GetPoint(i);
-        if (std::fabs(lastLat - p.Latitude) < stepLatitude && std::fabs(lastLon - p.Longitude) < stepLongitude) {
-          seg.FreeAndDelete(i);
-          ++dropped;
-        } else {
-          lastLat = p.Latitude;
-          lastLon = p.Longitude;
-          ++i;
-        }
-      }
-    }
-  return dropped;
-}
-
-void AppendTrackSamples(const TGPX& doc, TPointList& coord, TValueList& depth) {
-  for (const TGPXtrk& trk : doc.trk)
-    for (const TGPXtrkseg& seg : trk)
-      for (const TPoint4D2& p : seg) {
-        coord.push_back({static_cast<float>(p.Longitude), static_cast<float>(p.Latitude)});
-        depth.push_back(static_cast<float>(p.HBdepth));
-      }
-}
 
 void GridToPicture(const TColorArray& grid, TBitmap& picture) {
   picture.SetSize(grid.Width(), grid.Height());
