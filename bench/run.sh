@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/ensure-packages.sh
-ensure_packages "${SHOALWRIGHT_BUILD_PACKAGES[@]}"
+ensure_packages "${SHOALWRIGHT_BUILD_PACKAGES[@]}" "${SHOALWRIGHT_BENCH_PACKAGES[@]}"
 if [ $# -lt 1 ]; then
   echo "usage: bench/run.sh <name> [arguments...]; names:" >&2
   ls bench/*_bench.cpp 2>/dev/null | sed 's#bench/\(.*\)_bench.cpp#  \1#' >&2

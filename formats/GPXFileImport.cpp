@@ -295,19 +295,39 @@ private:
     return declarations && declarations->GetNamedItem(WideString(prefix));
   }
 
-  // Whether an element is in the root's namespace. Its siblings nearly always
-  // share its prefix and declare nothing, so the answer for a parent and a
-  // prefix is kept for the next child, until nodes are freed (ForgetParent).
+  // Whether an element is in the root's namespace. The answer is the one at the
+  // nearest element above that declares the prefix; nearly always nothing on the
+  // way up to where the last answer came from declares it, so that answer is
+  // kept for the next element and the prefix, until nodes are freed (ForgetParent).
   bool InRootNamespace(const TXpNode* node) {
     const std::u16string_view prefix = PrefixOf(node->NodeName());
     if (DeclaresItself(node, prefix)) return NamespaceKey(node, prefix) == fRootNamespace;
-    const TXpNode* parent = node->ParentNode();
-    if (parent != fCachedParent || prefix != fCachedPrefix) {
-      fCachedParent = parent;
+    if (prefix != fCachedPrefix) {
       fCachedPrefix = prefix;
-      fCachedInRoot = NamespaceKey(parent, prefix) == fRootNamespace;
+      fCachedParent = nullptr;
     }
-    return fCachedInRoot;
+    const TXpNode* const parent = node->ParentNode();
+    const TXpNode* topElement = nullptr;
+    for (const TXpNode* scope = parent; scope && IsElementLike(scope); scope = scope->ParentNode()) {
+      if (scope == fCachedParent) return fCachedInRoot;
+      if (DeclaresItself(scope, prefix)) {
+        fCachedParent = scope;
+        return fCachedInRoot = NamespaceKey(scope, prefix) == fRootNamespace;
+      }
+      topElement = scope;
+    }
+    // Declared nowhere above.
+    const bool inRoot = NamespaceKey(parent, prefix) == fRootNamespace;
+    if (topElement) {
+      fCachedParent = topElement;
+      fCachedInRoot = inRoot;
+    }
+    return inRoot;
+  }
+
+  // The nodes a namespace lookup climbs through.
+  static bool IsElementLike(const TXpNode* node) {
+    return node->NodeType() == ELEMENT_NODE || node->NodeType() == ATTRIBUTE_NODE;
   }
 
   void ForgetParent() { fCachedParent = nullptr; }
@@ -331,6 +351,20 @@ private:
   void ForEachChild(const TXpNode* node, std::u16string_view name, Visit&& visit) {
     for (const TXpNode* child : node->ChildNodes()->Nodes())
       if (Is(Local(child), name)) visit(child);
+  }
+
+  // ChildrenMarkup with the buffers kept from point to point: a survey's
+  // million extensions then cost one allocation each, their own. A survey's
+  // extensions are plain elements and text, written straight as UTF-8.
+  std::string PointExtensions(const TXpNode* node) {
+    fMarkupUtf8.clear();
+    if (!XpAppendPlainChildrenUtf8(node, fMarkupUtf8)) {
+      fMarkup.clear();
+      for (const TXpNode* child : node->ChildNodes()->Nodes()) XpAppendNode(child, fMarkup);
+      fMarkupUtf8.clear();
+      XpAppendWideAsUtf8(fMarkup, fMarkupUtf8);
+    }
+    return std::string(XpTrimXmlWhitespace(fMarkupUtf8));
   }
 
   std::string Text(const TXpNode* node, std::u16string_view name) {
@@ -405,7 +439,7 @@ private:
     point->ageofdgpsdata = numberOr(kAgeofdgpsdata, -1);
     point->dgpsid = Int32Or(text(kDgpsid), -1);
     point->HBdepth = depth ? NumberIn(depth, 0) : 0;
-    if (field[kExtensions]) point->extensions = ChildrenMarkup(field[kExtensions]);
+    if (field[kExtensions]) point->extensions = PointExtensions(field[kExtensions]);
     if (watch) WatchDepth(*watch, *point, depth != nullptr, field[kExtensions]);
     list.Add(std::move(point));
     list.filled = true;
@@ -615,6 +649,8 @@ private:
       u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
   TGPXFile& fFile;
+  WideString fMarkup;
+  std::string fMarkupUtf8;
   WideString fRootNamespace;
   const TXpNode* fCachedParent = nullptr;
   WideString fCachedPrefix;

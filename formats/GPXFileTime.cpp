@@ -80,7 +80,43 @@ std::int64_t PartAfterTwoOr1(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// The digits at [at, at + count) of text as a number; -1 when one is no digit.
+std::int64_t Digits(std::string_view text, std::size_t at, std::size_t count) {
+  std::int64_t value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// "YYYY-MM-DDThh:mm:ssZ" or "YYYY-MM-DDThh:mm:ss.sssZ", as loggers write a
+// point's time, read as the general rules below read it; nothing for any other text.
+std::optional<TDateTime> CommonUtcTime(std::string_view text) {
+  if (text.size() != 20 && text.size() != 24) return std::nullopt;
+  if (text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' || text.back() != 'Z')
+    return std::nullopt;
+  if (text.size() == 24 && text[19] != '.') return std::nullopt;
+  const std::int64_t year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+  const std::int64_t hour = Digits(text, 11, 2), minute = Digits(text, 14, 2), second = Digits(text, 17, 2);
+  if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) return std::nullopt;
+  std::int64_t millisecond = 0;
+  if (text.size() == 24) {
+    if (Digits(text, 20, 3) < 0) return std::nullopt;
+    millisecond = static_cast<std::int64_t>(FractionOr0(text.substr(19, 4)) * 1000);
+  }
+  const double date = EncodeDate(year, month, day);
+  const double time = EncodeTime(hour, minute, second, millisecond);
+  const double offset = 0;
+  return date + time + offset;
+}
+
+}  // namespace
+
 TDateTime TGPXFile::ISO8601ToDateTime(std::string_view Value) {
+  if (const std::optional<TDateTime> common = CommonUtcTime(Value)) return *common;
   if (Value.size() < 8) return 0;
   const std::string text(XpTrimXmlWhitespace(Value));
 

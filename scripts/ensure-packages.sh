@@ -31,6 +31,10 @@ SHOALWRIGHT_BUILD_PACKAGES=(
   libxml2-utils
 )
 
+# What only the benchmarks need beyond the build: the fast DOM reader the GPX
+# load is measured against.
+SHOALWRIGHT_BENCH_PACKAGES=(libpugixml-dev)
+
 # The tests show that number texts ignore a German locale, so that locale must exist.
 ensure_locale() {
   local name="$1"  # e.g. de_DE.UTF-8

@@ -71,6 +71,8 @@ private:
 // Conversion between the library's wide text and the UTF-8 of the rest of the
 // program. Unpaired surrogates and malformed bytes become U+FFFD.
 std::string XpWideToUtf8(std::u16string_view text);
+// The same text appended to out, for a caller that reuses its buffer.
+void XpAppendWideAsUtf8(std::u16string_view text, std::string& out);
 WideString XpUtf8ToWide(std::string_view text);
 
 // The well-formed UTF-8 sequence that starts at text[at], as RFC 3629 has it (at

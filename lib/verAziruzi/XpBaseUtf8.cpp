@@ -3,13 +3,28 @@
 #include "lib/verAziruzi/XpBase.h"
 
 std::string XpWideToUtf8(std::u16string_view text) {
-  // Most texts are ASCII all through: those are copied unit by unit.
+  std::string out;
+  XpAppendWideAsUtf8(text, out);
+  return out;
+}
+
+void XpAppendWideAsUtf8(std::u16string_view text, std::string& out) {
+  // Most texts are ASCII all through: those go in pieces through a buffer on
+  // the stack, with no fill of the string before the copy.
   std::size_t ascii = 0;
-  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
-  std::string out(ascii, '\0');
-  for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
-  if (ascii == text.size()) return out;
-  out.reserve(text.size() + text.size() / 2);
+  char piece[128];
+  while (ascii < text.size()) {
+    std::size_t n = 0;
+    while (n < sizeof(piece) && ascii + n < text.size() && text[ascii + n] < 0x80) {
+      piece[n] = static_cast<char>(text[ascii + n]);
+      ++n;
+    }
+    out.append(piece, n);
+    ascii += n;
+    if (n < sizeof(piece)) break;
+  }
+  if (ascii == text.size()) return;
+  out.reserve(out.size() + (text.size() - ascii) * 3 / 2);
   for (std::size_t i = ascii; i < text.size(); ++i) {
     TXpUcs4Char c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -22,7 +37,6 @@ std::string XpWideToUtf8(std::u16string_view text) {
     XpUcs4ToUtf8Seq(c, seq);
     out.append(reinterpret_cast<const char*>(&seq[1]), seq[0]);
   }
-  return out;
 }
 
 TXpUtf8Decoded XpDecodeUtf8(std::string_view text, std::size_t at) {

@@ -138,13 +138,20 @@ void TXpDocument::DropNodeHold() {
 }
 
 TXpName* TXpDocument::InternName(std::u16string_view name) {
-  auto it = fNames.find(name);
-  if (it == fNames.end()) {
-    auto* shared = new TXpName(name);
-    it = fNames.emplace(std::u16string_view(shared->Text()), shared).first;
+  const std::size_t size = name.size();
+  const std::size_t slot =
+      size == 0 ? 0 : (size * 131 + name[0] * 31u + name[size / 2] * 7u + name[size - 1]) % fRecentNames.size();
+  TXpName* recent = fRecentNames[slot];
+  if (!recent || recent->Text() != name) {
+    auto it = fNames.find(name);
+    if (it == fNames.end()) {
+      auto* shared = new TXpName(name);
+      it = fNames.emplace(std::u16string_view(shared->Text()), shared).first;
+    }
+    recent = fRecentNames[slot] = it->second;
   }
-  it->second->AddRef();
-  return it->second;
+  recent->AddRef();
+  return recent;
 }
 
 namespace {
@@ -167,6 +174,10 @@ TXpRef<T> MakeNode(TXpDocument* document, std::u16string_view name, const WideSt
 
 TXpRef<TXpElement> TXpDocument::CreateElement(const WideString& tagName) {
   CheckName(tagName);
+  return CreateParsedElement(tagName);
+}
+
+TXpRef<TXpElement> TXpDocument::CreateParsedElement(const WideString& tagName) {
   if (fPlainElements) return MakeNode<TXpElement>(this, tagName, {});
   TXpRef<TXpElement> element = fElementFactory->CreateElement(tagName);
   element->SetOwnerDocument(this);
@@ -183,6 +194,10 @@ TXpRef<TXpElement> TXpDocument::CreateElementNS(const WideString& namespaceURI, 
 
 TXpRef<TXpAttribute> TXpDocument::CreateAttribute(const WideString& name) {
   CheckName(name);
+  return CreateParsedAttribute(name);
+}
+
+TXpRef<TXpAttribute> TXpDocument::CreateParsedAttribute(const WideString& name) {
   return MakeNode<TXpAttribute>(this, name, {});
 }
 

@@ -6,6 +6,7 @@
 // stands on (the following and preceding axes, the tree walker, the string
 // routines behind normalize-space() and translate()).
 
+#include <array>
 #include <functional>
 #include <typeinfo>
 #include <string_view>
@@ -141,6 +142,10 @@ public:
   TXpRef<TXpElement> CreateElementNS(const WideString& namespaceURI, const WideString& qualifiedName);
   TXpRef<TXpAttribute> CreateAttribute(const WideString& name);
   TXpRef<TXpAttribute> CreateAttributeNS(const WideString& namespaceURI, const WideString& qualifiedName);
+  // The same for a name the parser has read, and so checked, already: a load
+  // makes millions.
+  TXpRef<TXpElement> CreateParsedElement(const WideString& tagName);
+  TXpRef<TXpAttribute> CreateParsedAttribute(const WideString& name);
   TXpRef<TXpEntityReference> CreateEntityReference(const WideString& name);
   // Only an empty target is refused.
   TXpRef<TXpProcessingInstruction> CreateProcessingInstruction(const WideString& target, const WideString& data);
@@ -198,6 +203,9 @@ private:
   bool fNoCharReplacement = false;
   bool fPlainElements = false;  // the factory is the library's own
   std::unordered_map<std::u16string_view, TXpName*, ViewHash> fNames;
+  // The last names interned, by a cheap hash: a document's few names come back
+  // a million times. Names stay in fNames as long as the document.
+  std::array<TXpName*, 64> fRecentNames{};
   std::unique_ptr<TXpXPathParser> fXPathParser;
   // The nodes, other than itself, whose owner document this is.
   std::size_t fNodeHolds = 0;

@@ -251,14 +251,14 @@ void TXpObjModel::ConnectParser() {
   parser.OnAttribute = [this](TXpComponent*, const WideString& name, const WideString& value, bool specified) {
     if (name.empty()) return;
     if (TrackAttributes) omTrackedAttributes.insert(name);
-    TXpRef<TXpAttribute> attribute = omDocument->CreateAttribute(name);
+    TXpRef<TXpAttribute> attribute = omDocument->CreateParsedAttribute(name);
     attribute->SetNodeValue(value);
     attribute->SetSpecified(specified);
     omAttrList.push_back(std::move(attribute));
   };
   parser.OnStartElement = [this](TXpComponent*, const WideString& name) {
     if (TrackElements) omTrackedElements.insert(name);
-    TXpRef<TXpElement> element = omDocument->CreateElement(name);
+    TXpRef<TXpElement> element = omDocument->CreateParsedElement(name);
     element->SetAttributeNodes(omAttrList);
     omAttrList.clear();
     Add(element, true);

@@ -732,3 +732,84 @@ void XpAppendNode(const TXpNode* node, WideString& out) {
       break;  // attributes, entity references, documents, fragments, declarations
   }
 }
+
+namespace {
+
+constexpr int kPlainNodeDepth = 64;  // deeper subtrees take the general writer's stack
+
+// Text written as it stands: plain units without a '>' that could close "]]>",
+// and tabs, which only a value escapes.
+bool AppendPlainTextUtf8(const TXpNode* node, std::u16string_view text, bool attribute, std::string& out) {
+  if (!node->OutputEscaping()) return false;
+  char piece[128];
+  std::size_t n = 0;
+  for (const char16_t unit : text) {
+    if (!(IsPlain(unit) || (unit == u'\t' && !attribute)) || unit == u'>') return false;
+    piece[n++] = static_cast<char>(unit);
+    if (n == sizeof(piece)) {
+      out.append(piece, n);
+      n = 0;
+    }
+  }
+  out.append(piece, n);
+  return true;
+}
+
+bool AppendPlainUtf8(const TXpNode* node, std::string& out, int depth) {
+  switch (node->NodeType()) {
+    case TEXT_NODE:
+      return AppendPlainTextUtf8(node, node->NodeValue(), false, out);
+    case ELEMENT_NODE:
+      break;
+    default:
+      return false;
+  }
+  if (depth > kPlainNodeDepth) return false;
+  const auto* element = static_cast<const TXpElement*>(node);
+  const auto appendName = [&out](std::u16string_view name) { XpAppendWideAsUtf8(name, out); };
+  out += '<';
+  appendName(element->NodeName());
+  if (const TXpNamedNodeMap* attributes = element->Attributes()) {
+    for (const TXpNode* attribute : attributes->Nodes()) {
+      out += ' ';
+      appendName(attribute->NodeName());
+      out += "=\"";
+      if (!AppendPlainTextUtf8(element, attribute->NodeValue(), true, out)) return false;
+      out += '"';
+    }
+  }
+  if (!element->HasChildNodes()) {
+    out += element->IgnoreEndTag() ? ">" : element->FullEndTag() ? "></" : "/>";
+    if (element->FullEndTag() && !element->IgnoreEndTag()) {
+      appendName(element->NodeName());
+      out += '>';
+    }
+    return true;
+  }
+  out += '>';
+  for (const TXpNode* child : element->ChildNodes()->Nodes())
+    if (!AppendPlainUtf8(child, out, depth + 1)) return false;
+  out += "</";
+  appendName(element->NodeName());
+  out += '>';
+  return true;
+}
+
+}  // namespace
+
+bool XpAppendPlainChildrenUtf8(const TXpNode* parent, std::string& out) {
+  const Settings settings(parent);
+  const TXpDocument* document = settings.document;
+  if (settings.formatted ||
+      (document && (document->OnOutputElementStart || document->OnOutputElementEnd || document->OnOutputAttribStart ||
+                    document->OnOutputAttrib || document->OnOutputAttribEnd)))
+    return false;
+  const std::size_t start = out.size();
+  for (const TXpNode* child : parent->ChildNodes()->Nodes()) {
+    if (!AppendPlainUtf8(child, out, 0)) {
+      out.resize(start);
+      return false;
+    }
+  }
+  return true;
+}

@@ -20,6 +20,11 @@ class TXpComment;
 WideString XpWriteNode(const TXpNode* node);
 // The same text appended to out, for a caller that joins many nodes.
 void XpAppendNode(const TXpNode* node, WideString& out);
+// The markup of parent's children as XpAppendNode writes each, as UTF-8
+// appended to out, for the common subtrees of elements and plain text that need
+// no escape, reference or line-break rule: answers false, out left as it was,
+// for anything else (XpAppendNode writes that).
+bool XpAppendPlainChildrenUtf8(const TXpNode* parent, std::string& out);
 
 // The markup of parent's children at a level, appended to out; answers whether
 // the last child was a text node. Settings and events come from top's document.

@@ -491,7 +491,11 @@ void TXpParser::ReadName(bool bFirstCharRule, WideString& sName) {
 void TXpParser::ScanName(bool bFirstCharRule, WideString& sName) {
   sName.clear();
   const auto& classes = AsciiNameClasses();
-  FFilter->ScanUntil(sName, [&classes](char16_t c) { return c < 128 && (classes[c] & kNameDelimiter) != 0; });
+  // Nearly every name is ASCII name characters, read in one step.
+  const bool asciiNameChars = FFilter->ScanAsciiRun(sName, classes, kNameChar, kNameDelimiter);
+  if (!asciiNameChars)
+    FFilter->ScanUntil(sName, [&classes](char16_t c) { return c < 128 && (classes[c] & kNameDelimiter) != 0; });
+  if (asciiNameChars && (!bFirstCharRule || sName.empty() || (classes[sName[0]] & kNameStart) != 0)) return;
   for (std::size_t i = 0; i < sName.size(); ++i) {
     const char16_t c = sName[i];
     const bool first = bFirstCharRule && i == 0;

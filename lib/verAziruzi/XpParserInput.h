@@ -8,6 +8,7 @@
 // Decoded units are kept in a window, so the grammar can scan runs of text
 // without a call per character.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -68,6 +69,29 @@ public:
       out.append(fBuf, start, fPos - start);
       if (fPos < fBuf.size()) return;
     }
+  }
+
+  // Appends the run of ASCII units from the scan position that `classes` marks
+  // with `take` when one it marks with `stop` ends it inside the window, and
+  // answers true; answers false, nothing consumed, for any other run. The run
+  // holds no line end, so only the column moves.
+  bool ScanAsciiRun(WideString& out, const std::array<std::uint8_t, 128>& classes, std::uint8_t take,
+                    std::uint8_t stop) {
+    const char16_t* units = fBuf.data();
+    const std::size_t size = fBuf.size();
+    std::size_t end = fPos;
+    for (; end < size; ++end) {
+      const char16_t c = units[end];
+      if (c >= 128) return false;
+      const std::uint8_t cls = classes[c];
+      if (cls & stop) break;
+      if (!(cls & take)) return false;
+    }
+    if (end == size) return false;
+    out.append(units + fPos, end - fPos);
+    fLinePos += static_cast<int>(end - fPos);
+    fPos = end;
+    return true;
   }
 
   int Line() const { return fLine; }

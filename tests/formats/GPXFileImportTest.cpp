@@ -236,6 +236,14 @@ TEST_F(GPXRead, ChildrenMatchTheRootsNamespaceNotItsPrefix) {
        "<ele>7</ele></g:trkpt></trkseg></g:trk></gpx>", true},
       {"<g:gpx xmlns:g=" + G + " xmlns=\"urn:other\">" + track("", "") + "</g:gpx>", false},
       {"<gpx xmlns=" + G + "><trk xmlns=\"urn:other\"><name>T</name></trk></gpx>", false},
+      // A segment of another namespace beside the track's own, either side.
+      {"<gpx xmlns=" + G + "><trk><name>T</name><trkseg><trkpt lat=\"1\" lon=\"2\"><ele>7</ele></trkpt></trkseg>"
+       "<trkseg xmlns=\"urn:other\"><trkpt lat=\"1\" lon=\"2\"><ele>8</ele></trkpt></trkseg></trk></gpx>", true},
+      {"<gpx xmlns=" + G + "><trk><name>T</name><trkseg xmlns=\"urn:other\"><trkpt lat=\"1\" lon=\"2\"><ele>8</ele>"
+       "</trkpt></trkseg><trkseg><trkpt lat=\"1\" lon=\"2\"><ele>7</ele></trkpt></trkseg></trk></gpx>", true},
+      // A point's field of another namespace before the GPX one.
+      {"<gpx xmlns=" + G + "><trk><name>T</name><trkseg><trkpt lat=\"1\" lon=\"2\"><ele xmlns=\"urn:other\">8</ele>"
+       "<ele>7</ele></trkpt></trkseg></trk></gpx>", true},
       {"<g:gpx>" + track("g:", "g:") + "</g:gpx>", true},  // the same undeclared prefix
       {"<g:gpx>" + track("", "") + "</g:gpx>", false},
       {"<gpx>" + track("", "") + "</gpx>", true},
@@ -564,6 +572,40 @@ TEST(GPXTime, ISO8601Forms) {
     TGPXFile::ISO8601ToDateTime("2011-366");
   } catch (const EConvertError& e) {
     EXPECT_EQ(XpWideToUtf8(e.Message()), "(2011, 366) is not a valid DateDay pair");
+  }
+}
+
+// A point's usual time is read by a shortcut; a blank around it takes the
+// general rules, which must give the same number and the same errors.
+TEST(GPXTime, TheUsualFormsReadAsTheGeneralRulesReadThem) {
+  for (const char* text : {"2023-03-15T00:00:00Z", "2024-02-29T23:59:59Z", "0001-01-01T00:00:00Z",
+                           "2023-03-15T12:34:56.789Z", "2023-03-15T12:34:56.001Z", "9999-12-31T23:59:59.999Z",
+                           "2023-03-15T12:34:56.0x0Z", "2023-03-15T12:34:5xZ", "2023-03-15t12:34:56Z"}) {
+    const std::string general = std::string(" ") + text;
+    double expected = 0;
+    try {
+      expected = TGPXFile::ISO8601ToDateTime(general);
+    } catch (const EConvertError&) {
+      EXPECT_THROW(TGPXFile::ISO8601ToDateTime(text), EConvertError) << text;
+      continue;
+    }
+    EXPECT_EQ(TGPXFile::ISO8601ToDateTime(text), expected) << text;
+  }
+  for (const char* bad : {"2023-02-29T00:00:00Z", "2023-13-01T00:00:00Z", "2023-03-15T24:00:00Z",
+                          "2023-03-15T23:60:00.000Z", "0000-01-01T00:00:00Z"}) {
+    std::string fast, general;
+    try {
+      TGPXFile::ISO8601ToDateTime(bad);
+    } catch (const EConvertError& e) {
+      fast = XpWideToUtf8(e.Message());
+    }
+    try {
+      TGPXFile::ISO8601ToDateTime(std::string(" ") + bad);
+    } catch (const EConvertError& e) {
+      general = XpWideToUtf8(e.Message());
+    }
+    EXPECT_FALSE(fast.empty()) << bad;
+    EXPECT_EQ(fast, general) << bad;
   }
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "DomFixture.h"
+#include "lib/verAziruzi/XpDOMWriter.h"
 
 namespace {
 
@@ -108,6 +111,53 @@ TEST_F(WriterTest, ElementsAndEndTags) {
   EXPECT_EQ(U8(doc->CreateCDATASection(u"<x>")->XmlDocument()), "<x>");
   doc->SetActualCDATA(false);
   EXPECT_EQ(U8(doc->CreateCDATASection(u"a]]>b")->XmlDocument()), "<![CDATA[a]]]]><![CDATA[>b]]>");
+}
+
+// The UTF-8 writer of plain subtrees writes what the general writer writes, or
+// declines and leaves its output as it was.
+TEST_F(WriterTest, PlainChildrenAsUtf8AreTheGeneralWritersTextOrNothing) {
+  struct Case {
+    std::function<void(TXpElement*)> build;
+    bool plain;
+  };
+  const Case cases[] = {
+      {[&](TXpElement* p) { Txt(Elem(p, u"h:depth"), u"30.0"); Txt(Elem(p, u"h:id"), u"1"); }, true},
+      {[&](TXpElement* p) { Elem(p, u"a")->SetAttribute(u"k", u"v w"); Elem(p, u"b"); }, true},
+      {[&](TXpElement* p) { Elem(p, u"a")->SetFullEndTag(true); Elem(p, u"b")->SetIgnoreEndTag(true); }, true},
+      {[&](TXpElement* p) { Txt(Elem(Elem(p, u"n\u00e9"), u"m"), u"a\tb"); }, true},
+      {[&](TXpElement* p) { Txt(p, u"x & y"); }, false},
+      {[&](TXpElement* p) { Txt(p, u"a]]>b"); }, false},
+      {[&](TXpElement* p) { Txt(p, u"\u00e9"); }, false},
+      {[&](TXpElement* p) { Txt(p, u"a\nb"); }, false},
+      {[&](TXpElement* p) { Txt(Elem(p, u"q"), u"\"q\""); }, false},
+      {[&](TXpElement* p) { Elem(p, u"a")->SetAttribute(u"k", u"a\tb"); }, false},
+      {[&](TXpElement* p) { Elem(p, u"ok"); Comment(p, u"c"); }, false},
+      {[&](TXpElement* p) {
+         TXpRef<TXpCDataSection> section = doc->CreateCDATASection(u"x");
+         p->AppendChild(section);
+       },
+       false},
+      {[&](TXpElement* p) { Txt(p, u"raw & <")->SetOutputEscaping(false); }, false},
+  };
+  for (const Case& test : cases) {
+    TXpElement* parent = Elem(root, u"p");
+    test.build(parent);
+    WideString general;
+    for (const TXpNode* child : parent->ChildNodes()->Nodes()) XpAppendNode(child, general);
+    std::string out = "kept";
+    EXPECT_EQ(XpAppendPlainChildrenUtf8(parent, out), test.plain) << U8(general);
+    EXPECT_EQ(out, test.plain ? "kept" + U8(general) : "kept");
+  }
+  // Formatted output and output events are the general writer's.
+  TXpElement* parent = Elem(root, u"p");
+  Txt(Elem(parent, u"a"), u"1");
+  std::string out;
+  doc->SetFormattedOutput(true);
+  EXPECT_FALSE(XpAppendPlainChildrenUtf8(parent, out));
+  doc->SetFormattedOutput(false);
+  doc->OnOutputElementStart = [](TXpNode*) {};
+  EXPECT_FALSE(XpAppendPlainChildrenUtf8(parent, out));
+  EXPECT_EQ(out, "");
 }
 
 TEST_F(WriterTest, FormattedOutputAndComments) {
