@@ -385,19 +385,30 @@ WideString TXpParser::TakeDataBuffer(bool bReset) {
   return text;
 }
 
-void TXpParser::CollapseSpaces() {
+namespace {
+
+// Drops the runs of blanks at both ends and makes each inner run one space;
+// what counts as a blank differs between the two normalisations.
+template <class IsBlank>
+void CollapseBlankRuns(WideString& text, IsBlank isBlank) {
   std::size_t out = 0;
   bool pendingSpace = false;
-  for (char16_t c : FDataBuffer) {
-    if (c == u' ') {
+  for (char16_t c : text) {
+    if (isBlank(c)) {
       pendingSpace = out > 0;
       continue;
     }
-    if (pendingSpace) FDataBuffer[out++] = u' ';
+    if (pendingSpace) text[out++] = u' ';
     pendingSpace = false;
-    FDataBuffer[out++] = c;
+    text[out++] = c;
   }
-  FDataBuffer.resize(out);
+  text.resize(out);
+}
+
+}  // namespace
+
+void TXpParser::CollapseSpaces() {
+  CollapseBlankRuns(FDataBuffer, [](char16_t c) { return c == u' '; });
 }
 
 void TXpParser::NormalizeWhitespace() {
@@ -410,16 +421,5 @@ void TXpParser::NormalizeWhitespace() {
       ++i;
     if (i == size) return;
   }
-  std::size_t out = 0;
-  bool pendingSpace = false;
-  for (char16_t c : FDataBuffer) {
-    if (XpIsXmlWhitespace(c)) {
-      pendingSpace = out > 0;
-      continue;
-    }
-    if (pendingSpace) FDataBuffer[out++] = u' ';
-    pendingSpace = false;
-    FDataBuffer[out++] = c;
-  }
-  FDataBuffer.resize(out);
+  CollapseBlankRuns(FDataBuffer, [](char16_t c) { return XpIsXmlWhitespace(c); });
 }
