@@ -169,3 +169,20 @@ TEST_F(FileDialogTest, ATypedNameWithAnotherExtensionIsReportedAloneOrAmongOther
 }
 
 }  // namespace
+
+namespace {
+
+// Whole paths typed in quotes are taken as a list too, and a file among them
+// that fails to load is reported while the others load.
+TEST_F(FileDialogTest, TypedWholePathsAreEachLoadedOrReported) {
+  const std::string survey = WriteSurvey("survey.ht");
+  const std::string broken = Path("broken.gpx");
+  { std::ofstream(broken) << "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"></trkseg>"; }
+  AnswerNextFileDialog({-1, QString::fromStdString("\"" + survey + "\" \"" + broken + "\""), true});
+  form->btnAddFilesClick();
+  EXPECT_EQ(Ws().GPXdata().trk.Count(), 1);
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_NE(Errors().front().find(broken + " could not be read:"), std::string::npos) << Errors().front();
+}
+
+}  // namespace
