@@ -51,14 +51,24 @@ void ForChildrenNamed(const TXpNode* node, std::u16string_view name, Visit&& vis
 
 // The first element below node, in document order, whose local name is
 // "depth" in any letter case and that is not our own h:depth; null when none.
+// Walked with a stack of its own, as extensions may nest as deep as the parser
+// lets them.
 const TXpNode* ForeignDepthBelow(const TXpNode* node) {
-  for (const TXpNode* child : node->ChildNodes()->Nodes()) {
-    if (child->NodeType() != ELEMENT_NODE) continue;
-    const std::u16string_view name = child->NodeName();
+  std::vector<const TXpNode*> pending;
+  const auto pushChildren = [&pending](const TXpNode* parent) {
+    const auto& children = parent->ChildNodes()->Nodes();
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+      if ((*child)->NodeType() == ELEMENT_NODE) pending.push_back(*child);
+  };
+  pushChildren(node);
+  while (!pending.empty()) {
+    const TXpNode* element = pending.back();
+    pending.pop_back();
+    const std::u16string_view name = element->NodeName();
     const std::size_t colon = name.rfind(u':');
     const std::u16string_view local = colon == std::u16string_view::npos ? name : name.substr(colon + 1);
-    if (XpSameAsciiText(local, u"depth") && name != u"h:depth") return child;
-    if (const TXpNode* below = ForeignDepthBelow(child)) return below;
+    if (XpSameAsciiText(local, u"depth") && name != u"h:depth") return element;
+    pushChildren(element);
   }
   return nullptr;
 }
@@ -261,6 +271,9 @@ public:
     }
   }
 
+  // What the read found beside the data: a foreign depth element.
+  const TReadFindings& Findings() const { return fFindings; }
+
   // Hands everything read to the document, after what it holds.
   void MoveInto(TGPX& target) {
     if (fMetadata) target.metadata.CopyFrom(*fMetadata);
@@ -385,8 +398,6 @@ private:
     return attributes && attributes->GetNamedItem(name);
   }
 
-  // A point's children in one pass: the last of each name wins. A survey has
-  // a million points, so the texts of numbers and times are read in place.
   // What the points of one segment carry as depth, while it is read.
   struct TSegmentDepth {
     bool ours = false;         // a point has an h:depth
@@ -394,6 +405,8 @@ private:
     std::string foreign;       // the first depth element of another program
   };
 
+  // A point's children in one pass: the last of each name wins. A survey has
+  // a million points, so the texts of numbers and times are read in place.
   void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number,
                     TSegmentDepth* watch = nullptr) {
     const auto what = [&] { return std::string(tag) + " " + std::to_string(number); };
@@ -551,11 +564,6 @@ private:
     if (watch.ours || !watch.foreign.empty() || !fFindings.ForeignDepth.empty() || !extensions) return;
     if (const TXpNode* foreign = ForeignDepthBelow(extensions)) watch.foreign = U8(foreign->NodeName());
   }
-
-public:
-  const TReadFindings& Findings() const { return fFindings; }
-
-private:
 
   // The segment read while loading, in document order: the one asked for is
   // almost always the first waiting.

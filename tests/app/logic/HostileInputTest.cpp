@@ -218,6 +218,13 @@ const THostileCase kCases[] = {
        return Gpx("", Track("deep", TrackPoint("47", "8", "", Repeat("<x>", 2000) + "1" + Repeat("</x>", 2000))));
      }),
      "", 2},
+    {"GpxDeepForeignDepthWithinTheBound", "deep-foreign.gpx",
+     Text([](auto&) {
+       return Gpx("", "<trk><trkseg><trkpt lat=\"47\" lon=\"8\"><extensions>" + Repeat("<x>", 2000) +
+                          "<depth>4</depth>" + Repeat("</x>", 2000) +
+                          "</extensions></trkpt><trkpt lat=\"47.01\" lon=\"8.01\"/></trkseg></trk>");
+     }),
+     "", 2},
     {"KmlDeepFoldersWithinTheBound", "deep.kml",
      Text([](auto&) {
        return Kml("", Repeat("<Folder>", 2000) + ShoreLine("shore", "8,47 8.01,47.01 8.02,47") +
