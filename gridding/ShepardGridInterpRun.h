@@ -58,6 +58,9 @@ using TShepardRunKernel = void (*)(double x, const double* ys, const int* rows, 
 // processor or the build has none.
 TShepardRunKernel X86RunKernel(TShepardGridInterp::TKernels kernels, unsigned exponent);
 bool X86ProcessorHas(TShepardGridInterp::TKernels kernels);
+// The distance as one lane of a kernel set computes it, each on its own route to
+// the reference's bits; the reference's own where the processor has no such set.
+double X86KernelDistance(TShepardGridInterp::TKernels kernels, double x, double y, double px, double py);
 
 // The reference's steps for one sample: returns true (with the sample's value in
 // result) where the reference returns at once.

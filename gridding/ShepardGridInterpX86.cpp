@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "gridding/ShepardInterpDistance.h"
 
@@ -11,10 +12,12 @@
 
 #if defined(__x86_64__)
 
-// GCC 12's own AVX-512 square root leaves a lane it never reads undefined and
-// warns about it where the kernels inline it; the warning is off for this file.
+// GCC 12's own AVX-512 intrinsics (the root estimate, max, min) leave a lane
+// they never read undefined and warn about it where the kernels inline them; the
+// warnings are off for this file.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
@@ -22,10 +25,10 @@ namespace {
 
 // The vector kernels give each pixel of a run a lane of its own, so every lane
 // walks the samples in ascending order and accumulates its two sums exactly as
-// the reference does for that pixel; no sum is ever split or reordered. Each lane
-// rounds every product, quotient and root on its own as IEEE arithmetic does in
-// the scalar code, and fuses a multiply-add exactly where the scalar code calls
-// std::fma. The sums are finished by the reference's own
+// the reference does for that pixel; no sum is ever split or reordered. A lane's
+// distance is correctly rounded, as the reference's, by a route of its own; from
+// there each lane rounds every power, quotient and sum as IEEE arithmetic does in
+// the scalar code. The sums are finished by the reference's own
 // TShepardInterp::WeightedMean.
 
 // What a lane ends with: the value of the sample it snapped to, or its two sums.
@@ -35,79 +38,118 @@ struct TLaneSums {
   double weightSum = 0, weightedSum = 0;
 };
 
-// The samples one group of lanes weighs, kept per thread and grown as needed.
-inline TShepardSampleList& GroupList(std::size_t most) {
-  thread_local TShepardSampleList group;
-  if (group.px.size() < most) {
-    group.px.resize(most);
-    group.py.resize(most);
-    group.value.resize(most);
-  }
+// The samples one group of lanes weighs, kept per thread and grown as needed:
+// each with its offset across the column and that offset's square, split exactly
+// into the rounded square and its error, which every lane shares.
+struct TGroupSamples {
+  std::vector<double> adx, dx2, dx2Error, py, value;
+  std::size_t count = 0;
+};
+
+inline TGroupSamples& GroupSamples(std::size_t most) {
+  thread_local TGroupSamples group;
+  if (group.adx.size() < most)
+    for (auto* column : {&group.adx, &group.dx2, &group.dx2Error, &group.py, &group.value}) column->resize(most);
   return group;
 }
 
-// TShepardInterp::Distance in every lane of `wanted`: the candidates of
-// ShepardDistance::Candidate, step for step, and the reference itself for the
-// lanes out of its range or near a midpoint, which are rare.
-__attribute__((target("avx512f"))) inline __m512d Distance8(double x, const double* laneY, __m512d dy, double px,
-                                                            double py, __mmask8 wanted,
-                                                            bool checkRange = true) {
-  const __m512d adx = _mm512_set1_pd(std::fabs(x - px)), ady = _mm512_abs_pd(dy);
-  const __m512d a = _mm512_max_pd(adx, ady), b = _mm512_min_pd(adx, ady);
-  const __m512d p1 = _mm512_mul_pd(a, a), e1 = _mm512_fmsub_pd(a, a, p1);
-  const __m512d p2 = _mm512_mul_pd(b, b), e2 = _mm512_fmsub_pd(b, b, p2);
-  const __m512d sh = _mm512_add_pd(p1, p2);
-  const __m512d sl = _mm512_add_pd(_mm512_sub_pd(p2, _mm512_sub_pd(sh, p1)), _mm512_add_pd(e1, e2));
-  const __m512d r0 = _mm512_sqrt_pd(sh);
-  const __m512d c = _mm512_div_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), _mm512_add_pd(r0, r0));
+// A sample's offset across the column, its square and the square's error.
+struct TColumnOffset {
+  double adx, dx2, dx2Error;
+};
+inline TColumnOffset ColumnOffset(double x, double px) {
+  const double adx = std::fabs(x - px), dx2 = adx * adx;
+  return {adx, dx2, std::fma(adx, adx, -dx2)};
+}
+
+// TShepardInterp::Distance from every lane's y to a sample `column` across and
+// at latitude py, in every lane of `wanted`: the route of
+// ShepardDistance::Candidate without the divider, and the reference itself for
+// the lanes out of its range or near a midpoint, which are rare. Where the caller
+// knows every wanted lane in range, CheckRange is false.
+template <bool CheckRange = true>
+__attribute__((target("avx512f,avx512dq"))) inline __m512d Distance8(__m512d y, const double* laneY,
+                                                                     const TColumnOffset& column, double py,
+                                                                     __mmask8 wanted) {
+  using namespace ShepardDistance;
+  // The square sum exactly as sh + sl, but for the rounding of the errors' sum;
+  // the rounding error of sh by a fast two-sum from the larger of the squares.
+  const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(py));
+  const __m512d dx2 = _mm512_set1_pd(column.dx2);
+  const __m512d dy2 = _mm512_mul_pd(dy, dy), dy2Error = _mm512_fmsub_pd(dy, dy, dy2);
+  const __m512d sh = _mm512_add_pd(dx2, dy2);
+  const __m512d larger = _mm512_max_pd(dx2, dy2), smaller = _mm512_min_pd(dx2, dy2);
+  const __m512d shError = _mm512_sub_pd(smaller, _mm512_sub_pd(sh, larger));
+  const __m512d sl = _mm512_add_pd(shError, _mm512_add_pd(_mm512_set1_pd(column.dx2Error), dy2Error));
+  // The root of sh by Goldschmidt's iteration from an estimate of 1 / sqrt(sh) of
+  // relative error below 2^-14: after two steps r0 is within a relative 2^-50 of
+  // the root, and h, after one, within 2^-27 of 1 / (2·r0). No step needs the
+  // divider, which is left to the weights.
+  const __m512d estimate = _mm512_rsqrt14_pd(sh);
+  const __m512d half = _mm512_set1_pd(0.5);
+  const __m512d g0 = _mm512_mul_pd(sh, estimate), h0 = _mm512_mul_pd(estimate, half);
+  const __m512d step0 = _mm512_fnmadd_pd(g0, h0, half);
+  const __m512d g1 = _mm512_fmadd_pd(g0, step0, g0), h = _mm512_fmadd_pd(h0, step0, h0);
+  const __m512d r0 = _mm512_fmadd_pd(g1, _mm512_fnmadd_pd(g1, h, half), g1);
+  // The correction: the residual of r0 is exact but for a rounding far below the
+  // margin, and at most 17 half ulps of r0 over 2·r0, so h puts the correction
+  // within 2^-23 half ulps of r0 of the exact one.
+  const __m512d c = _mm512_mul_pd(_mm512_add_pd(_mm512_fnmadd_pd(r0, r0, sh), sl), h);
   __m512d r = _mm512_add_pd(r0, c);
-  const __m512d z = _mm512_abs_pd(_mm512_add_pd(_mm512_sub_pd(r0, r), c));
-  // z in half ulps of r's binade: times 2^(53 - exponent(r)), exact. The
-  // midpoints lie 1 above r and 1 below it, or 1/2 below a power of two.
+  // r0 is a double, so the midpoints r0 + c can come near lie a whole number of
+  // quarter ulps of r0 away (those of the binade below, where r0 + c crosses a
+  // power of two): c in half ulps of r0 (times 2^(53 - exponent(r0)), exact) near
+  // a multiple of 1/2 goes to the exact check. One test: the fraction of
+  // (that + margin) in steps of 1/2, rounded down, below twice the margin. It also
+  // flags the lanes where r0 + c lies that near a double, no more often.
   const __m512d inHalfUlps = _mm512_castsi512_pd(_mm512_sub_epi64(
       _mm512_set1_epi64(std::int64_t{2099} << 52),
-      _mm512_and_si512(_mm512_castpd_si512(r), _mm512_set1_epi64(0x7FF0000000000000))));
-  const __m512d t = _mm512_mul_pd(z, inHalfUlps);
-  using namespace ShepardDistance;
-  const __mmask8 nearMidpoint =
-      _mm512_cmp_pd_mask(t, _mm512_set1_pd(1 - kMargin), _CMP_GE_OQ) |
-      _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(t, _mm512_set1_pd(0.5))), _mm512_set1_pd(kMargin), _CMP_LE_OQ);
-  // Where the caller knows every wanted lane in range, the check is skipped.
-  const __mmask8 outOfRange = checkRange ? static_cast<__mmask8>(_mm512_cmp_pd_mask(a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
-                                                                 _mm512_cmp_pd_mask(a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ))
-                                         : static_cast<__mmask8>(0);
-  const unsigned exact = (nearMidpoint | outOfRange) & wanted;
+      _mm512_and_si512(_mm512_castpd_si512(r0), _mm512_set1_epi64(0x7FF0000000000000))));
+  const __m512d shifted = _mm512_fmadd_pd(c, inHalfUlps, _mm512_set1_pd(kEstimateMargin));
+  constexpr int kHalvesRoundedDown = (1 << 4) | _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+  __mmask8 exact = _mm512_mask_cmp_pd_mask(wanted, _mm512_reduce_pd(shifted, kHalvesRoundedDown),
+                                           _mm512_set1_pd(2 * kEstimateMargin), _CMP_LT_OQ);
+  if constexpr (CheckRange) {
+    const __m512d a = _mm512_max_pd(_mm512_set1_pd(column.adx), _mm512_abs_pd(dy));
+    exact |= _mm512_mask_cmp_pd_mask(wanted, a, _mm512_set1_pd(kLow), _CMP_NGE_UQ) |
+             _mm512_mask_cmp_pd_mask(wanted, a, _mm512_set1_pd(kHigh), _CMP_NLE_UQ);
+  }
   if (exact) [[unlikely]] {
     alignas(64) double lanes[8];
     _mm512_store_pd(lanes, r);
+    // The offset across is exactly x - px in magnitude, so this is the pixel's own distance.
     for (int lane = 0; lane < 8; ++lane)
-      if (exact & (1u << lane)) lanes[lane] = TShepardInterp::Distance(x, laneY[lane], px, py);
+      if (exact & (1u << lane)) lanes[lane] = TShepardInterp::Distance(column.adx, laneY[lane], 0, py);
     r = _mm512_load_pd(lanes);
   }
   return r;
 }
 
-// As Distance8, in four lanes.
-__attribute__((target("avx2,fma"))) inline __m256d Distance4(double x, const double* laneY, __m256d dy, double px,
+// TShepardInterp::Distance in four lanes, as Distance8 takes it to the square
+// sum; AVX2 has no estimate of a double's reciprocal root, so the root and the
+// correction here are the steps of ShepardDistance::Candidate.
+__attribute__((target("avx2,fma"))) inline __m256d Distance4(__m256d y, const double* laneY, const TColumnOffset& column,
                                                              double py, __m256d wanted) {
-  const __m256d signBit = _mm256_set1_pd(-0.0);
-  const __m256d adx = _mm256_set1_pd(std::fabs(x - px)), ady = _mm256_andnot_pd(signBit, dy);
-  const __m256d a = _mm256_max_pd(adx, ady), b = _mm256_min_pd(adx, ady);
-  const __m256d p1 = _mm256_mul_pd(a, a), e1 = _mm256_fmsub_pd(a, a, p1);
-  const __m256d p2 = _mm256_mul_pd(b, b), e2 = _mm256_fmsub_pd(b, b, p2);
-  const __m256d sh = _mm256_add_pd(p1, p2);
-  const __m256d sl = _mm256_add_pd(_mm256_sub_pd(p2, _mm256_sub_pd(sh, p1)), _mm256_add_pd(e1, e2));
+  using namespace ShepardDistance;
+  const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(py));
+  const __m256d dx2 = _mm256_set1_pd(column.dx2);
+  const __m256d dy2 = _mm256_mul_pd(dy, dy), dy2Error = _mm256_fmsub_pd(dy, dy, dy2);
+  const __m256d sh = _mm256_add_pd(dx2, dy2);
+  const __m256d larger = _mm256_max_pd(dx2, dy2), smaller = _mm256_min_pd(dx2, dy2);
+  const __m256d shError = _mm256_sub_pd(smaller, _mm256_sub_pd(sh, larger));
+  const __m256d sl = _mm256_add_pd(shError, _mm256_add_pd(_mm256_set1_pd(column.dx2Error), dy2Error));
   const __m256d r0 = _mm256_sqrt_pd(sh);
   const __m256d c = _mm256_div_pd(_mm256_add_pd(_mm256_fnmadd_pd(r0, r0, sh), sl), _mm256_add_pd(r0, r0));
   __m256d r = _mm256_add_pd(r0, c);
+  const __m256d signBit = _mm256_set1_pd(-0.0);
   const __m256d z = _mm256_andnot_pd(signBit, _mm256_add_pd(_mm256_sub_pd(r0, r), c));
   const __m256d g = _mm256_mul_pd(_mm256_and_pd(r, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000))),
                                   _mm256_set1_pd(0x1p-53));
-  using namespace ShepardDistance;
   const __m256d nearMidpoint = _mm256_or_pd(
       _mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(1 - kMargin)), _CMP_GE_OQ),
       _mm256_and_pd(_mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(0.5 - kMargin)), _CMP_GE_OQ),
                     _mm256_cmp_pd(z, _mm256_mul_pd(g, _mm256_set1_pd(0.5 + kMargin)), _CMP_LE_OQ)));
+  const __m256d a = _mm256_max_pd(_mm256_set1_pd(column.adx), _mm256_andnot_pd(signBit, dy));
   const __m256d outOfRange = _mm256_or_pd(_mm256_cmp_pd(a, _mm256_set1_pd(kLow), _CMP_NGE_UQ),
                                           _mm256_cmp_pd(a, _mm256_set1_pd(kHigh), _CMP_NLE_UQ));
   const int exact = _mm256_movemask_pd(_mm256_and_pd(_mm256_or_pd(nearMidpoint, outOfRange), wanted));
@@ -115,7 +157,7 @@ __attribute__((target("avx2,fma"))) inline __m256d Distance4(double x, const dou
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, r);
     for (int lane = 0; lane < 4; ++lane)
-      if (exact & (1 << lane)) lanes[lane] = TShepardInterp::Distance(x, laneY[lane], px, py);
+      if (exact & (1 << lane)) lanes[lane] = TShepardInterp::Distance(column.adx, laneY[lane], 0, py);
     r = _mm256_load_pd(lanes);
   }
   return r;
@@ -156,50 +198,59 @@ struct TAvx512Kernel {
 
   // The sums of pixels that have no sample to snap to and whose weights cannot
   // fail.
-  __attribute__((target("avx512f"))) static void Sums(double x, const double* laneY, int lanes,
+  __attribute__((target("avx512f,avx512dq"))) static void Sums(double x, const double* laneY, int lanes,
                                                       const TShepardSampleList& list, const TShepardRunParams& p, TLaneSums* result) {
     const __m512d y = _mm512_loadu_pd(laneY);
-    const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared), maxR = _mm512_set1_pd(p.maxR);
-    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared);
     const __mmask8 all = static_cast<__mmask8>((1u << lanes) - 1);
     // The group's own list first: only the samples near one of its pixels, so
-    // that the loop that weighs them has no branch to mispredict and the roots
-    // and divisions of successive samples overlap.
-    TShepardSampleList& group = GroupList(list.count);
-    double* groupX = group.px.data();
-    double* groupY = group.py.data();
-    double* groupValue = group.value.data();
+    // that the loop that weighs them has no branch to mispredict and the work on
+    // successive samples overlaps.
+    TGroupSamples& group = GroupSamples(list.count);
     std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
-      const double dx = x - list.px[j];
+      const TColumnOffset column = ColumnOffset(x, list.px[j]);
       const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
-      const __m512d squared = _mm512_add_pd(_mm512_set1_pd(dx * dx), _mm512_mul_pd(dy, dy));
+      const __m512d squared = _mm512_add_pd(_mm512_set1_pd(column.dx2), _mm512_mul_pd(dy, dy));
       const __mmask8 near = _mm512_mask_cmp_pd_mask(all, squared, nearlyCutOffSquared, _CMP_LE_OQ);
-      groupX[count] = list.px[j];
-      groupY[count] = list.py[j];
-      groupValue[count] = list.value[j];
+      group.adx[count] = column.adx;
+      group.dx2[count] = column.dx2;
+      group.dx2Error[count] = column.dx2Error;
+      group.py[count] = list.py[j];
+      group.value[count] = list.value[j];
       count += near != 0;
     }
+    group.count = count;
     // A lane not near a sample has a square sum above the bound, so a distance
     // (even a candidate the exact check would still correct) beyond the cut-off.
     // No pixel here has a sample closer than the snap radius, and positions the
     // grid holds are nowhere near the top of the range: with a snap radius well
     // inside it, every lane is too.
-    const bool checkRange = !(p.minR >= 0x1p-440);
+    if (p.minR >= 0x1p-440)
+      SumsOf<false>(laneY, y, all, group, p, result);
+    else
+      SumsOf<true>(laneY, y, all, group, p, result);
+  }
+
+  template <bool CheckRange>
+  __attribute__((target("avx512f,avx512dq"))) static void SumsOf(const double* laneY, __m512d y, __mmask8 all,
+                                                                 const TGroupSamples& group, const TShepardRunParams& p,
+                                                                 TLaneSums* result) {
+    const __m512d maxR = _mm512_set1_pd(p.maxR), one = _mm512_set1_pd(1.0);
     __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
-    for (std::size_t j = 0; j < count; ++j) {
-      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(groupY[j]));
-      const __m512d d = Distance8(x, laneY, dy, groupX[j], groupY[j], all, checkRange);
+    for (std::size_t j = 0; j < group.count; ++j) {
+      const TColumnOffset column{group.adx[j], group.dx2[j], group.dx2Error[j]};
+      const __m512d d = Distance8<CheckRange>(y, laneY, column, group.py[j], all);
       const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
       const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
       weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
       weightedSum =
-          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(groupValue[j])));
+          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(group.value[j])));
     }
     alignas(64) double sums[kLanes], weighted[kLanes];
     _mm512_store_pd(sums, weightSum);
     _mm512_store_pd(weighted, weightedSum);
-    for (int lane = 0; lane < lanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
+    for (int lane = 0; lane < kLanes; ++lane) result[lane] = {false, 0, sums[lane], weighted[lane]};
   }
 
   // Even a group of a few pixels stays in the 512-bit lanes: where those are full
@@ -212,7 +263,7 @@ struct TAvx512Kernel {
   // Every pixel with the snap and the failure checks: a lane stops at its first
   // sample within the cut-off radius that is closer than the snap radius, as the
   // reference returns. False when a pixel met a failing weight.
-  __attribute__((target("avx512f"))) static bool Lanes(double x, const double* laneY, int lanes,
+  __attribute__((target("avx512f,avx512dq"))) static bool Lanes(double x, const double* laneY, int lanes,
                                                        const TShepardSampleList& list, const TShepardRunParams& p, TLaneSums* result) {
     const __m512d y = _mm512_loadu_pd(laneY);
     const __m512d maxR = _mm512_set1_pd(p.maxR), minR = _mm512_set1_pd(p.minR);
@@ -220,8 +271,7 @@ struct TAvx512Kernel {
     __m512d weightSum = zero, weightedSum = zero, snappedValue = zero;
     __mmask8 active = static_cast<__mmask8>((1u << lanes) - 1);
     for (std::size_t j = 0; j < list.count; ++j) {
-      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
-      const __m512d d = Distance8(x, laneY, dy, list.px[j], list.py[j], active);
+      const __m512d d = Distance8(y, laneY, ColumnOffset(x, list.px[j]), list.py[j], active);
       __mmask8 within = _mm512_mask_cmp_pd_mask(active, d, maxR, _CMP_NGT_UQ);
       if (!within) continue;
       const __m512d value = _mm512_set1_pd(list.value[j]);
@@ -266,30 +316,29 @@ struct TAvx2Kernel {
     const __m256d nearlyCutOffSquared = _mm256_set1_pd(p.nearlyCutOffSquared), maxR = _mm256_set1_pd(p.maxR);
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d all = FirstLanes(lanes);
-    TShepardSampleList& group = GroupList(list.count);
-    double* groupX = group.px.data();
-    double* groupY = group.py.data();
-    double* groupValue = group.value.data();
+    TGroupSamples& group = GroupSamples(list.count);
     std::size_t count = 0;
     for (std::size_t j = 0; j < list.count; ++j) {
-      const double dx = x - list.px[j];
+      const TColumnOffset column = ColumnOffset(x, list.px[j]);
       const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
-      const __m256d squared = _mm256_add_pd(_mm256_set1_pd(dx * dx), _mm256_mul_pd(dy, dy));
+      const __m256d squared = _mm256_add_pd(_mm256_set1_pd(column.dx2), _mm256_mul_pd(dy, dy));
       const __m256d near = _mm256_and_pd(all, _mm256_cmp_pd(squared, nearlyCutOffSquared, _CMP_LE_OQ));
-      groupX[count] = list.px[j];
-      groupY[count] = list.py[j];
-      groupValue[count] = list.value[j];
+      group.adx[count] = column.adx;
+      group.dx2[count] = column.dx2;
+      group.dx2Error[count] = column.dx2Error;
+      group.py[count] = list.py[j];
+      group.value[count] = list.value[j];
       count += _mm256_movemask_pd(near) != 0;
     }
     __m256d weightSum = _mm256_setzero_pd(), weightedSum = _mm256_setzero_pd();
     for (std::size_t j = 0; j < count; ++j) {
-      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(groupY[j]));
-      const __m256d d = Distance4(x, laneY, dy, groupX[j], groupY[j], all);
+      const TColumnOffset column{group.adx[j], group.dx2[j], group.dx2Error[j]};
+      const __m256d d = Distance4(y, laneY, column, group.py[j], all);
       const __m256d within = _mm256_and_pd(all, _mm256_cmp_pd(d, maxR, _CMP_LE_OQ));
       const __m256d w = _mm256_div_pd(one, Raise4<E>(d));
       weightSum = _mm256_add_pd(weightSum, _mm256_and_pd(within, w));
       weightedSum =
-          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(groupValue[j]))));
+          _mm256_add_pd(weightedSum, _mm256_and_pd(within, _mm256_mul_pd(w, _mm256_set1_pd(group.value[j]))));
     }
     alignas(32) double sums[kLanes], weighted[kLanes];
     _mm256_store_pd(sums, weightSum);
@@ -310,8 +359,7 @@ struct TAvx2Kernel {
     __m256d weightSum = zero, weightedSum = zero, snappedValue = zero;
     __m256d active = FirstLanes(lanes);
     for (std::size_t j = 0; j < list.count; ++j) {
-      const __m256d dy = _mm256_sub_pd(y, _mm256_set1_pd(list.py[j]));
-      const __m256d d = Distance4(x, laneY, dy, list.px[j], list.py[j], active);
+      const __m256d d = Distance4(y, laneY, ColumnOffset(x, list.px[j]), list.py[j], active);
       __m256d within = _mm256_and_pd(active, _mm256_cmp_pd(d, maxR, _CMP_NGT_UQ));
       if (!_mm256_movemask_pd(within)) continue;
       const __m256d value = _mm256_set1_pd(list.value[j]);
@@ -438,7 +486,8 @@ bool X86ProcessorHas(TShepardGridInterp::TKernels kernels) {
   switch (kernels) {
     case TShepardGridInterp::TKernels::Exact: return true;
     case TShepardGridInterp::TKernels::Avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    case TShepardGridInterp::TKernels::Avx512: return __builtin_cpu_supports("avx512f");
+    case TShepardGridInterp::TKernels::Avx512:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
   }
   return false;
 }
@@ -453,9 +502,36 @@ TShepardRunKernel X86RunKernel(TShepardGridInterp::TKernels kernels, unsigned ex
   return nullptr;
 }
 
+namespace {
+
+__attribute__((target("avx512f,avx512dq"))) double Avx512LaneDistance(double x, double y, double px, double py) {
+  const double laneY[8] = {y, y, y, y, y, y, y, y};
+  return _mm512_cvtsd_f64(Distance8(_mm512_set1_pd(y), laneY, ColumnOffset(x, px), py, 0xFF));
+}
+
+__attribute__((target("avx2,fma"))) double Avx2LaneDistance(double x, double y, double px, double py) {
+  const double laneY[4] = {y, y, y, y};
+  const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  return _mm256_cvtsd_f64(Distance4(_mm256_set1_pd(y), laneY, ColumnOffset(x, px), py, all));
+}
+
+}  // namespace
+
+double X86KernelDistance(TShepardGridInterp::TKernels kernels, double x, double y, double px, double py) {
+  if (X86ProcessorHas(kernels)) switch (kernels) {
+      case TShepardGridInterp::TKernels::Avx512: return Avx512LaneDistance(x, y, px, py);
+      case TShepardGridInterp::TKernels::Avx2: return Avx2LaneDistance(x, y, px, py);
+      case TShepardGridInterp::TKernels::Exact: break;
+    }
+  return TShepardInterp::Distance(x, y, px, py);
+}
+
 #else
 
 bool X86ProcessorHas(TShepardGridInterp::TKernels kernels) { return kernels == TShepardGridInterp::TKernels::Exact; }
 TShepardRunKernel X86RunKernel(TShepardGridInterp::TKernels, unsigned) { return nullptr; }
+double X86KernelDistance(TShepardGridInterp::TKernels, double x, double y, double px, double py) {
+  return TShepardInterp::Distance(x, y, px, py);
+}
 
 #endif

@@ -1,5 +1,7 @@
 #include "gridding/ShepardInterp.h"
 
+#include <functional>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -12,10 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include "gridding/ShepardGridInterpRun.h"
+
 // The interpolator's distance is sqrt(dx² + dy²) correctly rounded. These tests
 // hold it to an exact check in whole numbers: a double r is the correctly
 // rounded root of S exactly when S lies between the squares of the midpoints
-// from r to its neighbours (on a midpoint, r must be even).
+// from r to its neighbours (on a midpoint, r must be even). The reference and
+// each vector kernel set the processor has take routes of their own to it, and
+// every route meets every case.
 
 namespace {
 
@@ -109,10 +115,26 @@ double WithExponent(std::mt19937_64& random, int exponent) {
   return std::ldexp(static_cast<double>(mantissa), exponent - 52);
 }
 
-void ExpectCorrectlyRounded(double dx, double dy, int& failures) {
-  const double r = TShepardInterp::Distance(dx, dy, 0, 0);
+struct TRoute {
+  std::string name;
+  std::function<double(double x, double y, double px, double py)> distance;
+};
+
+std::vector<TRoute> Routes() {
+  using TKernels = TShepardGridInterp::TKernels;
+  std::vector<TRoute> routes{{"reference", &TShepardInterp::Distance}};
+  for (const auto& [kernels, name] : {std::pair{TKernels::Avx2, "avx2 lanes"}, std::pair{TKernels::Avx512, "avx512 lanes"}})
+    if (X86ProcessorHas(kernels))
+      routes.push_back({name, [kernels](double x, double y, double px, double py) {
+                          return X86KernelDistance(kernels, x, y, px, py);
+                        }});
+  return routes;
+}
+
+void ExpectCorrectlyRounded(const TRoute& route, double dx, double dy, int& failures) {
+  const double r = route.distance(dx, dy, 0, 0);
   const std::string wrong = CheckRounding(dx, dy, r);
-  if (!wrong.empty() && ++failures <= 10) ADD_FAILURE() << wrong << ": " << Describe(dx, dy, r);
+  if (!wrong.empty() && ++failures <= 10) ADD_FAILURE() << route.name << ", " << wrong << ": " << Describe(dx, dy, r);
 }
 
 }  // namespace
@@ -126,21 +148,25 @@ TEST(ShepardDistance, TheExactCheckItselfTellsRightFromWrong) {
 }
 
 TEST(ShepardDistance, SpecialValues) {
-  EXPECT_EQ(TShepardInterp::Distance(0, 0, 3, 4), 5.0);
-  EXPECT_EQ(TShepardInterp::Distance(1, 2, 1, 2), 0.0);
-  EXPECT_EQ(TShepardInterp::Distance(-2.5, 7, 0, 7), 2.5);
-  EXPECT_TRUE(std::isnan(TShepardInterp::Distance(std::nan(""), 0, 0, 0)));
-  EXPECT_TRUE(std::isnan(TShepardInterp::Distance(HUGE_VAL, 0, HUGE_VAL, 0)));
-  EXPECT_EQ(TShepardInterp::Distance(HUGE_VAL, 0, 0, 1), HUGE_VAL);
-  // No overflow or underflow on the way.
-  EXPECT_EQ(TShepardInterp::Distance(0x1p1000 * 3, 0x1p1000 * 4, 0, 0), 0x1p1000 * 5);
-  EXPECT_EQ(TShepardInterp::Distance(0x1p-1000 * 3, 0x1p-1000 * 4, 0, 0), 0x1p-1000 * 5);
-  EXPECT_EQ(TShepardInterp::Distance(0x1p-1074 * 3, 0x1p-1074 * 4, 0, 0), 0x1p-1074 * 5);
-  EXPECT_EQ(TShepardInterp::Distance(std::numeric_limits<double>::max(), 1, 0, 0),
-            std::numeric_limits<double>::max());
+  for (const TRoute& route : Routes()) {
+    SCOPED_TRACE(route.name);
+    const auto& distance = route.distance;
+    EXPECT_EQ(distance(0, 0, 3, 4), 5.0);
+    EXPECT_EQ(distance(1, 2, 1, 2), 0.0);
+    EXPECT_EQ(distance(-2.5, 7, 0, 7), 2.5);
+    EXPECT_TRUE(std::isnan(distance(std::nan(""), 0, 0, 0)));
+    EXPECT_TRUE(std::isnan(distance(HUGE_VAL, 0, HUGE_VAL, 0)));
+    EXPECT_EQ(distance(HUGE_VAL, 0, 0, 1), HUGE_VAL);
+    // No overflow or underflow on the way.
+    EXPECT_EQ(distance(0x1p1000 * 3, 0x1p1000 * 4, 0, 0), 0x1p1000 * 5);
+    EXPECT_EQ(distance(0x1p-1000 * 3, 0x1p-1000 * 4, 0, 0), 0x1p-1000 * 5);
+    EXPECT_EQ(distance(0x1p-1074 * 3, 0x1p-1074 * 4, 0, 0), 0x1p-1074 * 5);
+    EXPECT_EQ(distance(std::numeric_limits<double>::max(), 1, 0, 0), std::numeric_limits<double>::max());
+  }
 }
 
 TEST(ShepardDistance, RandomPairsAreCorrectlyRounded) {
+  const std::vector<TRoute> routes = Routes();
   std::mt19937_64 random(11);
   int failures = 0;
   for (int i = 0; i < 200000; ++i) {
@@ -151,7 +177,8 @@ TEST(ShepardDistance, RandomPairsAreCorrectlyRounded) {
     const int e2 = std::max(e1 - spread, -1074);
     double dx = WithExponent(random, e1), dy = WithExponent(random, e2);
     if (random() & 1) std::swap(dx, dy);
-    ExpectCorrectlyRounded(random() & 1 ? dx : -dx, dy, failures);
+    if (random() & 1) dx = -dx;
+    for (const TRoute& route : routes) ExpectCorrectlyRounded(route, dx, dy, failures);
   }
   EXPECT_EQ(failures, 0);
 }
@@ -159,15 +186,19 @@ TEST(ShepardDistance, RandomPairsAreCorrectlyRounded) {
 TEST(ShepardDistance, DifferencesOfMapPositionsAreCorrectlyRounded) {
   // As the interpolator meets them: a pixel's position against a sample's
   // single-precision position a few hundred metres away.
+  const std::vector<TRoute> routes = Routes();
   std::mt19937_64 random(3);
   std::uniform_real_distribution<double> lon(8, 10), lat(47, 48), offset(-0.01, 0.01);
   int failures = 0;
   for (int i = 0; i < 100000; ++i) {
     const double x = lon(random), y = lat(random);
     const float px = static_cast<float>(x + offset(random)), py = static_cast<float>(y + offset(random));
-    const double r = TShepardInterp::Distance(x, y, px, py);
-    const std::string wrong = CheckRounding(x - px, y - py, r);
-    if (!wrong.empty() && ++failures <= 10) ADD_FAILURE() << wrong << ": " << Describe(x - px, y - py, r);
+    for (const TRoute& route : routes) {
+      const double r = route.distance(x, y, px, py);
+      const std::string wrong = CheckRounding(x - px, y - py, r);
+      if (!wrong.empty() && ++failures <= 10)
+        ADD_FAILURE() << route.name << ", " << wrong << ": " << Describe(x - px, y - py, r);
+    }
   }
   EXPECT_EQ(failures, 0);
 }
@@ -175,6 +206,7 @@ TEST(ShepardDistance, DifferencesOfMapPositionsAreCorrectlyRounded) {
 TEST(ShepardDistance, ExactTiesRoundToEven) {
   // Pythagorean triples (2mn, m² − n², m² + n²) with an odd hypotenuse of 54
   // bits: it lies exactly halfway between two doubles.
+  const std::vector<TRoute> routes = Routes();
   std::mt19937_64 random(5);
   int failures = 0, ties = 0;
   for (int i = 0; i < 20000; ++i) {
@@ -186,11 +218,13 @@ TEST(ShepardDistance, ExactTiesRoundToEven) {
     const int scale = static_cast<int>(random() % 1200) - 600;
     const double dx = std::ldexp(static_cast<double>(a), scale), dy = std::ldexp(static_cast<double>(b), scale);
     ASSERT_EQ(std::ldexp(dx, -scale), static_cast<double>(a));
-    ExpectCorrectlyRounded(dx, dy, failures);
     // The even neighbour of the odd hypotenuse.
     const std::uint64_t even = (c + 1) % 4 == 0 ? c + 1 : c - 1;
-    if (failures == 0) {
-      ASSERT_EQ(TShepardInterp::Distance(dx, dy, 0, 0), std::ldexp(static_cast<double>(even), scale));
+    for (const TRoute& route : routes) {
+      ExpectCorrectlyRounded(route, dx, dy, failures);
+      if (failures == 0) {
+        ASSERT_EQ(route.distance(dx, dy, 0, 0), std::ldexp(static_cast<double>(even), scale)) << route.name;
+      }
     }
   }
   EXPECT_GT(ties, 5000);
@@ -200,6 +234,7 @@ TEST(ShepardDistance, ExactTiesRoundToEven) {
 TEST(ShepardDistance, NearTiesAreCorrectlyRounded) {
   // With dy far smaller than dx the root lies just above dx by about dy² / 2dx;
   // dy chosen so that this is half an ulp of dx puts it right next to a midpoint.
+  const std::vector<TRoute> routes = Routes();
   std::mt19937_64 random(7);
   int failures = 0;
   for (int i = 0; i < 20000; ++i) {
@@ -207,8 +242,37 @@ TEST(ShepardDistance, NearTiesAreCorrectlyRounded) {
     const double dx = WithExponent(random, exponent);
     const double halfUlp = std::ldexp(1.0, exponent - 53);
     const double centre = std::sqrt(2 * (halfUlp / dx)) * dx;
-    for (double d = centre, k = 0; k < 6; ++k, d = std::nextafter(d, HUGE_VAL)) ExpectCorrectlyRounded(dx, d, failures);
-    for (double d = centre, k = 0; k < 6; ++k, d = std::nextafter(d, 0.0)) ExpectCorrectlyRounded(dx, d, failures);
+    for (const TRoute& route : routes) {
+      for (double d = centre, k = 0; k < 6; ++k, d = std::nextafter(d, HUGE_VAL))
+        ExpectCorrectlyRounded(route, dx, d, failures);
+      for (double d = centre, k = 0; k < 6; ++k, d = std::nextafter(d, 0.0)) ExpectCorrectlyRounded(route, dx, d, failures);
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(ShepardDistance, RootsBesideAPowerOfTwoAreCorrectlyRounded) {
+  // Where the root lies next to a power of two the doubles below it are twice as
+  // close as those above: roots a few quarter ulps either side of 2^k, from dx a
+  // few doubles below it and dy small.
+  const std::vector<TRoute> routes = Routes();
+  std::mt19937_64 random(13);
+  int failures = 0;
+  for (int i = 0; i < 4000; ++i) {
+    const int k = static_cast<int>(random() % 1600) - 800;
+    const double power = std::ldexp(1.0, k), quarterUlp = std::ldexp(1.0, k - 54);
+    const double dx = power - static_cast<double>(1 + random() % 4) * 2 * quarterUlp;
+    for (int quarters = -3; quarters <= 3; ++quarters) {
+      // dy² = R² − dx² = (R − dx)(R + dx) for the root R wanted.
+      const double gap = power + quarters * quarterUlp - dx;
+      if (gap <= 0) continue;
+      const double centre = std::sqrt(gap) * std::sqrt(2 * power);
+      for (const TRoute& route : routes) {
+        for (double d = centre, s = 0; s < 3; ++s, d = std::nextafter(d, HUGE_VAL))
+          ExpectCorrectlyRounded(route, dx, d, failures);
+        for (double d = centre, s = 0; s < 3; ++s, d = std::nextafter(d, 0.0)) ExpectCorrectlyRounded(route, dx, d, failures);
+      }
+    }
   }
   EXPECT_EQ(failures, 0);
 }
