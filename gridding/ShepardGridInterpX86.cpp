@@ -192,6 +192,23 @@ __attribute__((target("avx2,fma"))) inline __m256d Raise4(__m256d d) {
   return raised;
 }
 
+// The two sums of the lanes of `all` over the samples within the cut-off radius,
+// in the order they are added.
+template <unsigned E>
+struct TWeightSums8 {
+  __attribute__((target("avx512f"))) TWeightSums8(double maxRadius, __mmask8 lanes)
+      : maxR(_mm512_set1_pd(maxRadius)), all(lanes) {}
+  __attribute__((target("avx512f"))) void Add(__m512d d, double value) {
+    const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
+    const __m512d w = _mm512_div_pd(_mm512_set1_pd(1.0), Raise8<E>(d));
+    weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
+    weightedSum = _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(value)));
+  }
+  __m512d maxR;
+  __mmask8 all;
+  __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
+};
+
 template <unsigned E>
 struct TAvx512Kernel {
   static constexpr int kLanes = 8;
@@ -236,17 +253,24 @@ struct TAvx512Kernel {
   __attribute__((target("avx512f,avx512dq"))) static void SumsOf(const double* laneY, __m512d y, __mmask8 all,
                                                                  const TGroupSamples& group, const TShepardRunParams& p,
                                                                  TLaneSums* result) {
-    const __m512d maxR = _mm512_set1_pd(p.maxR), one = _mm512_set1_pd(1.0);
-    __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
-    for (std::size_t j = 0; j < group.count; ++j) {
-      const TColumnOffset column{group.adx[j], group.dx2[j], group.dx2Error[j]};
-      const __m512d d = Distance8<CheckRange>(y, laneY, column, group.py[j], all);
-      const __mmask8 within = _mm512_mask_cmp_pd_mask(all, d, maxR, _CMP_LE_OQ);
-      const __m512d w = _mm512_div_pd(one, Raise8<E>(d));
-      weightSum = _mm512_mask_add_pd(weightSum, within, weightSum, w);
-      weightedSum =
-          _mm512_mask_add_pd(weightedSum, within, weightedSum, _mm512_mul_pd(w, _mm512_set1_pd(group.value[j])));
+    TWeightSums8<E> lanes(p.maxR, all);
+    const std::size_t count = group.count;
+    const double* adx = group.adx.data();
+    const double* dx2 = group.dx2.data();
+    const double* dx2Error = group.dx2Error.data();
+    const double* py = group.py.data();
+    const double* value = group.value.data();
+    // Each sample's weight is taken one sample after its distance: in program
+    // order the end of the long chain from a sample to its weight then comes when
+    // its start is done, and the processor keeps more samples in flight.
+    __m512d previous = _mm512_setzero_pd();
+    for (std::size_t j = 0; j < count; ++j) {
+      const __m512d d = Distance8<CheckRange>(y, laneY, TColumnOffset{adx[j], dx2[j], dx2Error[j]}, py[j], all);
+      if (j > 0) lanes.Add(previous, value[j - 1]);
+      previous = d;
     }
+    if (count > 0) lanes.Add(previous, value[count - 1]);
+    const __m512d weightSum = lanes.weightSum, weightedSum = lanes.weightedSum;
     alignas(64) double sums[kLanes], weighted[kLanes];
     _mm512_store_pd(sums, weightSum);
     _mm512_store_pd(weighted, weightedSum);
