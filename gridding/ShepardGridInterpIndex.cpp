@@ -70,6 +70,8 @@ std::unique_ptr<const TShepardGridIndex> TShepardGridIndex::Build(const TShepard
     row = Floor(qy);
     return true;
   };
+  // Each sample's cell once; the keys count from the lowest column and row.
+  std::vector<std::uint64_t> key(n);
   std::int64_t xLow = 0, xHigh = -1, yLow = 0, yHigh = -1;
   for (int i = 0; i < n; ++i) {
     std::int64_t column = 0, row = 0;
@@ -82,16 +84,16 @@ std::unique_ptr<const TShepardGridIndex> TShepardGridIndex::Build(const TShepard
     xHigh = std::max(xHigh, column);
     yLow = std::min(yLow, row);
     yHigh = std::max(yHigh, row);
+    // Both within the cell limit, so each fits 32 bits with its sign.
+    key[i] = static_cast<std::uint64_t>(static_cast<std::uint32_t>(row)) << 32 | static_cast<std::uint32_t>(column);
   }
   index->cellX0 = xLow;
   index->cellY0 = yLow;
   index->columns = xHigh - xLow + 1;
   index->rows = yHigh - yLow + 1;
-  std::vector<std::uint64_t> key(n);
-  for (int i = 0; i < n; ++i) {
-    std::int64_t column = 0, row = 0;
-    cellOf(i, column, row);  // holds: every sample passed above
-    key[i] = static_cast<std::uint64_t>(row - yLow) << 32 | static_cast<std::uint64_t>(column - xLow);
+  for (std::uint64_t& k : key) {
+    const auto row = static_cast<std::int32_t>(k >> 32), column = static_cast<std::int32_t>(k & 0xFFFFFFFFu);
+    k = static_cast<std::uint64_t>(row - yLow) << 32 | static_cast<std::uint64_t>(column - xLow);
   }
 
   // Sorted by cell, and within a cell by index: by counting where the cells are
