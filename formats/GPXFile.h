@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -125,6 +126,9 @@ public:
   bool Modified = false;
   std::vector<std::string> mLog;  // the reader's log
   TGPXOptions GPXOptions;         // the writer reads GPX_Style and Compress
+  // The readers take plain track segments straight from the bytes, and only
+  // the rest through the object model; a file reads the same either way.
+  bool ScanPlainSegments = true;
 
   // The layout of every line. A new object has CR LF and a tab, as the KML writer
   // expects; ExportGPX sets LF and a tab, or nothing at all with Compress.
@@ -157,6 +161,9 @@ private:
   // Walks the loaded document with the reader that saw it load.
   // False when the file is not read.
   bool ImportGPX(TXpObjModel& model, TGPXImport& reader);
+  // The read through the scan of plain segments; none when the scan takes no
+  // segment or its outline does not read, and the document must be read whole.
+  std::optional<TReadResult> ImportScanned(std::string_view document, const std::function<void(std::size_t)>& consumed);
 
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;

@@ -10,34 +10,20 @@
 
 #include "formats/GPXFile.h"
 #include "formats/GPXFileMarkup.h"
+#include "formats/GPXFilePoint.h"
+#include "formats/GPXFileScan.h"
 #include "lib/verAziruzi/XpDOMObjModel.h"
 #include "lib/verAziruzi/XpDOMWriter.h"
+#include "lib/verAziruzi/XpInet.h"
+#include "platform/LocalFiles.h"
 #include "platform/NumberText.h"
 
 namespace {
 
-std::optional<double> ReadNumber(std::string_view text) {
-  const std::optional<double> value = numtext::ParseDouble(XpTrimXmlWhitespace(text));
-  if (value && !std::isfinite(*value)) return std::nullopt;
-  return value;
-}
-
-double NumberOr(std::string_view text, double absent) { return ReadNumber(text).value_or(absent); }
-
-std::int64_t IntegerOr(std::string_view text, std::int64_t absent) {
-  return numtext::ParseInt(XpTrimXmlWhitespace(text)).value_or(absent);
-}
-
-std::int32_t Int32Or(std::string_view text, std::int32_t absent) {
-  const std::int64_t value = IntegerOr(text, absent);
-  return value < INT32_MIN || value > INT32_MAX ? absent : static_cast<std::int32_t>(value);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
+using gpxpoint::Int32Or;
+using gpxpoint::IntegerOr;
+using gpxpoint::NumberOr;
+using gpxpoint::ReadNumber;
 
 std::string U8(const WideString& text) { return XpWideToUtf8(text); }
 
@@ -64,10 +50,7 @@ const TXpNode* ForeignDepthBelow(const TXpNode* node) {
   while (!pending.empty()) {
     const TXpNode* element = pending.back();
     pending.pop_back();
-    const std::u16string_view name = element->NodeName();
-    const std::size_t colon = name.rfind(u':');
-    const std::u16string_view local = colon == std::u16string_view::npos ? name : name.substr(colon + 1);
-    if (XpSameAsciiText(local, u"depth") && name != u"h:depth") return element;
+    if (gpxpoint::IsForeignDepthName(std::u16string_view(element->NodeName()))) return element;
     pushChildren(element);
   }
   return nullptr;
@@ -201,6 +184,9 @@ std::string TGPXFile::GetExtensionNodeContent(const TXpNode* Node, std::u16strin
 class TGPXImport {
 public:
   explicit TGPXImport(TGPXFile& file) : fFile(file) {}
+
+  // Reads an outline that the scan made: its marked segments come from there.
+  void UseScan(TGPXSegmentScan& scan) { fScan = &scan; }
 
   // Reads a track segment of the gpx root as soon as the load has built it and
   // empties it, so that a survey never holds its whole tree at once. The walk
@@ -398,17 +384,10 @@ private:
     return attributes && attributes->GetNamedItem(name);
   }
 
-  // What the points of one segment carry as depth, while it is read.
-  struct TSegmentDepth {
-    bool ours = false;         // a point has an h:depth
-    bool allNegative = true;   // every altitude is below 0
-    std::string foreign;       // the first depth element of another program
-  };
-
   // A point's children in one pass: the last of each name wins. A survey has
   // a million points, so the texts of numbers and times are read in place.
   void ImportGPXWPT(const TXpNode* node, TGPXwptList& list, const char* tag, int number,
-                    TSegmentDepth* watch = nullptr) {
+                    gpxpoint::TSegmentDepth* watch = nullptr) {
     const auto what = [&] { return std::string(tag) + " " + std::to_string(number); };
     auto point = std::make_unique<TGPXwpt>();
     point->Latitude = Coordinate(node, kLat, 90, [&] { return what() + ": lat"; });
@@ -420,37 +399,25 @@ private:
       const std::u16string_view name = Local(child);
       if (name.empty()) continue;
       for (int i = 0; i < kFieldCount; ++i) {
-        if (!Is(name, kFieldNames[i])) continue;
+        if (!Is(name, gpxpoint::kFieldNames[i])) continue;
         field[i] = child;
         if (i == kExtensions)
           ForChildrenNamed(child, u"h:depth", [&](const TXpNode* d) { depth = d; });
         break;
       }
     }
-    const auto text = [&](int i) { return field[i] ? U8(field[i]->Text()) : std::string(); };
-    const auto numberOr = [&](int i, double absent) { return field[i] ? NumberIn(field[i], absent) : absent; };
-    if (field[kTime]) {
+    // The texts of the fields, read in place where they are short ASCII.
+    std::optional<TNarrowText> narrow[kFieldCount];
+    std::optional<std::string_view> texts[kFieldCount];
+    for (int i = 0; i < kFieldCount; ++i) {
+      if (!field[i] || i == kLink || i == kExtensions) continue;
       WideString gathered;
-      const TNarrowText time(FieldText(field[kTime], gathered));
-      point->DateTime = ReadPointTime(time.View(), [&] { return what() + ": time"; });
+      texts[i] = narrow[i].emplace(FieldText(field[i], gathered)).View();
     }
-    point->Altitude = numberOr(kEle, 0);
-    point->magvar = numberOr(kMagvar, 0);
-    point->geoidheight = numberOr(kGeoidheight, 0);
-    point->name = text(kName);
-    point->cmt = text(kCmt);
-    point->desc = text(kDesc);
-    point->src = text(kSrc);
+    gpxpoint::AssignPointFields(*point, texts, [&](std::string_view time) {
+      return ReadPointTime(time, [&] { return what() + ": time"; });
+    });
     if (field[kLink]) ImportGPXLink(field[kLink], point->link);
-    point->sym = text(kSym);
-    point->wtype = text(kType);
-    point->fix = LowerAscii(text(kFix));
-    point->sat = static_cast<std::uint8_t>(IntegerOr(text(kSat), 255) & 0xFF);
-    point->hdop = numberOr(kHdop, -1);
-    point->vdop = numberOr(kVdop, -1);
-    point->pdop = numberOr(kPdop, -1);
-    point->ageofdgpsdata = numberOr(kAgeofdgpsdata, -1);
-    point->dgpsid = Int32Or(text(kDgpsid), -1);
     point->HBdepth = depth ? NumberIn(depth, 0) : 0;
     if (field[kExtensions]) point->extensions = PointExtensions(field[kExtensions]);
     if (watch) WatchDepth(*watch, *point, depth != nullptr, field[kExtensions]);
@@ -541,24 +508,45 @@ private:
   }
 
   std::unique_ptr<TGPXtrkseg> ImportGPXTRKSEG(const TXpNode* node) {
+    if (std::unique_ptr<TGPXSegmentScan::TSegment> scanned = TakeScanned(node)) {
+      fTrkptCount += scanned->Points;
+      TellDepth(*scanned->Segment, scanned->Depth);
+      return std::move(scanned->Segment);
+    }
     auto segment = std::make_unique<TGPXtrkseg>();
     segment->extensions = Extensions(node);
-    TSegmentDepth depth;
+    gpxpoint::TSegmentDepth depth;
     ForEachChild(node, u"trkpt",
                  [&](const TXpNode* point) { ImportGPXWPT(point, *segment, "trkpt", ++fTrkptCount, &depth); });
+    TellDepth(*segment, depth);
+    return segment;
+  }
+
+  // The segment the scan read in place of this one in the outline it made;
+  // null for a segment of the file itself.
+  std::unique_ptr<TGPXSegmentScan::TSegment> TakeScanned(const TXpNode* node) {
+    if (!fScan) return nullptr;
+    static const WideString kMarker = XpUtf8ToWide(TGPXSegmentScan::kMarker);
+    const TXpNamedNodeMap* attributes = node->Attributes();
+    const TXpNode* marker = attributes ? attributes->GetNamedItem(kMarker) : nullptr;
+    if (!marker) return nullptr;
+    const std::optional<std::int64_t> index = numtext::ParseInt(U8(marker->NodeValue()));
+    return index && *index >= 0 ? fScan->Take(static_cast<std::size_t>(*index)) : nullptr;
+  }
+
+  void TellDepth(const TGPXtrkseg& segment, const gpxpoint::TSegmentDepth& depth) {
     // Only the first is told, and only of a segment without our depth.
     if (fFindings.ForeignDepth.empty() && !depth.ours) {
       if (!depth.foreign.empty())
         fFindings.ForeignDepth = depth.foreign;
-      else if (segment->Count() > 0 && depth.allNegative)
+      else if (segment.Count() > 0 && depth.allNegative)
         fFindings.ForeignDepth = "ele";
     }
-    return segment;
   }
 
   // The search below a point's extensions stops once an answer is certain: a
   // survey has a million points, each with our depth.
-  void WatchDepth(TSegmentDepth& watch, const TGPXwpt& point, bool hasOurDepth, const TXpNode* extensions) const {
+  void WatchDepth(gpxpoint::TSegmentDepth& watch, const TGPXwpt& point, bool hasOurDepth, const TXpNode* extensions) const {
     if (!(point.Altitude < 0)) watch.allNegative = false;
     if (hasOurDepth) watch.ours = true;
     if (watch.ours || !watch.foreign.empty() || !fFindings.ForeignDepth.empty() || !extensions) return;
@@ -647,14 +635,9 @@ private:
     return text;
   }
 
-  enum Field {
-    kTime, kEle, kMagvar, kGeoidheight, kName, kCmt, kDesc, kSrc, kLink, kSym, kType, kFix, kSat, kHdop, kVdop,
-    kPdop, kAgeofdgpsdata, kDgpsid, kExtensions, kFieldCount
-  };
+  static constexpr int kLink = gpxpoint::kLink, kExtensions = gpxpoint::kExtensions,
+                       kFieldCount = gpxpoint::kFieldCount;
   inline static const WideString kLat = u"lat", kLon = u"lon";
-  static constexpr std::u16string_view kFieldNames[kFieldCount] = {
-      u"time", u"ele", u"magvar", u"geoidheight", u"name", u"cmt", u"desc", u"src", u"link", u"sym",
-      u"type", u"fix", u"sat", u"hdop", u"vdop", u"pdop", u"ageofdgpsdata", u"dgpsid", u"extensions"};
 
   TGPXFile& fFile;
   WideString fMarkup;
@@ -679,6 +662,7 @@ private:
   std::vector<StreamedSegment> fStreamed;
   std::size_t fStreamedTaken = 0;
   TReadFindings fFindings;
+  TGPXSegmentScan* fScan = nullptr;
 };
 
 namespace {
@@ -691,9 +675,52 @@ const TXpNode* FindGPXRoot(const TXpDocument* document) {
   return root;
 }
 
+// The local file the object model would read for a name; none for a network
+// location, which the model refuses in its own words.
+std::optional<std::string> LocalFilePath(const std::string& name) {
+  try {
+    const std::unique_ptr<TXpDirContext> context = TXpDirContext::Make(nullptr, XpUtf8ToWide(name));
+    if (context->ContextType() == xpdcLocal) return U8(context->URL());
+  } catch (const std::exception&) {
+    // the model reports it
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
+std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document,
+                                                   const std::function<void(std::size_t)>& consumed) {
+  TGPXSegmentScan scan;
+  if (!scan.Scan(document, consumed) || scan.Outline().size() > static_cast<std::size_t>(INT32_MAX))
+    return std::nullopt;
+  const std::size_t logBefore = mLog.size();
+  TXpObjModel model;
+  TGPXImport reader(*this);
+  reader.UseScan(scan);
+  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
+  model.SetIgnoreCase(true);
+  model.SetLineBreakMode(lbmDefault);
+  bool parsed = false;
+  try {
+    parsed = model.LoadMemory(scan.Outline().data(), static_cast<int>(scan.Outline().size()));
+  } catch (const std::exception&) {
+    // read again whole, for the report in the file's own terms
+  }
+  if (parsed && ImportGPX(model, reader)) return ResultSince(logBefore, true, reader.Findings());
+  mLog.resize(logBefore);
+  return std::nullopt;
+}
+
 TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
+  if (ScanPlainSegments) {
+    if (const std::optional<std::string> path = LocalFilePath(FileName)) {
+      localfiles::TMappedFile file(*path);
+      if (std::optional<TReadResult> result =
+              ImportScanned(file.Bytes(), [&file](std::size_t behind) { file.Release(behind); }))
+        return std::move(*result);
+    }
+  }
   const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
@@ -703,6 +730,8 @@ TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
 }
 
 TReadResult TGPXFile::ImportGPXString(std::string_view GPXString) {
+  if (ScanPlainSegments)
+    if (std::optional<TReadResult> result = ImportScanned(GPXString, {})) return std::move(*result);
   const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);

@@ -115,6 +115,19 @@ int main(int argc, char** argv) {
   Seed("gpx", "gpx10.gpx",
        "<?xml version=\"1.0\"?><gpx version=\"1.0\"><wpt lat=\"1\" lon=\"2\"><time>2020-01-01T00:00:00Z</time>"
        "<depth>3.5</depth></wpt></gpx>");
+  // Shaped like a sounder's track of another program: its own depth element,
+  // blanks and letter case as other writers leave them.
+  Seed("gpx", "sounder.gpx",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\r\n"
+       "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" creator=\"Sounder\" version=\"1.1\" "
+       "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\">\r\n"
+       "<metadata><link href=\"http://www.garmin.com\"><text>Garmin</text></link>"
+       "<time>2023-05-01T10:00:00Z</time></metadata>\r\n<trk><name>Lake 2023-05-01</name>\r\n<trkseg>\r\n"
+       "  <trkpt lat=\"47.1000\" lon=\"8.2000\">\r\n    <ele>401.2</ele>\r\n"
+       "    <time>2023-05-01T10:00:01.500Z</time>\r\n    <extensions>\r\n      <gpxtpx:TrackPointExtension>"
+       "<gpxtpx:wtemp>14.5</gpxtpx:wtemp><gpxtpx:depth>3.25</gpxtpx:depth></gpxtpx:TrackPointExtension>\r\n"
+       "    </extensions>\r\n  </trkpt>\r\n  <TRKPT lon='8.2001' lat='47.1001'><ELE> 400 </ELE><fix>3d</fix>"
+       "<sat>7</sat></TRKPT>\r\n  <trkpt lat=\"47.1002\" lon=\"8.2002\"/>\r\n</trkseg>\r\n</trk>\r\n</gpx>\r\n");
   Seed("kml", "survey.kml", kml);
   for (const std::string target : {"xml_events", "xml_dom"}) {
     Seed(target, "survey.gpx", gpx);

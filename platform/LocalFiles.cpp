@@ -1,8 +1,10 @@
 #include "platform/LocalFiles.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -52,6 +54,31 @@ std::string AbsoluteFolder(const std::string& folder) {
   std::string text = full.lexically_normal().string();
   if (text.empty() || text.back() != '/') text += '/';
   return text;
+}
+
+TMappedFile::TMappedFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    void* data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data != MAP_FAILED) {
+      fData = data;
+      fSize = static_cast<std::size_t>(info.st_size);
+      ::madvise(fData, fSize, MADV_SEQUENTIAL);
+    }
+  }
+  ::close(fd);
+}
+
+TMappedFile::~TMappedFile() {
+  if (fData) ::munmap(fData, fSize);
+}
+
+void TMappedFile::Release(std::size_t offset) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t bytes = std::min(offset, fSize) / page * page;
+  if (fData && bytes > 0) ::madvise(fData, bytes, MADV_DONTNEED);
 }
 
 }  // namespace localfiles
