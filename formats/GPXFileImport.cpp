@@ -715,7 +715,7 @@ std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document,
 TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
   if (ScanPlainSegments) {
     if (const std::optional<std::string> path = LocalFilePath(FileName)) {
-      localfiles::TMappedFile file(*path);
+      localfiles::TFileBytes file(*path);
       if (std::optional<TReadResult> result =
               ImportScanned(file.Bytes(), [&file](std::size_t behind) { file.Release(behind); }))
         return std::move(*result);

@@ -211,6 +211,8 @@ private:
 
     std::optional<std::string_view> texts[gpxpoint::kFieldCount];
     fExtensions.Reset();
+    // Once a segment has our depth or a foreign one, no further one counts.
+    fWantForeign = !watch.ours && watch.foreign.empty();
     if (!empty && !PointChildren(name, texts)) return false;
 
     auto point = std::make_unique<TGPXwpt>();
@@ -292,8 +294,10 @@ private:
       ++p;  // the '<'
       if (Skip('/')) return EndTag(openName);
       std::string_view name;
-      if (!Name(name, true) || level >= kMaxExtensionLevels) return false;
-      if (fExtensions.foreign.empty() && gpxpoint::IsForeignDepthName(name)) fExtensions.foreign = name;
+      // Names in the xml namespaces are the parser's to judge.
+      if (!Name(name, true) || level >= kMaxExtensionLevels || SameAscii(name.substr(0, 3), "xml")) return false;
+      if (fWantForeign && fExtensions.foreign.empty() && gpxpoint::IsForeignDepthName(name))
+        fExtensions.foreign = name;
       markup += '<';
       markup += name;
       if (!ExtensionAttributes(markup)) return false;
@@ -355,6 +359,7 @@ private:
   const char* p;
   const char* const fEnd;
   TExtensions fExtensions;
+  bool fWantForeign = true;
   std::string fFieldScratch[gpxpoint::kFieldCount];
   std::string fTextScratch, fDepthScratch;
 };
@@ -415,7 +420,7 @@ bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(s
   if (!StartsInAsciiEncoding(p, end)) return false;
 
   struct TOpen {
-    std::string_view name;
+    std::string name;  // its own: the bytes behind the scan may be given back
     bool track;     // a trk below the root
     bool preserve;  // xml:space on it or above
   };
@@ -497,7 +502,7 @@ bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(s
         continue;
       }
     }
-    if (!selfClosing) open.push_back({name, depth == 1 && SameAscii(name, "trk"), preserve});
+    if (!selfClosing) open.push_back({std::string(name), depth == 1 && SameAscii(name, "trk"), preserve});
     p = tagEnd;
   }
   if (fSegments.empty()) return false;

@@ -56,26 +56,34 @@ std::string AbsoluteFolder(const std::string& folder) {
   return text;
 }
 
-TMappedFile::TMappedFile(const std::string& path) {
+TFileBytes::TFileBytes(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   struct stat info {};
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    void* data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    const auto capacity = static_cast<std::size_t>(info.st_size);
+    void* data = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (data != MAP_FAILED) {
       fData = data;
-      fSize = static_cast<std::size_t>(info.st_size);
-      ::madvise(fData, fSize, MADV_SEQUENTIAL);
+      fCapacity = capacity;
+      // A file that grows meanwhile is read as far as it was; one cut short,
+      // as far as it goes.
+      while (fSize < fCapacity) {
+        const ssize_t got = ::read(fd, static_cast<char*>(fData) + fSize, fCapacity - fSize);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        fSize += static_cast<std::size_t>(got);
+      }
     }
   }
   ::close(fd);
 }
 
-TMappedFile::~TMappedFile() {
-  if (fData) ::munmap(fData, fSize);
+TFileBytes::~TFileBytes() {
+  if (fData) ::munmap(fData, fCapacity);
 }
 
-void TMappedFile::Release(std::size_t offset) {
+void TFileBytes::Release(std::size_t offset) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t bytes = std::min(offset, fSize) / page * page;
   if (fData && bytes > 0) ::madvise(fData, bytes, MADV_DONTNEED);

@@ -23,23 +23,27 @@ void RemoveFile(const std::string& path) noexcept;
 // folder itself.
 std::string AbsoluteFolder(const std::string& folder);
 
-// A regular file's bytes, mapped read-only for one pass from start to end.
-// Empty (Bytes() empty) when the file cannot be opened or mapped, or is empty.
-class TMappedFile {
+// A regular file's bytes, read whole into memory of their own for one pass
+// from start to end (a mapping of the file itself would fault if another
+// program cut the file short meanwhile). Empty when the file cannot be read
+// or is empty.
+class TFileBytes {
 public:
-  explicit TMappedFile(const std::string& path);
-  ~TMappedFile();
-  TMappedFile(const TMappedFile&) = delete;
-  TMappedFile& operator=(const TMappedFile&) = delete;
+  explicit TFileBytes(const std::string& path);
+  ~TFileBytes();
+  TFileBytes(const TFileBytes&) = delete;
+  TFileBytes& operator=(const TFileBytes&) = delete;
 
   std::string_view Bytes() const { return {static_cast<const char*>(fData), fSize}; }
-  // The pass is behind offset: the system may take back the pages before it,
-  // so a big file never stays in memory whole. They read again if touched.
+  // The pass is behind offset and never reads what stands before it again:
+  // its pages go back to the system, so a big file is never held twice, as
+  // bytes and as what was read from them.
   void Release(std::size_t offset);
 
 private:
   void* fData = nullptr;
   std::size_t fSize = 0;
+  std::size_t fCapacity = 0;
 };
 
 }  // namespace localfiles

@@ -12,6 +12,7 @@
 #include "formats/GPXFile.h"
 #include "formats/GPXFileScan.h"
 #include "model/GPX.h"
+#include "platform/LocalFiles.h"
 #include "tests/support/GPXDump.h"
 #include "tests/support/SmallStack.h"
 #include "tests/support/TempFolder.h"
@@ -179,6 +180,9 @@ std::vector<TCase> Cases() {
       {"ControlCharacter", WithSegment("<trkpt lat=\"1\" lon=\"2\"><name>a\x01" "b</name></trkpt>"), 1},
       {"UnclosedPoint", WithSegment("<trkpt lat=\"1\" lon=\"2\">"), 0},
       {"DeepExtensions", WithSegment(deep), 1},
+      {"NamesOfTheXmlNamespaces",
+       WithSegment("<trkpt lat=\"1\" lon=\"2\"><extensions><xmlns:a/><xml:b>1</xml:b><XMLc/></extensions></trkpt>"),
+       1},
       {"NameWithTwoColons", WithSegment("<trkpt lat=\"1\" lon=\"2\"><extensions><a:b:c/></extensions></trkpt>"),
        1},
 
@@ -270,6 +274,34 @@ TEST(GPXScanOutcome, NormalisesTextsAsTheParserDoes) {
   EXPECT_EQ(point.name, "two words here");
   EXPECT_EQ(point.HBdepth, 7.5);
   EXPECT_EQ(point.extensions, "<h:depth>7.5</h:depth><h:note>a b</h:note><h:empty/><h:e2/>tail text");
+}
+
+TEST(GPXScanOutcome, ABigFileReadsTheSameWhileItsBytesAreGivenBack) {
+  // Past 16 MB the scan gives back the bytes behind it; what it still holds
+  // of them (the names of the open elements) must not be among them.
+  std::string segment;
+  for (int i = 0; i < 34000; ++i)
+    segment += "<trkpt lat=\"53.3622316677059\" lon=\"12.7158843813359\"><ele>412.5</ele><time>2023-03-15T00:00:00Z"
+               "</time><extensions><h:depth>" + std::to_string(i % 997) + ".0</h:depth><h:id>1</h:id>"
+               "<h:visible>true</h:visible><h:share>false</h:share></extensions></trkpt>\n";
+  std::string document = kProlog + kRoot + "<trk><name>Big</name>";
+  for (int s = 0; s < 4; ++s) document += "<trkseg>" + segment + "</trkseg>";
+  document += "</trk></gpx>";
+  ASSERT_GT(document.size(), 24u << 20);  // a release after the second segment
+  TTempFolder folder{"gpxscan"};
+  const std::string path = folder.Path("big.gpx");
+  std::ofstream(path, std::ios::binary) << document;
+  {
+    localfiles::TFileBytes bytes(path);
+    TGPXSegmentScan scan;
+    std::size_t released = 0;
+    ASSERT_TRUE(scan.Scan(bytes.Bytes(), [&](std::size_t behind) { bytes.Release(released = behind); }));
+    EXPECT_EQ(scan.SegmentCount(), 4u);
+    EXPECT_GT(released, 16u << 20);
+  }
+  const std::string fromFile = ReadFile(path, true);
+  EXPECT_EQ(fromFile, ReadString(document, true));
+  EXPECT_NE(fromFile.find("1 tracks (136000 points in 4 track segments)"), std::string::npos);
 }
 
 // Every small fault in a plain file: the scan must leave each one to the
