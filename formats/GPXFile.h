@@ -163,7 +163,10 @@ private:
   bool ImportGPX(TXpObjModel& model, TGPXImport& reader);
   // The read through the scan of plain segments; none when the scan takes no
   // segment or its outline does not read, and the document must be read whole.
-  std::optional<TReadResult> ImportScanned(std::string_view document, const std::function<void(std::size_t)>& consumed);
+  // scanAgain hears whether the scan gave back bytes it needs again.
+  std::optional<TReadResult> ImportScanned(std::string_view document,
+                                           const std::function<void(const char*, const char*)>& release,
+                                           bool* scanAgain = nullptr);
 
   std::string Line(std::string_view tag, std::string_view value, int level) const;
   void ExportGPXWPT(TGPXTextSink& out, const TGPXwpt& point, std::string_view tag, int level) const;

@@ -689,11 +689,12 @@ std::optional<std::string> LocalFilePath(const std::string& name) {
 
 }  // namespace
 
-std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document,
-                                                   const std::function<void(std::size_t)>& consumed) {
+std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document, const TGPXSegmentScan::TRelease& release,
+                                                   bool* scanAgain) {
   TGPXSegmentScan scan;
-  if (!scan.Scan(document, consumed) || scan.Outline().size() > static_cast<std::size_t>(INT32_MAX))
-    return std::nullopt;
+  const bool scanned = scan.Scan(document, release);
+  if (scanAgain) *scanAgain = scan.ScanAgain();
+  if (!scanned || scan.Outline().size() > static_cast<std::size_t>(INT32_MAX)) return std::nullopt;
   const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
@@ -715,10 +716,19 @@ std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document,
 TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
   if (ScanPlainSegments) {
     if (const std::optional<std::string> path = LocalFilePath(FileName)) {
-      localfiles::TFileBytes file(*path);
-      if (std::optional<TReadResult> result =
-              ImportScanned(file.Bytes(), [&file](std::size_t behind) { file.Release(behind); }))
-        return std::move(*result);
+      // The bytes of each segment read go back to the system at once; should a
+      // later one not be plain, the file is read again for a scan in order.
+      for (const bool giveBack : {true, false}) {
+        localfiles::TFileBytes file(*path);
+        const auto release = [&file, begin = file.Bytes().data()](const char* from, const char* to) {
+          file.Release(static_cast<std::size_t>(from - begin), static_cast<std::size_t>(to - begin));
+        };
+        bool scanAgain = false;
+        std::optional<TReadResult> result =
+            ImportScanned(file.Bytes(), giveBack ? TGPXSegmentScan::TRelease(release) : nullptr, &scanAgain);
+        if (result) return std::move(*result);
+        if (!scanAgain) break;
+      }
     }
   }
   const std::size_t logBefore = mLog.size();
@@ -731,7 +741,7 @@ TReadResult TGPXFile::ImportGPXFile(const std::string& FileName) {
 
 TReadResult TGPXFile::ImportGPXString(std::string_view GPXString) {
   if (ScanPlainSegments)
-    if (std::optional<TReadResult> result = ImportScanned(GPXString, {})) return std::move(*result);
+    if (std::optional<TReadResult> result = ImportScanned(GPXString, nullptr)) return std::move(*result);
   const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);

@@ -4,11 +4,15 @@
 
 #include "formats/GPXFileScan.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "formats/GPXFile.h"
 
@@ -370,9 +374,7 @@ bool StartsWith(const char* p, const char* end, std::string_view text) {
 
 // Where text is found from p on; null when it is not.
 const char* Find(const char* p, const char* end, std::string_view text) {
-  const std::string_view rest(p, static_cast<std::size_t>(end - p));
-  const std::size_t at = rest.find(text);
-  return at == std::string_view::npos ? nullptr : p + at;
+  return static_cast<const char*>(::memmem(p, static_cast<std::size_t>(end - p), text.data(), text.size()));
 }
 
 // Whether the document starts with markup in an encoding in which every ASCII
@@ -399,20 +401,26 @@ bool StartsInAsciiEncoding(const char*& p, const char* end) {
   return false;
 }
 
-}  // namespace
-
-std::unique_ptr<TGPXSegmentScan::TSegment> TGPXSegmentScan::Take(std::size_t index) {
-  return index < fSegments.size() ? std::move(fSegments[index]) : nullptr;
+// The end of a segment's content as a plain segment would have it: just after
+// the first end tag of its name; null when there is none.
+const char* PlainSegmentEnd(std::string_view name, const char* content, const char* end) {
+  const std::string close = "</" + std::string(name);
+  for (const char* p = content;;) {
+    const char* found = Find(p, end, close);
+    if (!found) return nullptr;
+    p = found + close.size();
+    while (p != end && Is(*p, kBlank)) ++p;
+    if (p != end && *p == '>') return p + 1;
+  }
 }
 
-bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(std::size_t)>& consumed) {
-  fOutline.clear();
-  fSegments.clear();
-  const auto abandon = [this] {
-    fOutline.clear();
-    fSegments.clear();
-    return false;
-  };
+// Walks the markup of a document as the parser reads it, and copies it into
+// the outline. At each segment right below a trk below the gpx root,
+// cut(name, content, end) answers where the segment's end tag ends when it
+// is cut out, or null to leave it in. False when the document is one the scan
+// does not take: another encoding, a document type, markup it cannot follow.
+template <class Cut>
+bool MakeOutline(std::string_view document, std::string& outline, Cut&& cut) {
   const char* const begin = document.data();
   const char* const end = begin + document.size();
   const char* p = begin;
@@ -420,14 +428,13 @@ bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(s
   if (!StartsInAsciiEncoding(p, end)) return false;
 
   struct TOpen {
-    std::string name;  // its own: the bytes behind the scan may be given back
+    std::string name;
     bool track;     // a trk below the root
     bool preserve;  // xml:space on it or above
   };
   std::vector<TOpen> open;
   const char* copied = begin;  // the outline holds the document up to here
-  std::size_t reported = 0;
-  constexpr std::size_t kReportEvery = 16 << 20;
+  std::size_t cuts = 0;
 
   for (;;) {
     const void* lt = std::memchr(p, '<', static_cast<std::size_t>(end - p));
@@ -445,11 +452,11 @@ bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(s
     }
     if (!opening.empty()) {
       const char* found = Find(p + opening.size(), end, closing);
-      if (!found) return abandon();
+      if (!found) return false;
       p = found + closing.size();
       continue;
     }
-    if (StartsWith(p, end, "<!")) return abandon();  // a document type: its declarations change what markup means
+    if (StartsWith(p, end, "<!")) return false;  // a document type: its declarations change what markup means
 
     const bool endTag = StartsWith(p, end, "</");
     const char* const nameStart = p + (endTag ? 2 : 1);
@@ -465,47 +472,128 @@ bool TGPXSegmentScan::Scan(std::string_view document, const std::function<void(s
       } else if (*q == '>') {
         break;
       }
-      if (*q == '<') return abandon();
+      if (*q == '<') return false;
     }
-    if (q == end || name.empty()) return abandon();
+    if (q == end || name.empty()) return false;
     const char* const tagEnd = q + 1;
     if (endTag) {
-      if (open.empty() || open.back().name != name) return abandon();
+      if (open.empty() || open.back().name != name) return false;
       open.pop_back();
       p = tagEnd;
       continue;
     }
     const std::string_view tag(p, static_cast<std::size_t>(tagEnd - p));
-    if (ContainsAscii(tag, kMarker)) return abandon();
+    if (ContainsAscii(tag, TGPXSegmentScan::kMarker)) return false;
     const bool selfClosing = q[-1] == '/';
     const bool preserve = (!open.empty() && open.back().preserve) || tag.find("xml:space") != std::string_view::npos;
     const std::size_t depth = open.size();
-    if (depth == 0 && !SameAscii(name, "gpx")) return abandon();
+    if (depth == 0 && !SameAscii(name, "gpx")) return false;
 
     if (depth == 2 && open[1].track && !selfClosing && !preserve && SameAscii(name, "trkseg")) {
-      auto segment = std::make_unique<TSegment>();
-      TSegmentReader reader(tagEnd, end);
-      if (reader.Read(name, *segment)) {
+      if (const char* segmentEnd = cut(name, tagEnd, end)) {
         const char* const nameEnd = nameStart + name.size();
-        fOutline.append(copied, nameEnd);
-        fOutline += ' ';
-        fOutline += kMarker;
-        fOutline += "=\"" + std::to_string(fSegments.size()) + "\"";
-        fOutline.append(nameEnd, tagEnd);
-        fOutline += "</";
-        fOutline += name;
-        fOutline += '>';
-        fSegments.push_back(std::move(segment));
-        copied = p = reader.Position();
-        const auto behind = static_cast<std::size_t>(copied - begin);
-        if (consumed && behind - reported >= kReportEvery) consumed(reported = behind);
+        outline.append(copied, nameEnd);
+        outline += ' ';
+        outline += TGPXSegmentScan::kMarker;
+        outline += "=\"" + std::to_string(cuts++) + "\"";
+        outline.append(nameEnd, tagEnd);
+        outline += "</";
+        outline += name;
+        outline += '>';
+        copied = p = segmentEnd;
         continue;
       }
     }
     if (!selfClosing) open.push_back({std::string(name), depth == 1 && SameAscii(name, "trk"), preserve});
     p = tagEnd;
   }
-  if (fSegments.empty()) return false;
-  fOutline.append(copied, end);
-  return true;
+  outline.append(copied, end);
+  return cuts > 0;
+}
+
+}  // namespace
+
+std::unique_ptr<TGPXSegmentScan::TSegment> TGPXSegmentScan::Take(std::size_t index) {
+  return index < fSegments.size() ? std::move(fSegments[index]) : nullptr;
+}
+
+bool TGPXSegmentScan::Scan(std::string_view document, const TRelease& release) {
+  fOutline.clear();
+  fSegments.clear();
+  fScanAgain = false;
+  // First every segment is taken to end at its first end tag, and the
+  // segments are read side by side. When each of them does end there, the
+  // outline is the one a read in order would make.
+  std::vector<TRegion> regions;
+  const auto tentative = [&regions](std::string_view name, const char* content, const char* end) {
+    const char* segmentEnd = PlainSegmentEnd(name, content, end);
+    if (segmentEnd) regions.push_back({name, content, segmentEnd});
+    return segmentEnd;
+  };
+  if (!MakeOutline(document, fOutline, tentative)) return Abandon();
+  if (ReadRegions(regions, release)) return true;
+  if (release) {
+    fScanAgain = true;
+    return Abandon();
+  }
+  // Some segment is not plain: read in order, each segment as far as it goes.
+  fOutline.clear();
+  fSegments.clear();
+  const auto inOrder = [this](std::string_view name, const char* content, const char* end) -> const char* {
+    auto segment = std::make_unique<TSegment>();
+    TSegmentReader reader(content, end);
+    if (!reader.Read(name, *segment)) return nullptr;
+    fSegments.push_back(std::move(segment));
+    return reader.Position();
+  };
+  return MakeOutline(document, fOutline, inOrder) || Abandon();
+}
+
+bool TGPXSegmentScan::Abandon() {
+  fOutline.clear();
+  fSegments.clear();
+  return false;
+}
+
+bool TGPXSegmentScan::ReadRegions(const std::vector<TRegion>& regions, const TRelease& release) {
+  fSegments.clear();
+  fSegments.resize(regions.size());
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&] {
+    for (std::size_t i; !failed && (i = next++) < regions.size();) {
+      const TRegion& region = regions[i];
+      try {
+        auto segment = std::make_unique<TSegment>();
+        TSegmentReader reader(region.content, region.end);
+        if (!reader.Read(region.name, *segment) || reader.Position() != region.end) {
+          failed = true;
+          return;
+        }
+        fSegments[i] = std::move(segment);
+        if (release) release(region.content, region.end);
+      } catch (...) {
+        failed = true;  // the object model meets it again, and reports it
+      }
+    }
+  };
+  std::size_t bytes = 0;
+  for (const TRegion& region : regions) bytes += static_cast<std::size_t>(region.end - region.content);
+  constexpr std::size_t kBytesAThread = 4 << 20;  // below this a thread costs more than it saves
+  // Past four threads the points' allocations only wait for each other on the
+  // system's lock of the address space: no faster, just more processor time.
+  constexpr std::size_t kMostThreads = 4;
+  const std::size_t threads = std::min<std::size_t>(
+      {kMostThreads, std::max(1u, std::thread::hardware_concurrency()), regions.size(), 1 + bytes / kBytesAThread});
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer hands
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return !failed;
 }

@@ -34,11 +34,16 @@ public:
     int Points = 0;
   };
 
+  // Where the scan is done with a stretch of the document's bytes.
+  using TRelease = std::function<void(const char* begin, const char* end)>;
+
   // Scans a document. True when it read at least one segment; Outline() then
-  // holds the document with each of them emptied and marked. `consumed`, when
-  // given, hears now and then how many bytes from the start are behind the
-  // scan, never to be read again.
-  bool Scan(std::string_view document, const std::function<void(std::size_t)>& consumed = {});
+  // holds the document with each of them emptied and marked. `release`, when
+  // given, hears of each stretch of bytes the scan will not read again: the
+  // content of a segment read. When a segment turns out not to be plain after
+  // that, the scan fails with ScanAgain() True: the bytes are needed whole again.
+  bool Scan(std::string_view document, const TRelease& release = {});
+  bool ScanAgain() const { return fScanAgain; }
 
   const std::string& Outline() const { return fOutline; }
   std::size_t SegmentCount() const { return fSegments.size(); }
@@ -46,6 +51,18 @@ public:
   std::unique_ptr<TSegment> Take(std::size_t index);
 
 private:
+  // The content of a segment that may be plain, up to just after its end tag.
+  struct TRegion {
+    std::string_view name;
+    const char* content;
+    const char* end;
+  };
+  // Reads each region, on several threads for a big document; False when one
+  // of them is not plain, or not plain up to its end.
+  bool ReadRegions(const std::vector<TRegion>& regions, const TRelease& release);
+  bool Abandon();
+
   std::string fOutline;
   std::vector<std::unique_ptr<TSegment>> fSegments;
+  bool fScanAgain = false;
 };

@@ -83,10 +83,10 @@ TFileBytes::~TFileBytes() {
   if (fData) ::munmap(fData, fCapacity);
 }
 
-void TFileBytes::Release(std::size_t offset) {
+void TFileBytes::Release(std::size_t from, std::size_t to) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t bytes = std::min(offset, fSize) / page * page;
-  if (fData && bytes > 0) ::madvise(fData, bytes, MADV_DONTNEED);
+  const std::size_t first = (from + page - 1) / page * page, last = std::min(to, fSize) / page * page;
+  if (fData && first < last) ::madvise(static_cast<char*>(fData) + first, last - first, MADV_DONTNEED);
 }
 
 }  // namespace localfiles

@@ -35,10 +35,10 @@ public:
   TFileBytes& operator=(const TFileBytes&) = delete;
 
   std::string_view Bytes() const { return {static_cast<const char*>(fData), fSize}; }
-  // The pass is behind offset and never reads what stands before it again:
-  // its pages go back to the system, so a big file is never held twice, as
-  // bytes and as what was read from them.
-  void Release(std::size_t offset);
+  // The bytes from `from` to `to` are read no more: the pages wholly within
+  // them go back to the system, so a big file is never held twice, as bytes
+  // and as what was read from them. They read as zeros afterwards.
+  void Release(std::size_t from, std::size_t to);
 
 private:
   void* fData = nullptr;
