@@ -1,5 +1,6 @@
 #include "gridding/ShepardGridInterpRun.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -46,10 +47,12 @@ struct TGroupSamples {
   std::size_t count = 0;
 };
 
+// Room for `most` samples and a whole vector beyond, which a gather by vectors
+// may write past the samples it keeps.
 inline TGroupSamples& GroupSamples(std::size_t most) {
   thread_local TGroupSamples group;
-  if (group.adx.size() < most)
-    for (auto* column : {&group.adx, &group.dx2, &group.dx2Error, &group.py, &group.value}) column->resize(most);
+  if (group.adx.size() < most + 8)
+    for (auto* column : {&group.adx, &group.dx2, &group.dx2Error, &group.py, &group.value}) column->resize(most + 8);
   return group;
 }
 
@@ -209,6 +212,46 @@ struct TWeightSums8 {
   __m512d weightSum = _mm512_setzero_pd(), weightedSum = _mm512_setzero_pd();
 };
 
+// The samples of `list` that may lie within the cut-off radius of one of the
+// group's pixels, in their order, into `group`; eight samples at a time. A
+// sample is kept when its square sum to the nearest latitude of the group's
+// span is within the bound: never above the square sum to any of its pixels
+// (each step rounds monotonically), so every sample a pixel weighs is kept. The
+// few more kept lie beyond the cut-off radius of every pixel, whose lanes
+// leave them out.
+__attribute__((target("avx512f,avx512dq"))) inline void GatherNear(double x, const double* laneY, int lanes,
+                                                                   const TShepardSampleList& list,
+                                                                   double nearlyCutOffSquared, TGroupSamples& group) {
+  double yLow = laneY[0], yHigh = laneY[0];
+  for (int lane = 1; lane < lanes; ++lane) {
+    yLow = std::min(yLow, laneY[lane]);
+    yHigh = std::max(yHigh, laneY[lane]);
+  }
+  const __m512d vx = _mm512_set1_pd(x), low = _mm512_set1_pd(yLow), high = _mm512_set1_pd(yHigh);
+  const __m512d bound = _mm512_set1_pd(nearlyCutOffSquared), zero = _mm512_setzero_pd();
+  std::size_t count = 0;
+  for (std::size_t j = 0; j < list.count; j += 8) {
+    const std::size_t left = list.count - j;
+    const __mmask8 present = left >= 8 ? __mmask8(0xFF) : static_cast<__mmask8>((1u << left) - 1);
+    const __m512d px = _mm512_maskz_loadu_pd(present, list.px.data() + j);
+    const __m512d py = _mm512_maskz_loadu_pd(present, list.py.data() + j);
+    const __m512d adx = _mm512_abs_pd(_mm512_sub_pd(vx, px));
+    const __m512d dx2 = _mm512_mul_pd(adx, adx);
+    const __m512d dy = _mm512_max_pd(zero, _mm512_max_pd(_mm512_sub_pd(low, py), _mm512_sub_pd(py, high)));
+    const __m512d squared = _mm512_add_pd(dx2, _mm512_mul_pd(dy, dy));
+    const __mmask8 near = _mm512_mask_cmp_pd_mask(present, squared, bound, _CMP_LE_OQ);
+    if (!near) continue;
+    const __m512d value = _mm512_maskz_loadu_pd(present, list.value.data() + j);
+    _mm512_storeu_pd(group.adx.data() + count, _mm512_maskz_compress_pd(near, adx));
+    _mm512_storeu_pd(group.dx2.data() + count, _mm512_maskz_compress_pd(near, dx2));
+    _mm512_storeu_pd(group.dx2Error.data() + count, _mm512_maskz_compress_pd(near, _mm512_fmsub_pd(adx, adx, dx2)));
+    _mm512_storeu_pd(group.py.data() + count, _mm512_maskz_compress_pd(near, py));
+    _mm512_storeu_pd(group.value.data() + count, _mm512_maskz_compress_pd(near, value));
+    count += static_cast<std::size_t>(__builtin_popcount(near));
+  }
+  group.count = count;
+}
+
 template <unsigned E>
 struct TAvx512Kernel {
   static constexpr int kLanes = 8;
@@ -218,26 +261,12 @@ struct TAvx512Kernel {
   __attribute__((target("avx512f,avx512dq"))) static void Sums(double x, const double* laneY, int lanes,
                                                       const TShepardSampleList& list, const TShepardRunParams& p, TLaneSums* result) {
     const __m512d y = _mm512_loadu_pd(laneY);
-    const __m512d nearlyCutOffSquared = _mm512_set1_pd(p.nearlyCutOffSquared);
     const __mmask8 all = static_cast<__mmask8>((1u << lanes) - 1);
     // The group's own list first: only the samples near one of its pixels, so
     // that the loop that weighs them has no branch to mispredict and the work on
     // successive samples overlaps.
     TGroupSamples& group = GroupSamples(list.count);
-    std::size_t count = 0;
-    for (std::size_t j = 0; j < list.count; ++j) {
-      const TColumnOffset column = ColumnOffset(x, list.px[j]);
-      const __m512d dy = _mm512_sub_pd(y, _mm512_set1_pd(list.py[j]));
-      const __m512d squared = _mm512_add_pd(_mm512_set1_pd(column.dx2), _mm512_mul_pd(dy, dy));
-      const __mmask8 near = _mm512_mask_cmp_pd_mask(all, squared, nearlyCutOffSquared, _CMP_LE_OQ);
-      group.adx[count] = column.adx;
-      group.dx2[count] = column.dx2;
-      group.dx2Error[count] = column.dx2Error;
-      group.py[count] = list.py[j];
-      group.value[count] = list.value[j];
-      count += near != 0;
-    }
-    group.count = count;
+    GatherNear(x, laneY, lanes, list, p.nearlyCutOffSquared, group);
     // A lane not near a sample has a square sum above the bound, so a distance
     // (even a candidate the exact check would still correct) beyond the cut-off.
     // No pixel here has a sample closer than the snap radius, and positions the
