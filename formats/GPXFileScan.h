@@ -40,8 +40,10 @@ public:
   // Scans a document. True when it read at least one segment; Outline() then
   // holds the document with each of them emptied and marked. `release`, when
   // given, hears of each stretch of bytes the scan will not read again: the
-  // content of a segment read. When a segment turns out not to be plain after
-  // that, the scan fails with ScanAgain() True: the bytes are needed whole again.
+  // content of a segment read; the segments are read side by side, so it may
+  // hear of several at once, from several threads. When a segment turns out
+  // not to be plain after that, the scan fails with ScanAgain() True: the
+  // bytes are needed whole again.
   bool Scan(std::string_view document, const TRelease& release = {});
   bool ScanAgain() const { return fScanAgain; }
 
