@@ -93,7 +93,7 @@ std::vector<TCase> Cases() {
                    "<gpxtpx:depth>3.25</gpxtpx:depth></gpxtpx:TrackPointExtension></extensions></trkpt>"),
        2},
       {"BlanksEverywhere",
-       WithSegment("<trkpt  lat = '1.5'\tlon=\"-2.25\" >\r\n<ele> 12 </ele ><name>  two   words\there </name>"
+       WithSegment("<trkpt  lat = ' 1.5 '\tlon=\"-2.25\" >\r\n<ele> 12 </ele ><name>  two   words\there </name>"
                    "<desc></desc><cmt/><time>\n2020-02-29T23:59:59Z\n</time><extensions>\n  <h:depth>\n 7.5 "
                    "</h:depth>\n  <h:note> a  b </h:note><h:empty></h:empty><h:e2/>  tail  text </extensions>"
                    "</trkpt>\n<trkpt lat=\"3\" lon=\"4\"/><trkpt lat=\"5\" lon=\"6\"></trkpt>"),
