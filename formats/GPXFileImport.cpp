@@ -675,6 +675,14 @@ const TXpNode* FindGPXRoot(const TXpDocument* document) {
   return root;
 }
 
+// A model for bytes in memory, set as LoadDocument sets one for a file, whose
+// elements go to the reader as they load.
+void ReadBytesWith(TXpObjModel& model, TGPXImport& reader) {
+  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
+  model.SetIgnoreCase(true);
+  model.SetLineBreakMode(lbmDefault);
+}
+
 // The local file the object model would read for a name; none for a network
 // location, which the model refuses in its own words.
 std::optional<std::string> LocalFilePath(const std::string& name) {
@@ -699,9 +707,7 @@ std::optional<TReadResult> TGPXFile::ImportScanned(std::string_view document, co
   TXpObjModel model;
   TGPXImport reader(*this);
   reader.UseScan(scan);
-  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
-  model.SetIgnoreCase(true);
-  model.SetLineBreakMode(lbmDefault);
+  ReadBytesWith(model, reader);
   bool parsed = false;
   try {
     parsed = model.LoadMemory(scan.Outline().data(), static_cast<int>(scan.Outline().size()));
@@ -745,9 +751,7 @@ TReadResult TGPXFile::ImportGPXString(std::string_view GPXString) {
   const std::size_t logBefore = mLog.size();
   TXpObjModel model;
   TGPXImport reader(*this);
-  model.OnElementLoaded = [&reader](TXpElement* element) { reader.ElementLoaded(element); };
-  model.SetIgnoreCase(true);
-  model.SetLineBreakMode(lbmDefault);
+  ReadBytesWith(model, reader);
   bool parsed = false;
   try {
     parsed = model.LoadMemory(GPXString.data(), static_cast<int>(GPXString.size()));
